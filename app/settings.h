@@ -1,0 +1,22 @@
+#pragma once
+
+#include "web/text.h"
+
+#include <string>
+
+namespace rankmoth::app {
+
+// INI settings with the behaviour the program's files were always written with: sections and keys are
+// found without regard to ASCII case, every line of the file that is not touched stays as it was, values
+// are cut to 10239 bytes, and a missing file reads as empty.
+Text ReadSetting(const std::string& file, const Text& section, const Text& key);
+// Creates the file when missing; false when it could not be written (the file is then left as it was).
+bool WriteSetting(const std::string& file, const Text& section, const Text& key, const Text& value);
+
+// The directory of the program file, without a trailing "/".
+std::string ExecutableDir();
+// "config.ini" beside the executable, or in the per-user configuration directory when the executable's
+// directory cannot be written.
+std::string ConfigFile();
+
+} // namespace rankmoth::app

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds, tests and runs with. Idempotent: the package lists are
+# refreshed only when something is missing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    libcurl4-openssl-dev libopencc-dev libminizip-dev zlib1g-dev libcpp-httplib-dev
+    qt6-base-dev qt6-multimedia-dev libgl-dev
+    xvfb xauth fonts-wqy-microhei curl zip unzip
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "setup: installing ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

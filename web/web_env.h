@@ -1,0 +1,20 @@
+#pragma once
+
+namespace rankmoth::app {
+class Controls;
+class EventPump;
+} // namespace rankmoth::app
+
+namespace rankmoth::web {
+
+class CookieJar;
+
+// What a request needs from around it: the pump that keeps the window alive while it waits, the controls
+// that show its message boxes, and the cookie store it shares with every other request.
+struct WebEnv {
+    app::EventPump& pump;
+    app::Controls& controls;
+    CookieJar& cookies;
+};
+
+} // namespace rankmoth::web
