@@ -1,0 +1,62 @@
+#include "rank/monitor.h"
+
+#include "rank/listing.h"
+
+namespace rankmoth::rank {
+
+namespace {
+constexpr std::string_view kWindow = app::kMainWindow;
+constexpr std::string_view kIntervalBox = "编辑框_检索间隔";
+constexpr std::string_view kHintLabel = "标签_提示";
+constexpr std::string_view kTimer = "时钟_监测间隔";
+constexpr std::string_view kAutomaticRadio = "单选框_自动监测";
+constexpr std::string_view kManualRadio = "单选框_手动查询";
+constexpr int kMinuteMs = 60000;
+} // namespace
+
+Text CountdownText(int minutesLeft) {
+    static const Text kHead = " 本次已查询完成！  正在监测 -> 距下次查询还有: "_gbk;
+    return kHead + TextOfInteger(minutesLeft) + Text(" Min");
+}
+
+Monitor::Monitor(RankQuery& query) : query_(query) {}
+
+void Monitor::IntervalChanged() {
+    static const Text kHint = "注意：自动查询间隔不能＜10分钟、不能＞600分钟！"_gbk;
+    // Putting "10" back changes the box again; that change is ours.
+    if (writingInterval_)
+        return;
+    app::Controls& c = query_.env().controls;
+    const long long value = BoxInteger(c.GetText(kWindow, kIntervalBox));
+    if (value < 10 || value > 600) {
+        writingInterval_ = true;
+        c.SetText(kWindow, kIntervalBox, Text("10"));
+        writingInterval_ = false;
+        c.SetText(kWindow, kHintLabel, kHint);
+        query_.RestoreHintLater();
+        return;
+    }
+    query_.env().state.interval = static_cast<int>(value);
+}
+
+void Monitor::MonitorTick() {
+    ++minutesCounted_;
+    const int interval = query_.env().state.interval;
+    query_.env().controls.SetStatusText(kWindow, "状态条1", 1, CountdownText(interval - minutesCounted_));
+    if (minutesCounted_ >= interval) {
+        minutesCounted_ = 0;
+        query_.RunRankQuery();
+    }
+}
+
+void Monitor::ModeChanged() {
+    app::Controls& c = query_.env().controls;
+    if (c.IsChecked(kWindow, kAutomaticRadio)) {
+        minutesCounted_ = 0;
+        c.SetTimerInterval(kWindow, kTimer, kMinuteMs);
+    } else if (c.IsChecked(kWindow, kManualRadio)) {
+        c.SetTimerInterval(kWindow, kTimer, 0);
+    }
+}
+
+} // namespace rankmoth::rank

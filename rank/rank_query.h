@@ -1,0 +1,74 @@
+#pragma once
+
+#include "app/controls.h"
+#include "app/eventpump.h"
+#include "rank/cell_colours.h"
+#include "rank/item_location.h"
+#include "rank/query_state.h"
+#include "sources/item_list.h"
+#include "web/text.h"
+#include "web/web_env.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace rankmoth::rank {
+
+// How the walk reaches the listing: a GET of a listing page and a form POST of a slice. Each returns the
+// response body, empty when the request failed. `url` may come back normalised.
+struct ListingTransport {
+    std::function<Bytes(Text& url)> get;
+    std::function<Bytes(Text& url, const Text& formBody)> post;
+};
+// The production transport: web::网页_访问 on the window thread.
+ListingTransport WebListingTransport(web::WebEnv env);
+
+// Runs `action` once, `delay` from now, on the window thread, and returns at once.
+using DelayedCall = std::function<void(std::chrono::milliseconds delay, std::function<void()> action)>;
+
+struct RankEnv {
+    app::Controls& controls;
+    app::EventPump& pump;
+    sources::ItemList& items;
+    QueryState& state;
+    CellColourTable& colours;
+    ListingTransport transport;
+    std::string marketHost;
+    DelayedCall later;
+    std::function<DateTime()> now = LocalNow;
+};
+
+// One rank query run and the controls that steer it: the start checks, the walk over the listing pages and
+// their ten slices, the item check of every slice, the stop request and the page-limit box.
+class RankQuery {
+public:
+    explicit RankQuery(RankEnv env);
+
+    // 按钮_查询大类排名, and the monitoring countdown.
+    void RunRankQuery();
+    // The start checks; fills the query state when they pass. True when the start is refused.
+    bool PrepareQuery();
+    void WalkListing();
+    void CheckItemsInSlice(const Text& slice, int sliceIndex);
+
+    // 按钮_停止查询 / 按钮_停止查询1: the walk stops after the item check or request under way.
+    void RequestStop();
+    // 编辑框_最多页: focus and content change.
+    void PageLimitFocus();
+    void PageLimitChanged();
+
+    // Puts the usual hint back into 标签_提示 ten seconds from now.
+    void RestoreHintLater();
+
+    const RankEnv& env() const { return env_; }
+
+private:
+    bool StopHonoured();
+
+    RankEnv env_;
+    Text rememberedPageLimit_{"100"};
+    bool writingPageLimit_ = false;
+};
+
+} // namespace rankmoth::rank

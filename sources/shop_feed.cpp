@@ -1,0 +1,171 @@
+#include "sources/shop_feed.h"
+
+#include "web/codecs.h"
+
+#include <chrono>
+
+namespace rankmoth::sources {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::string_view kWindow = app::kMainWindow;
+constexpr std::string_view kShopIdBox = "编辑框_优店ID";
+constexpr std::string_view kCountLabel = "标签_宝贝ID个数";
+constexpr std::string_view kResultList = "超级列表框1";
+constexpr std::string_view kStatusBar = "状态条1";
+constexpr int kStatusPart = 1;
+
+const Text& IdEnd() {
+    static const Text t("\" target=");
+    return t;
+}
+const Text& TitleStart() {
+    static const Text t("class=\"title\">");
+    return t;
+}
+const Text& TitleEnd() {
+    static const Text t("</div>");
+    return t;
+}
+const Text& EndMarker() {
+    static const Text t("data\":{\"isEnd");
+    return t;
+}
+
+Text ItemMarker(const std::string& shopBase) { return Text("creply\" href=\"" + shopBase + "detail/"); }
+
+// The text from `from` (1-based) up to, not including, `to`; empty when either is missing.
+Text Between(const Text& page, int from, int to) {
+    if (from < 1 || to < 1 || to <= from)
+        return {};
+    return Mid(page, from, to - from);
+}
+
+} // namespace
+
+Text FeedAddress(const std::string& shopBase, const Text& shopId) {
+    return Text(shopBase) + shopId + Text("/index/feeds");
+}
+
+Bytes FeedBody(int pack) { return "page=1&pack=" + std::to_string(pack) + "&order=sale&categoryId=&nid="; }
+
+Text FeedRefererHeader(const std::string& shopBase, const Text& shopId) {
+    return Text("Referer: " + shopBase) + shopId + Text("\r\n");
+}
+
+std::vector<FeedScanStep> ScanFeedPage(const Text& page, const std::string& shopBase) {
+    const Text marker = ItemMarker(shopBase);
+    const int markerLength = static_cast<int>(marker.size());
+    std::vector<FeedScanStep> steps;
+    int at = Find(page, marker, 1);
+    if (at < 0) {
+        steps.push_back({});
+        return steps;
+    }
+    // Each link's ID and title are cut only from the stretch before the next link: a link whose title block
+    // is missing must not borrow the title of the item after it.
+    while (at > 0) {
+        const int idStart = at + markerLength;
+        const int next = Find(page, marker, idStart);
+        const int limit = next > 0 ? next : static_cast<int>(page.size()) + 1;
+        FeedScanStep step;
+        const int idEnd = Find(page, IdEnd(), idStart);
+        if (idEnd > 0 && idEnd < limit) {
+            step.id = Between(page, idStart, idEnd);
+            const int titleAt = Find(page, TitleStart(), idEnd);
+            if (titleAt > 0 && titleAt < limit) {
+                const int titleStart = titleAt + static_cast<int>(TitleStart().size());
+                const int titleEnd = Find(page, TitleEnd(), titleStart);
+                if (titleEnd > 0 && titleEnd <= limit)
+                    step.title = Between(page, titleStart, titleEnd);
+            }
+        }
+        steps.push_back(std::move(step));
+        at = next;
+    }
+    return steps;
+}
+
+bool IsFeedEnd(const Text& page) { return Contains(page, EndMarker(), true); }
+
+ShopFeedLoader::ShopFeedLoader(app::Controls& controls, app::EventPump& pump, ItemList& items, std::string shopBase,
+                               FeedFetch fetch, FeedLimits limits)
+    : controls_(controls), pump_(pump), items_(items), shopBase_(std::move(shopBase)), fetch_(std::move(fetch)),
+      limits_(limits) {}
+
+void ShopFeedLoader::Pause() {
+    pump_.PumpingWait(100ms);
+    pump_.DispatchPending();
+}
+
+void ShopFeedLoader::Run() {
+    static const Text kNoShopId = "请填写优店ID"_gbk;
+    static const Text kCaption = "提示"_gbk;
+    static const Text kProgress = " 正在加载宝贝ID -> 加载进度: "_gbk;
+    static const Text kFailed = " 宝贝ID加载失败了，您再重新加载试试哦"_gbk;
+    static const Text kDoneHead = " 宝贝ID加载完成，总共加载了"_gbk;
+    static const Text kDoneTail = "个宝贝ID。现在可以查询喽~~"_gbk;
+
+    const Text shopId = TrimSpaces(controls_.GetText(kWindow, kShopIdBox));
+    if (shopId.empty()) {
+        controls_.MessageBox(kNoShopId, app::kIconExclamation, kCaption);
+        return;
+    }
+
+    const int mine = ++generation_;
+    ++depth_;
+    struct DepthGuard {
+        int& depth;
+        ~DepthGuard() { --depth; }
+    } guard{depth_};
+    const auto superseded = [&] { return generation_ != mine; };
+
+    items_.ShopItemIds.clear();
+    items_.ShopItemTitles.clear();
+    controls_.DeleteAllRows(kWindow, kResultList);
+
+    const Text referer = FeedRefererHeader(shopBase_, shopId);
+    int found = 0;
+    int barren = 0;
+    for (int pack = 1; pack <= limits_.maxPacks; ++pack) {
+        Text url = FeedAddress(shopBase_, shopId);
+        const Bytes answer = fetch_(url, referer, FeedBody(pack));
+        if (superseded())
+            return;
+        const Text page = web::DecodeEscapes(TextOf(answer));
+
+        const int before = found;
+        for (const FeedScanStep& step : ScanFeedPage(page, shopBase_)) {
+            if (!step.id.empty() && !step.title.empty()) {
+                ++found;
+                items_.ShopItemIds.push_back(step.id);
+                items_.ShopItemTitles.push_back(step.title);
+                controls_.SetStatusText(kWindow, kStatusBar, kStatusPart, kProgress + TextOfInteger(found));
+            }
+            Pause();
+            if (superseded())
+                return;
+        }
+        Pause();
+        if (superseded())
+            return;
+
+        if (IsFeedEnd(page))
+            break;
+        barren = found == before ? barren + 1 : 0;
+        if (barren >= limits_.maxBarrenPacksInARow)
+            break;
+    }
+
+    items_.ShopItemCount = static_cast<int>(items_.ShopItemTitles.size());
+    controls_.SetText(kWindow, kCountLabel, TextOfInteger(items_.ShopItemCount));
+    if (items_.ShopItemCount < 1)
+        controls_.SetStatusText(kWindow, kStatusBar, kStatusPart, kFailed);
+    else
+        controls_.SetStatusText(kWindow, kStatusBar, kStatusPart,
+                                kDoneHead + TextOfInteger(items_.ShopItemCount) + kDoneTail);
+}
+
+} // namespace rankmoth::sources
