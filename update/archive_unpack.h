@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace rankmoth::update {
+
+enum class UnpackResult {
+    kUnpacked,     // every entry written
+    kNotAnArchive, // missing, truncated or not a ZIP archive
+    kUnsafeEntry,  // an entry would land outside the target; nothing was written
+    kEntryFailed,  // an entry could not be read or written; entries before it stay
+};
+
+// Whether an entry name stays below the directory it is unpacked into: not absolute, no drive letter, no
+// ".." component (with "/" and "\" both taken as separators), no zero byte.
+bool IsSafeEntryName(std::string_view name);
+
+// Unpacks every entry of the ZIP archive at `archivePath` below `targetDir`, creating directories as needed
+// and overwriting files (a read-only one is made writable first). Files keep the Unix permission bits the
+// archive stores for them. Every entry is checked before the first byte is written: an absolute path, a
+// drive letter, a ".." component or a symbolic link refuses the whole archive.
+UnpackResult UnpackArchive(const std::string& archivePath, const std::string& targetDir);
+
+} // namespace rankmoth::update

@@ -1,0 +1,50 @@
+#include "update/update_download.h"
+
+#include "update/http_download.h"
+#include "web/socket_client.h"
+
+#include <thread>
+
+namespace rankmoth::update {
+
+void StartUpdateDownload(const UpdateEnv& env, const std::shared_ptr<UpdateState>& state) {
+    app::Controls& c = env.controls;
+    const auto w = app::kUpdateWindow;
+    c.SetTimerInterval(w, ui::kTimer1, 1000);
+    c.SetTimerInterval(w, ui::kTimer2, 100);
+    c.SetControlVisible(w, ui::kBanner, true);
+    c.SetControlVisible(w, ui::kDoneLabel, false);
+    state->previousDownloadedBytes = 0;
+    state->lastSecondBytes = 0;
+    state->elapsedSeconds = 0;
+    c.SetProgress(w, ui::kProgressBar, 0);
+    state->counters.totalBytes = 0;
+    state->counters.downloadedBytes = 0;
+    state->downloadResult = -1;
+
+    // The thread keeps the state alive; the environment is copied because the caller's may not outlive it.
+    std::thread([env, state] { DownloadThread(env, *state); }).detach();
+}
+
+void DownloadThread(const UpdateEnv& env, UpdateState& state) {
+    app::Controls& c = env.controls;
+    const ArchiveNames names = ArchiveNamesOf(state.updateArchiveUrl, env.workDir);
+    const Text shownPath = Text::FromUtf8(names.localPath);
+    c.SetText(app::kUpdateWindow, ui::kPathLabel, PathLabelText(shownPath, names.fileName));
+    c.SetText(app::kUpdateWindow, ui::kFileLabel, names.fileName + " (来自 "_gbk + names.hostLabel + Text(" )"));
+
+    web::SocketClient socket;
+    DownloadOptions options;
+    options.receiveTimeoutSeconds = env.receiveTimeoutSeconds;
+    const int result = HttpDownload(socket, state.updateArchiveUrl, names.localPath, state.counters.totalBytes,
+                                    state.counters.downloadedBytes, options);
+    state.downloadResult = result;
+    if (result != kDownloadComplete) {
+        c.MessageBox("下载失败!请手动下载更新"_gbk, app::kIconExclamation, "信息提示:"_gbk);
+        c.OpenAddress(state.downloadPageAddress.bytes());
+        c.EndProgram(0);
+    }
+    state.downloadThreadDone->Signal();
+}
+
+} // namespace rankmoth::update
