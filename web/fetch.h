@@ -3,6 +3,7 @@
 #include "web/text.h"
 #include "web/web_env.h"
 
+#include <array>
 #include <optional>
 
 namespace rankmoth::web {
@@ -16,5 +17,18 @@ Bytes TimedFetch(WebEnv& env, Text& url, int method = 0, const Text& proxy = {},
 
 // The text returned in place of the page when the time-out passes.
 Text TimeoutText();
+
+class CookieJar;
+
+// The record handed to a fetch worker and back. In: URL, method text ("GET"/"POST"), proxy, extra header
+// text, POST body, cookie text, follow-redirects flag ("真"/"假"). Out: field 1 the response body, field 2 the
+// returned cookie list, field 6 the raw response head; the other fields stay as they were.
+using FetchJob = std::array<Bytes, 7>;
+
+// Carries out one job on the calling thread, storing the response cookies in `jar`.
+void FetchWorker(FetchJob& job, CookieJar& jar);
+
+// Workers still running, abandoned ones included; lets a test (or the exit path) wait until they are gone.
+int FetchWorkersRunning();
 
 } // namespace rankmoth::web

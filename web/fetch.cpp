@@ -1,0 +1,227 @@
+#include "web/fetch.h"
+
+#include "app/eventpump.h"
+#include "web/codecs.h"
+#include "web/cookie_jar.h"
+#include "web/curl_global.h"
+#include "web/http_exchange.h"
+#include "web/request.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace rankmoth::web {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr milliseconds kDefaultTimeout{60000};
+// Beyond this a wait would overflow the clocks it is measured with; no fetch is meant to wait longer.
+constexpr long long kLongestTimeoutMs = 0x7FFFFFFF;
+
+std::atomic<int> workersRunning{0};
+
+const Text& DefaultUserAgent() {
+    static const Text agent("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727; "
+                            ".NET CLR 3.0.04506.648; .NET CLR 3.5.21022)");
+    return agent;
+}
+
+const Text kCrLf("\r\n");
+
+// How a worker reaches the cookie store. An abandoned worker must not touch it any more: the jar may be
+// gone by the time its late response arrives.
+struct JarAccess {
+    std::function<Text(const Text& host)> cookiesFor;
+    std::function<void(const Text& host, const Text& head)> store;
+};
+
+// The user agent a caller's header text asks for: the text between "User-Agent:" and the line end.
+Text UserAgentOf(const Text& headers) {
+    const Text marker("User-Agent:");
+    const int at = Find(headers, marker, 1, false);
+    if (at < 1)
+        return DefaultUserAgent();
+    const int from = at + static_cast<int>(marker.size());
+    const int end = Find(headers, kCrLf, from);
+    return end < 1 ? Text() : TrimSpaces(Mid(headers, from, end - from));
+}
+
+void RunFetchJob(FetchJob& job, const std::function<bool()>& keepGoing, const JarAccess& jar) {
+    const Text url = TextOf(job[0]);
+    const std::string method = job[1];
+    const Text proxy = TextOf(job[2]);
+    Text headers = TextOf(job[3]);
+    const Bytes body = job[4];
+    const Text cookies = TextOf(job[5]);
+    const bool follow = job[6] == "真"_gbk.bytes();
+
+    const bool https = Contains(ToLowerAscii(url), Text("https://"));
+    HttpExchangeRequest request;
+    request.tls = https;
+    request.host = UrlHost(url);
+    request.target = UrlPath(url);
+    request.port = https ? 443 : UrlPort(url);
+    request.method = method;
+    request.proxy = proxy;
+    request.userAgent = UserAgentOf(headers);
+    request.readChunk = 2048;
+    request.followRedirects = follow;
+
+    if (!Contains(headers, Text("Accept"), false))
+        headers += Text("Accept: image/gif, image/bmp, image/x-xbitmap, image/jpeg, image/pjpeg, "
+                        "application/x-shockwave-flash, application/vnd.ms-excel, application/vnd.ms-powerpoint, "
+                        "application/msword, */*") +
+                   kCrLf;
+    if (Contains(headers, Text("RefererNo"), false))
+        headers = ReplaceFirst(headers, Text("RefererNo"), Text());
+    else if (!Contains(headers, Text("Referer"), false))
+        headers += Text("Referer: ") + url + kCrLf;
+    if (!Contains(headers, Text("Accept-Language"), false))
+        headers += Text("Accept-Language: zh-cn") + kCrLf;
+    if (method == "POST" && !body.empty()) {
+        if (!Contains(headers, Text("Content-Type"), false))
+            headers += Text("Content-Type: application/x-www-form-urlencoded") + kCrLf;
+        if (!Contains(headers, Text("Content-Length"), false))
+            headers += Text("Content-Length: ") + TextOfInteger(static_cast<long long>(body.size())) + kCrLf;
+    }
+    if (!cookies.empty())
+        headers += Text("Cookie: ") + cookies + kCrLf + kCrLf;
+    request.headerLines = HeaderLinesOf(headers);
+    if (method == "POST")
+        request.body = body;
+
+    HttpHooks hooks;
+    hooks.keepGoing = keepGoing;
+    // A cookie text of its own switches the store off for this request: only that text is sent, and the
+    // response cookies are stored only by the walk below.
+    if (TrimSpaces(cookies).empty()) {
+        hooks.cookiesFor = jar.cookiesFor;
+        hooks.storeCookies = jar.store;
+    }
+    HttpExchangeResult result = PerformHttpExchange(request, hooks);
+    if (!result.opened) {
+        job[0].clear();
+        job[1].clear();
+        job[5].clear();
+        return;
+    }
+    const Text head = HeaderBufferText(result.head);
+    std::string cookieList;
+    for (const auto& line : SetCookieLines(head))
+        cookieList += line.listed.bytes() + ";";
+    jar.store(request.host, head);
+    job[0] = std::move(result.body);
+    job[1] = std::move(cookieList);
+    job[5] = head.bytes();
+}
+
+// What the waiting thread and its worker share. The worker holds it by shared ownership, so an abandoned
+// worker still writes into memory of its own.
+struct FetchCall {
+    FetchJob job;
+    app::DoneSignal done;
+    std::atomic<bool> abandoned{false};
+    std::mutex jarMutex;
+    CookieJar* jar = nullptr; // cleared under jarMutex when the call is abandoned
+
+    void Abandon() {
+        std::lock_guard lock(jarMutex);
+        jar = nullptr;
+        abandoned = true;
+    }
+    JarAccess Access() {
+        return {[this](const Text& host) {
+                    std::lock_guard lock(jarMutex);
+                    return jar ? jar->HeaderValueFor(host) : Text();
+                },
+                [this](const Text& host, const Text& head) {
+                    std::lock_guard lock(jarMutex);
+                    if (jar)
+                        jar->StoreFromHeaders(host, head);
+                }};
+    }
+};
+
+} // namespace
+
+Text TimeoutText() {
+    return "超时返回，指定网站不能访问，或者你的网络出现问题，你可以把参数中的＂超时返回＂的值设置长一些。"_gbk;
+}
+
+void FetchWorker(FetchJob& job, CookieJar& jar) {
+    RunFetchJob(job, {},
+                {[&jar](const Text& host) { return jar.HeaderValueFor(host); },
+                 [&jar](const Text& host, const Text& head) { jar.StoreFromHeaders(host, head); }});
+}
+
+int FetchWorkersRunning() { return workersRunning.load(); }
+
+Bytes TimedFetch(WebEnv& env, Text& url, int method, const Text& proxy, const Text& extraHeaders,
+                 const Bytes& postBytes, const Text& cookies, std::optional<int> 超时返回, Text* responseHeaders,
+                 int responseConversion, Text* returnedCookies, bool followRedirects) {
+    if (TrimSpaces(url).empty())
+        return {};
+    if (!url.bytes().starts_with("http://") && !url.bytes().starts_with("https://"))
+        url = Text("http://") + url;
+    EnsureCurlInitialised();
+
+    auto call = std::make_shared<FetchCall>();
+    call->job = {url.bytes(), method == 1 ? "POST" : "GET", proxy.bytes(), extraHeaders.bytes(), postBytes,
+                 cookies.bytes(), (followRedirects ? "真"_gbk : "假"_gbk).bytes()};
+    call->jar = &env.cookies;
+
+    ++workersRunning;
+    try {
+        std::thread([call]() mutable {
+            FetchCall& own = *call;
+            RunFetchJob(own.job, [&own] { return !own.abandoned.load(); }, own.Access());
+            own.done.Signal();
+            call.reset();
+            --workersRunning;
+        }).detach();
+    } catch (const std::system_error&) {
+        --workersRunning;
+        return {};
+    }
+
+    const milliseconds start = env.pump.Now();
+    long long limitMs = 超时返回 ? static_cast<long long>(*超时返回) * 1000 : kDefaultTimeout.count();
+    limitMs = std::clamp(limitMs, 0LL, kLongestTimeoutMs);
+    const milliseconds limit(limitMs);
+    bool timedOut = false;
+    for (;;) {
+        env.pump.WaitForDoneOrEvents(call->done, limit);
+        if (env.pump.Now() - start >= limit)
+            timedOut = true;
+        env.pump.DispatchPending();
+        if (timedOut || call->done.IsSignalled())
+            break;
+    }
+    if (timedOut) {
+        // The worker notices at its next wake-up, closes its handles and ends on its own; what it
+        // produces by then is dropped with the shared record.
+        call->Abandon();
+        return TimeoutText().bytes();
+    }
+
+    FetchJob& job = call->job;
+    if (responseHeaders)
+        *responseHeaders = TextOf(job[5]);
+    if (returnedCookies)
+        *returnedCookies = TextOf(job[1]);
+    if (responseConversion == 1)
+        return Utf8ToGbk(job[0]).bytes();
+    if (responseConversion == 2)
+        return Big5ToSimplifiedGbk(job[0]).bytes();
+    return job[0];
+}
+
+} // namespace rankmoth::web

@@ -1,0 +1,146 @@
+#include "web/request.h"
+
+#include "app/controls.h"
+#include "app/eventpump.h"
+#include "web/codecs.h"
+#include "web/cookie_jar.h"
+#include "web/http_exchange.h"
+
+namespace rankmoth::web {
+
+namespace {
+
+const Text& UserAgent() {
+    static const Text agent("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)");
+    return agent;
+}
+
+const Text& DefaultAccept() {
+    static const Text accept("image/gif, image/bmp, image/x-xbitmap, image/jpeg, image/pjpeg, "
+                             "application/x-shockwave-flash, application/vnd.ms-excel, "
+                             "application/vnd.ms-powerpoint, application/msword, */*");
+    return accept;
+}
+
+bool StartsWith(const Text& text, std::string_view prefix) { return text.bytes().starts_with(prefix); }
+
+const Text kCrLf("\r\n");
+
+} // namespace
+
+Text UrlHost(const Text& url) {
+    Text host = ReplaceAll(ReplaceAll(url, Text("https://"), Text()), Text("http://"), Text());
+    const int slash = Find(host, Text("/"));
+    if (slash > 0)
+        host = Left(host, slash - 1);
+    const int colon = Find(host, Text(":"));
+    if (colon > 0)
+        host = Left(host, colon - 1);
+    return ToLowerAscii(host);
+}
+
+Text UrlPath(const Text& url) {
+    const Text host = UrlHost(url);
+    // The search for the host starts behind the scheme: a short host such as "h" or "tp" would otherwise be
+    // found inside "http://" itself and the path would start at the scheme's slashes.
+    int from = 1;
+    if (StartsWith(url, "https://"))
+        from = 9;
+    else if (StartsWith(url, "http://"))
+        from = 8;
+    const int at = host.empty() ? from : Find(url, host, from, false);
+    if (at < 1)
+        return Text("/");
+    const int slash = Find(url, Text("/"), at);
+    return slash > 0 ? MidToEnd(url, slash) : Text("/");
+}
+
+int UrlPort(const Text& url) {
+    Text authority;
+    if (StartsWith(ToLowerAscii(Left(url, 7)), "http://")) {
+        const int slash = Find(url, Text("/"), 8);
+        authority = slash > 0 ? Mid(url, 8, slash - 8) : MidToEnd(url, 8);
+    } else {
+        const int slash = Find(url, Text("/"));
+        authority = slash > 0 ? Left(url, slash - 1) : url;
+    }
+    const int colon = Find(authority, Text(":"));
+    if (colon < 1)
+        return 80;
+    const long long port = IntegerOf(MidToEnd(authority, colon + 1));
+    // Beyond the port range the connection fails rather than reaching some other port.
+    return port < 0 || port > 65535 ? -1 : static_cast<int>(port);
+}
+
+int InfoBox(app::Controls& controls, const Text& message, const Text& caption, int style) {
+    return controls.MessageBox(message, style, caption.empty() ? "友情提醒"_gbk : caption) - 1;
+}
+
+Bytes 网页_访问(WebEnv& env, Text& url, std::optional<int> 访问方式, const Text& proxy, Text* extraHeaders,
+               const Text& postData, const Text& cookies, int responseConversion, Text* responseHeaders) {
+    url = TrimSpaces(url);
+    const int method = 访问方式.value_or(0);
+    if (method != 0 && method != 1) {
+        InfoBox(env.controls, "【网页_访问】命令的第二个【访问方式】参数有误,请返回修改"_gbk);
+        return {};
+    }
+    const bool post = method == 1;
+    if (!StartsWith(url, "http://") && !StartsWith(url, "https://"))
+        url = Text("http://") + url;
+
+    HttpExchangeRequest request;
+    request.method = post ? "POST" : "GET";
+    request.host = UrlHost(url);
+    request.target = UrlPath(url);
+    // An "https://" address goes out as plain HTTP: its authority reads as "https:", which names no port.
+    request.port = UrlPort(url);
+    request.proxy = RemoveAllSpaces(proxy).empty() ? Text() : proxy;
+    request.userAgent = UserAgent();
+    request.readChunk = 1024;
+    request.followRedirects = true;
+
+    Text headers = extraHeaders ? *extraHeaders : Text();
+    if (!Contains(headers, Text("Accept: "), false))
+        headers += Text("Accept: ") + DefaultAccept() + kCrLf;
+    if (!Contains(headers, Text("Referer: "), false))
+        headers += Text("Referer: ") + url + kCrLf;
+    if (!Contains(headers, Text("Accept-Language: "), false))
+        headers += Text("Accept-Language: zh-cn") + kCrLf;
+    if (post && !postData.empty()) {
+        headers += Text("Content-Type: application/x-www-form-urlencoded") + kCrLf;
+        headers += Text("Content-Length: ") + TextOfInteger(static_cast<long long>(postData.size())) + kCrLf;
+    }
+    if (!cookies.empty())
+        headers += Text("Cookie: ") + cookies + kCrLf + kCrLf;
+    if (extraHeaders)
+        *extraHeaders = headers;
+    request.headerLines = HeaderLinesOf(headers);
+    if (post)
+        request.body = postData.bytes();
+
+    HttpHooks hooks;
+    hooks.keepGoing = [&env] {
+        env.pump.DispatchPending();
+        return true;
+    };
+    CookieJar& jar = env.cookies;
+    hooks.cookiesFor = [&jar](const Text& host) { return jar.HeaderValueFor(host); };
+    hooks.storeCookies = [&jar](const Text& host, const Text& head) { jar.StoreFromHeaders(host, head); };
+
+    HttpExchangeResult result = PerformHttpExchange(request, hooks);
+    if (!result.opened)
+        return {};
+    const Text headerText = HeaderBufferText(result.head);
+    if (responseHeaders)
+        *responseHeaders = headerText;
+    // The final head is stored again for the host that was asked for, also when a redirect led elsewhere.
+    jar.StoreFromHeaders(request.host, headerText);
+
+    if (responseConversion == 1)
+        return Utf8ToGbk(result.body).bytes();
+    if (responseConversion == 2)
+        return Big5ToSimplifiedGbk(result.body).bytes();
+    return std::move(result.body);
+}
+
+} // namespace rankmoth::web
