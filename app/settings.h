@@ -18,5 +18,9 @@ std::string ExecutableDir();
 // "config.ini" beside the executable, or in the per-user configuration directory when the executable's
 // directory cannot be written.
 std::string ConfigFile();
+// The choice ConfigFile makes, given the executable's directory, whether it can be written, and the
+// environment's XDG_CONFIG_HOME and HOME (either may be null).
+std::string ConfigFileFor(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
+                          const char* home);
 
 } // namespace rankmoth::app

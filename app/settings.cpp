@@ -1,0 +1,199 @@
+#include "app/settings.h"
+
+#include "app/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+namespace rankmoth::app {
+
+namespace {
+
+// The value buffer the settings were always read with: 10240 bytes with the closing zero.
+constexpr std::size_t kMaxValue = 10239;
+
+std::string_view SkipLeadingControls(std::string_view s) {
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32)
+        s.remove_prefix(1);
+    return s;
+}
+
+// A file or directory counts as read-only when the process may not write it, or when nobody may: the
+// second catches the read-only mark for a process running as root, which passes every access check.
+bool Writable(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    return ::access(path.c_str(), W_OK) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+enum class ReadResult { Ok, Missing, Failed };
+
+ReadResult ReadWholeFile(const std::string& path, std::string& out) {
+    out.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return ReadResult::Failed;
+        }
+        if (n == 0)
+            break;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return ReadResult::Ok;
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Writes `data` to a temporary file beside `path` and renames it over `path`, so that a failure at any
+// point leaves the old file whole.
+bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) {
+    const std::filesystem::path target(path);
+    const std::string dir = target.has_parent_path() ? target.parent_path().string() : std::string(".");
+    std::string temp = dir + "/." + target.filename().string() + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    const bool written = WriteAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+} // namespace
+
+Text ReadSetting(const std::string& file, const Text& section, const Text& key) {
+    const std::string_view path = SkipLeadingControls(file);
+    const std::string_view sectionName = SkipLeadingControls(section.bytes());
+    const std::string_view keyName = SkipLeadingControls(key.bytes());
+    if (path.empty() || sectionName.empty() || keyName.empty())
+        return {};
+    std::string content;
+    if (ReadWholeFile(std::string(path), content) != ReadResult::Ok)
+        return {};
+    const auto value = IniLookup(content, sectionName, keyName);
+    if (!value)
+        return {};
+    return Text(std::string_view(*value).substr(0, kMaxValue));
+}
+
+bool WriteSetting(const std::string& file, const Text& section, const Text& key, const Text& value) {
+    const std::string_view pathName = SkipLeadingControls(file);
+    const std::string_view sectionName = SkipLeadingControls(section.bytes());
+    const std::string_view keyName = SkipLeadingControls(key.bytes());
+    if (pathName.empty() || sectionName.empty() || keyName.empty())
+        return false;
+    // Names that would read back as another line's syntax are refused, and a value ends at its first line
+    // break: written as they are, they would add lines, or whole sections, to the file.
+    if (sectionName.find_first_of("]\r\n") != std::string_view::npos ||
+        keyName.find_first_of("=\r\n") != std::string_view::npos || keyName.front() == '[')
+        return false;
+    std::string_view valueText = value.bytes();
+    valueText = valueText.substr(0, valueText.find_first_of("\r\n"));
+
+    // Write through a link to the file it names, rather than replacing the link with a file.
+    std::string path(pathName);
+    std::error_code error;
+    if (std::filesystem::is_symlink(path, error)) {
+        const auto resolved = std::filesystem::weakly_canonical(path, error);
+        if (error)
+            return false;
+        path = resolved.string();
+    }
+
+    std::string content;
+    mode_t mode = 0644;
+    switch (ReadWholeFile(path, content)) {
+    case ReadResult::Failed:
+        return false;
+    case ReadResult::Ok: {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !Writable(path))
+            return false;
+        mode = st.st_mode & 07777;
+        break;
+    }
+    case ReadResult::Missing: {
+        const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+        if (!parent.empty() && !std::filesystem::exists(parent, error))
+            std::filesystem::create_directories(parent, error);
+        break;
+    }
+    }
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!Writable(parent.empty() ? std::string(".") : parent.string()))
+        return false;
+
+    const std::string updated = IniWithValue(content, sectionName, keyName, valueText);
+    if (updated == content && !content.empty())
+        return true;
+    return ReplaceFile(path, updated, mode);
+}
+
+std::string ExecutableDir() {
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return ".";
+    std::string dir = exe.parent_path().string();
+    if (dir == "/")
+        dir.clear();
+    return dir;
+}
+
+std::string ConfigFileFor(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
+                          const char* home) {
+    if (exeDirWritable)
+        return exeDir + "/config.ini";
+    std::string base;
+    // A relative XDG_CONFIG_HOME is invalid and is ignored, as the XDG rules ask.
+    if (xdgConfigHome && xdgConfigHome[0] == '/')
+        base = xdgConfigHome;
+    else if (home && home[0] != '\0')
+        base = std::string(home) + "/.config";
+    else
+        return exeDir + "/config.ini"; // nowhere better: reads work, writes fail quietly
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    return base + "/rankmoth/config.ini";
+}
+
+std::string ConfigFile() {
+    const std::string dir = ExecutableDir();
+    return ConfigFileFor(dir, Writable(dir.empty() ? std::string("/") : dir), std::getenv("XDG_CONFIG_HOME"),
+                         std::getenv("HOME"));
+}
+
+} // namespace rankmoth::app
