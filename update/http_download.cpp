@@ -72,13 +72,13 @@ int Transfer(web::SocketClient& socket, const std::string& localPath, std::atomi
         if (!socket.Receive(block, options.receiveTimeoutSeconds))
             break;
         received += block;
-        const std::size_t prefix = std::min(received.size(), kAcceptedStatus.size());
-        if (received.compare(0, prefix, kAcceptedStatus.substr(0, prefix)) != 0)
-            return kBadStatus;
         headEnd = received.find(kHeadEnd);
         if (headEnd == std::string::npos && received.size() > kMaxHeadBytes)
             return kBadStatus;
     }
+    // An answer that broke off inside its head is judged by what came of it.
+    if (headEnd == std::string::npos && !received.empty() && received.rfind(kAcceptedStatus, 0) != 0)
+        return kBadStatus;
 
     std::uint64_t total = 0;
     std::uint64_t downloaded = 0;
@@ -89,6 +89,12 @@ int Transfer(web::SocketClient& socket, const std::string& localPath, std::atomi
     if (headEnd != std::string::npos) {
         const ResponseHead head = ParseResponseHead(received.substr(0, headEnd + kHeadEnd.size()));
         std::uint64_t base = 0;
+        // A partial file the server cannot continue is useless: dropped, so that the next run starts clean.
+        if (!head.accepted) {
+            if (resuming && head.status == 416)
+                RemoveFile(tmpPath);
+            return kBadStatus;
+        }
         if (resuming && head.status == 206) {
             // A range that does not continue the partial file cannot be joined to it.
             if (head.rangeStart != static_cast<std::uint64_t>(resumeFrom)) {
