@@ -27,6 +27,9 @@ Text UpdateArchiveUrlOf(const std::vector<Text>& fields);
 // "软件已暂停服务!如有疑问请联系QQ：" with the two support accounts.
 Text SuspendedMessage();
 
+// The program's notice fetch: NoticeText::SplitNotice with UTF-8 conversion.
+NoticeFetch NoticeTextFetch();
+
 // Creation event of UpdateWindow: the cached (or else fetched) version notice decides between opening
 // MainWindow, starting an updater that is already there, and downloading the update.
 void LaunchCheck(const UpdateEnv& env, const std::shared_ptr<UpdateState>& state);
