@@ -20,7 +20,7 @@ TEST(DownloadTargetTest, HostPortAndPath) {
         {"http://h:65536/x.zip", "h", 0, "h:0", "http://h:65536/x.zip"},
         // A port written with a leading zero no longer matches the host header: the whole address is the path.
         {"http://h:080/x.zip", "h", 80, "h:80", "http://h:080/x.zip"},
-        {"zujian/m_update.zip", "m_update.zip", 80, "m_update.zip", "zujian/m_update.zip"},
+        {"zujian/m_update.zip", "", 80, "", "zujian/m_update.zip"},
         {"", "", 80, "", ""},
     };
     for (const auto& c : cases) {
