@@ -1,7 +1,6 @@
 #include "sources/sub_categories.h"
 
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 
 namespace rankmoth::sources {
 
@@ -15,10 +14,16 @@ std::vector<Text> SplitSubCategories(const Text& content) {
 }
 
 void LoadSubCategories(app::Controls& controls, const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return;
-    const Bytes content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // Plain stdio: a path that opens but cannot be read (a directory) just reads as empty, without the
+    // exception a stream buffer throws there.
+    Bytes content;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            content.append(buffer, n);
+        std::fclose(file);
+    }
     for (const Text& entry : SplitSubCategories(TextOf(content)))
         controls.AddComboEntry(app::kMainWindow, "组合框_小分类", entry);
 }
