@@ -1,0 +1,370 @@
+#include "app/qt/application.h"
+
+#include "app/endpoints.h"
+#include "app/qt/assets.h"
+#include "app/qt/skin.h"
+#include "app/qt/window_design.h"
+#include "app/qt/windows.h"
+#include "app/settings.h"
+
+#if __has_include("web/cookie_jar.h")
+#include "web/cookie_jar.h"
+#define RANKMOTH_HAVE_COOKIE_JAR 1
+#endif
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <cstdio>
+#include <cstdlib>
+
+// Resources of a static library are registered by hand, and only from the global namespace.
+static void InitShellResources() { Q_INIT_RESOURCE(rankmoth); }
+
+namespace rankmoth::shell {
+
+namespace {
+void Call(const std::function<void()>& hook) {
+    if (hook)
+        hook();
+}
+
+template <class W> W* Child(QWidget* window, const char* name) {
+    return window ? window->findChild<W*>(QString::fromUtf8(name)) : nullptr;
+}
+
+QString Q(const Text& text) { return QString::fromStdString(text.ToUtf8()); }
+} // namespace
+
+Application::Application() : Application(Options{}) {}
+
+Application::Application(Options options) : options_(std::move(options)), controls_(new QtControls(*this)) {
+    InitShellResources();
+    if (options_.configFile.empty())
+        options_.configFile = app::ConfigFile();
+    if (options_.skinDirectory.isEmpty())
+        options_.skinDirectory = QString::fromStdString(app::ExecutableDir());
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        app->setFont(WindowFont());
+        app->setWindowIcon(WindowIcon());
+        // Windows come and go (the update window closes when the main window opens, the main window hides
+        // in the tray): the program ends by its own rules, not when no window is visible.
+        app->setQuitOnLastWindowClosed(false);
+    }
+
+    if (options_.bindCore) {
+#ifdef RANKMOTH_HAVE_COOKIE_JAR
+        core_.reset(new CoreContext{*controls_, pump_, app::Endpoints::FromEnvironment(),
+                                    web::WebEnv{pump_, *controls_, web::ProcessCookieJar()}});
+        BindRankHooks(*core_, hooks_);
+        BindUpdateHooks(*core_, hooks_);
+#endif
+        // TODO: without the process cookie jar there is no web environment to bind the core to.
+    }
+}
+
+Application::~Application() {
+    if (startupWorker_.joinable()) {
+        // The worker may be waiting for the window thread (a message box, a control read): keep
+        // dispatching until it is done rather than block it forever.
+        QElapsedTimer waited;
+        waited.start();
+        while (!startupDone_ && waited.elapsed() < 30000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (startupDone_)
+            startupWorker_.join();
+        else
+            startupWorker_.detach();
+    }
+    delete tray_;
+    delete main_;
+    delete update_;
+}
+
+bool Application::trayAvailable() const {
+    return options_.trayAvailable.value_or(QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+void Application::Start() {
+    controls_->LoadWindow(app::kUpdateWindow, false);
+    // The creation action may open the main window or start a download: it runs once the start window is
+    // up and the event loop turns, never inside the caller.
+    QTimer::singleShot(0, update_, [this] {
+        if (hooks_.updateWindowCreated)
+            hooks_.updateWindowCreated();
+        else
+            controls_->LoadWindow(app::kMainWindow, true);
+    });
+}
+
+// ---- windows
+
+QWidget* Application::FindWindow(std::string_view name) {
+    if (name == app::kMainWindow)
+        return main_;
+    if (name == app::kUpdateWindow)
+        return update_;
+    return nullptr;
+}
+
+void Application::LoadWindow(std::string_view name, bool modal) {
+    ShellWindow* window = nullptr;
+    if (name == app::kMainWindow) {
+        if (!main_) {
+            CreateMainWindow();
+            OnMainWindowCreated();
+        }
+        window = main_;
+    } else if (name == app::kUpdateWindow) {
+        if (!update_)
+            CreateUpdateWindow();
+        window = update_;
+    }
+    if (!window)
+        return;
+    // A modal window blocks the others but does not hold up its caller: the program ends when the main
+    // window closes, so nothing the caller would do afterwards could run in any case.
+    if (modal && !window->isVisible())
+        window->setWindowModality(Qt::ApplicationModal);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Application::CloseWindow(std::string_view name) {
+    if (QWidget* window = FindWindow(name))
+        window->close();
+}
+
+void Application::CreateUpdateWindow() {
+    update_ = BuildUpdateWindow();
+    WireUpdateWindow();
+}
+
+void Application::CreateMainWindow() {
+    main_ = BuildMainWindow();
+    WireMainWindow();
+}
+
+void Application::OnMainWindowCreated() {
+    AttachSkin(28, options_.skinDirectory);
+
+    tray_ = new QSystemTrayIcon(main_->windowIcon());
+    tray_->setToolTip(Q(app::TrayTip()));
+    QObject::connect(tray_, &QSystemTrayIcon::activated, main_, [this](QSystemTrayIcon::ActivationReason reason) {
+        switch (reason) {
+        case QSystemTrayIcon::Trigger:
+            TrayEvent(app::TrayMouse::LeftDown);
+            break;
+        case QSystemTrayIcon::DoubleClick:
+            TrayEvent(app::TrayMouse::LeftDoubleClick);
+            break;
+        case QSystemTrayIcon::Context:
+            TrayEvent(app::TrayMouse::RightDown);
+            break;
+        default:
+            TrayEvent(app::TrayMouse::Other);
+            break;
+        }
+    });
+    if (trayAvailable())
+        tray_->show();
+
+    app::OnMainWindowCreated(*controls_);
+}
+
+void Application::TrayEvent(app::TrayMouse event) { app::OnTrayEvent(*controls_, pump_, event); }
+
+void Application::OnMainPlacementChanged() {
+    if (!main_)
+        return;
+    const auto placement = main_->isMinimized() ? app::Placement::Minimised : app::Placement::Normal;
+    if (!app::HidesToTray(placement, trayAvailable()))
+        return;
+    // Hidden after the state change has been dealt with, not from inside it.
+    QTimer::singleShot(0, main_, [window = main_] {
+        if (window && window->isMinimized())
+            window->hide();
+    });
+    ++balloons_;
+    if (tray_)
+        tray_->showMessage(Q(app::BalloonTitle()), Q(app::BalloonText()), QSystemTrayIcon::Information);
+}
+
+void Application::StartStartupWorker() {
+    if (startupWorker_.joinable())
+        return;
+    startupDone_ = false;
+    const std::string currentDirectory = QDir::currentPath().toStdString();
+    startupWorker_ = std::thread([this, currentDirectory] {
+        const auto finish = [this, &currentDirectory](int startTab) {
+            app::FinishStartupLoading(*controls_, hooks_.loadSubCategories, startTab, currentDirectory,
+                                      options_.configFile);
+        };
+        if (hooks_.backgroundCheck)
+            hooks_.backgroundCheck(finish);
+        else
+            finish(0);
+        startupDone_ = true;
+    });
+}
+
+// ---- events
+
+void Application::WireMainWindow() {
+    ShellWindow* w = main_;
+    w->onClose = [this] { EndProgram(0); };
+    w->onPlacementChanged = [this] { OnMainPlacementChanged(); };
+
+    const auto onClick = [w](const char* name, std::function<void()> action) {
+        if (auto* button = Child<QAbstractButton>(w, name))
+            QObject::connect(button, &QAbstractButton::clicked, w, std::move(action));
+    };
+    onClick("按钮_查询大类排名", [this] { Call(hooks_.queryStart); });
+    onClick("按钮_停止查询", [this] { Call(hooks_.stopQuery); });
+    onClick("按钮_停止查询1", [this] { Call(hooks_.stopQuery); });
+    onClick("按钮_自动加载全店宝贝ID", [this] { Call(hooks_.shopLoad); });
+    onClick("单选框_自动监测", [this] { Call(hooks_.monitorModeChanged); });
+    onClick("单选框_手动查询", [this] { Call(hooks_.monitorModeChanged); });
+    onClick("选择框_提示音", [this] { app::OnAlertBoxClicked(*controls_); });
+    onClick("按钮_导入优店宝贝ID1", [this] { app::ShowNotYetAvailable(*controls_); });
+    onClick("按钮_导入优店宝贝ID2", [this] { app::ShowNotYetAvailable(*controls_); });
+    for (const char* name : {"超级按钮_客服1", "超级按钮_客服2", "超级按钮_客服3"})
+        onClick(name, [this, name] { app::OpenLinkOf(*controls_, name); });
+
+    if (auto* pages = Child<QLineEdit>(w, "编辑框_最多页")) {
+        OnEvent(pages, QEvent::FocusIn, [this](QEvent*) {
+            Call(hooks_.pageLimitFocus);
+            return false;
+        });
+        QObject::connect(pages, &QLineEdit::textChanged, w, [this] { Call(hooks_.pageLimitChanged); });
+    }
+    if (auto* interval = Child<QLineEdit>(w, "编辑框_检索间隔"))
+        QObject::connect(interval, &QLineEdit::textChanged, w, [this] { Call(hooks_.intervalChanged); });
+    if (auto* shopId = Child<QLineEdit>(w, "编辑框_优店ID"))
+        OnEvent(shopId, QEvent::FocusOut, [this](QEvent*) {
+            app::StoreShopId(*controls_, options_.configFile);
+            return false;
+        });
+
+    if (auto* list = Child<QTreeWidget>(w, "超级列表框1"))
+        QObject::connect(list, &QWidget::customContextMenuRequested, w,
+                         [this] { controls_->PopupMenuAtCursor(app::kMainWindow, "右键菜单"); });
+
+    for (const char* name : {"透明标签_Tarnbay软件", "透明标签_Fernlane软件", "图片框1"})
+        if (auto* area = Child<QWidget>(w, name))
+            OnEvent(area, QEvent::MouseButtonPress, [this, name](QEvent* event) {
+                if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+                    return false;
+                app::OpenLinkOf(*controls_, name);
+                return true;
+            });
+    for (const char* name : {"超级链接框1", "超级链接框2"})
+        if (auto* link = Child<QLabel>(w, name))
+            QObject::connect(link, &QLabel::linkActivated, w, [this, name] { app::OpenLinkOf(*controls_, name); });
+
+    const auto onTick = [w](const char* name, std::function<void()> action) {
+        if (auto* timer = Child<QTimer>(w, name))
+            QObject::connect(timer, &QTimer::timeout, w, std::move(action));
+    };
+    onTick("时钟_监测间隔", [this] { Call(hooks_.monitorTick); });
+    onTick("时钟_网站配置", [this] {
+        app::StopStartupTimer(*controls_);
+        StartStartupWorker();
+    });
+    onTick("时钟_在线统计", [this] {
+        if (newsCounter_.Tick())
+            controls_->ReloadPage(app::kMainWindow, "超文本浏览框2");
+    });
+
+    if (auto* menu = Child<QMenu>(w, "托盘菜单")) {
+        const auto actions = menu->actions();
+        const app::TrayMenuEntry entries[] = {app::TrayMenuEntry::DownloadFernlane, app::TrayMenuEntry::DownloadTarnbay,
+                                              app::TrayMenuEntry::Agent, app::TrayMenuEntry::Help,
+                                              app::TrayMenuEntry::Exit};
+        for (int i = 0; i < actions.size() && i < 5; ++i)
+            QObject::connect(actions[i], &QAction::triggered, w,
+                             [this, entry = entries[i]] { app::OnTrayMenuEntry(*controls_, entry); });
+    }
+}
+
+void Application::WireUpdateWindow() {
+    ShellWindow* w = update_;
+    // With the main window never opened, the start window is the last one: closing it ends the program.
+    w->onClose = [this] {
+        if (!main_)
+            EndProgram(0);
+    };
+    if (auto* timer = Child<QTimer>(w, "时钟1"))
+        QObject::connect(timer, &QTimer::timeout, w, [this] { Call(hooks_.updateTimer1Tick); });
+    if (auto* timer = Child<QTimer>(w, "时钟2"))
+        QObject::connect(timer, &QTimer::timeout, w, [this] { Call(hooks_.updateTimer2Tick); });
+}
+
+// ---- services
+
+int Application::ShowMessageBox(const QString& text, int style, const QString& caption) {
+    if (messageBox)
+        return messageBox(text, style, caption);
+    const int icon = style & 0xF0;
+    QMessageBox box(icon == app::kIconExclamation  ? QMessageBox::Warning
+                    : icon == app::kIconInformation ? QMessageBox::Information
+                                                    : QMessageBox::NoIcon,
+                    caption, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+    // OK is the only button: closing the box answers it too.
+    return app::kButtonOk;
+}
+
+void Application::OpenAddress(const std::string& address) {
+    if (openAddress) {
+        openAddress(address);
+        return;
+    }
+    // The address goes out as written, "&amp;" and all.
+    QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(address), QUrl::TolerantMode));
+}
+
+void Application::PlayAlertSound() {
+    ++sounds_;
+    alert_.Play();
+}
+
+void Application::EndProgram(int exitCode) {
+    if (endProgram) {
+        if (!ended_) {
+            ended_ = true;
+            endProgram(exitCode);
+        }
+        return;
+    }
+    if (tray_)
+        tray_->hide();
+    EndProcess(exitCode);
+}
+
+void Application::EndProcess(int exitCode) {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        window->hide();
+    QCoreApplication::processEvents();
+    std::fflush(nullptr);
+    // Not QCoreApplication::exit: that only leaves the innermost event loop, and the program may be deep in
+    // nested waits. The windows' work is done and every file the program writes is closed by now.
+    std::_Exit(exitCode);
+}
+
+} // namespace rankmoth::shell

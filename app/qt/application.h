@@ -1,0 +1,110 @@
+#pragma once
+
+#include "app/main_actions.h"
+#include "app/qt/alert_sound.h"
+#include "app/qt/compose.h"
+#include "app/qt/qt_controls.h"
+#include "app/qt/qt_event_pump.h"
+#include "app/qt/windows.h"
+#include "app/shell_hooks.h"
+#include "app/startup.h"
+
+#include <QPointer>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+class QSystemTrayIcon;
+
+namespace rankmoth::shell {
+
+
+
+// The program: its two windows, the control layer and pump over them, the tray icon, and the core bound to
+// them through the hooks. A QApplication must exist first. Tests build one in-process and replace the
+// services that would leave the process (message boxes, the browser, the end of the program).
+class Application final : public WindowHost {
+public:
+    struct Options {
+        std::string configFile;   // empty: app::ConfigFile()
+        QString skinDirectory;    // empty: the executable's directory
+        bool bindCore = true;     // fill the hooks from the core folders
+        std::optional<bool> trayAvailable; // empty: whether the desktop has a system tray
+    };
+
+    Application();
+    explicit Application(Options options);
+    ~Application() override;
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // Loads UpdateWindow, the start window; its creation action runs from the event loop.
+    void Start();
+
+    app::Controls& controls() { return *controls_; }
+    QtControls& qtControls() { return *controls_; }
+    app::EventPump& pump() { return pump_; }
+    app::ShellHooks& hooks() { return hooks_; }
+    const std::string& configFile() const { return options_.configFile; }
+    ShellWindow* mainWindow() const { return main_; }
+    ShellWindow* updateWindow() const { return update_; }
+    QSystemTrayIcon* trayIcon() const { return tray_; }
+    bool trayAvailable() const;
+    int soundsPlayed() const { return sounds_; }
+    int balloonsShown() const { return balloons_; }
+    // True once the start-up worker has finished.
+    bool startupFinished() const { return startupDone_; }
+
+    // A mouse event on the tray icon.
+    void TrayEvent(app::TrayMouse event);
+
+    // Services that leave the process; tests replace them.
+    std::function<int(const QString& text, int style, const QString& caption)> messageBox;
+    std::function<void(const std::string& address)> openAddress;
+    std::function<void(int exitCode)> endProgram;
+
+    // WindowHost
+    QWidget* FindWindow(std::string_view name) override;
+    void LoadWindow(std::string_view name, bool modal) override;
+    void CloseWindow(std::string_view name) override;
+    int ShowMessageBox(const QString& text, int style, const QString& caption) override;
+    void OpenAddress(const std::string& address) override;
+    void PlayAlertSound() override;
+    void EndProgram(int exitCode) override;
+
+    // The real end: the tray icon goes, the windows close and the process ends with the code, also from
+    // inside nested event loops.
+    static void EndProcess(int exitCode);
+
+private:
+    void CreateMainWindow();
+    void CreateUpdateWindow();
+    void OnMainWindowCreated();
+    void OnMainPlacementChanged();
+    void StartStartupWorker();
+    void WireMainWindow();
+    void WireUpdateWindow();
+
+    Options options_;
+    std::unique_ptr<QtControls> controls_;
+    QtEventPump pump_;
+    app::ShellHooks hooks_;
+    std::unique_ptr<CoreContext> core_;
+    QPointer<ShellWindow> main_;
+    QPointer<ShellWindow> update_;
+    QSystemTrayIcon* tray_ = nullptr;
+    AlertSound alert_;
+    app::NewsReloadCounter newsCounter_;
+    int sounds_ = 0;
+    int balloons_ = 0;
+    bool ended_ = false;
+    std::thread startupWorker_;
+    std::atomic<bool> startupDone_{false};
+};
+
+} // namespace rankmoth::shell

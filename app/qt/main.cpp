@@ -1,0 +1,14 @@
+#include "app/qt/application.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication qtApp(argc, argv);
+    QApplication::setApplicationName("Rankmoth");
+    QApplication::setApplicationVersion("1.1");
+    rankmoth::shell::Application program;
+    program.Start();
+    // The program ends through its own end (the main window closing, a notice check, the update), which
+    // leaves the process directly; this return covers an event loop that was asked to quit.
+    return QApplication::exec();
+}

@@ -1,0 +1,61 @@
+// Renders both windows to PNG files, for looking at the layout without clicking through the program:
+//   rankmoth-shots <output directory>
+#include "app/qt/application.h"
+#include "app/qt/windows.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QApplication qtApp(argc, argv);
+    const QString outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("out/screenshots");
+    QDir().mkpath(outDir);
+
+    rankmoth::shell::Application::Options options;
+    options.bindCore = false;
+    options.configFile = QDir(outDir).filePath("shots-config.ini").toStdString();
+    options.skinDirectory = outDir;
+    rankmoth::shell::Application program(options);
+    program.endProgram = [](int) {};
+    program.Start();
+
+    QElapsedTimer waited;
+    waited.start();
+    while (!(program.mainWindow() && program.startupFinished()) && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    // Let the queued control writes of the start-up land and the windows paint.
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+
+    auto& controls = program.controls();
+    using namespace rankmoth;
+    const int row = controls.AddRow(app::kMainWindow, "超级列表框1", Text("1"));
+    controls.SetCellText(app::kMainWindow, "超级列表框1", row, 1, Text("2046****"));
+    controls.SetCellText(app::kMainWindow, "超级列表框1", row, 2, "在第3页靠上的位置发现了此宝贝"_gbk);
+    controls.SetCellText(app::kMainWindow, "超级列表框1", row, 3, "最热"_gbk);
+    controls.SetCellText(app::kMainWindow, "超级列表框1", row, 4, Text("2026-12-08 09:00:00"));
+    controls.SetCellColours(app::kMainWindow, "超级列表框1", row, 3, app::Rgb(255, 255, 255), app::Rgb(255, 0, 0));
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+
+    int failures = 0;
+    const auto save = [&](QWidget* window, const char* file) {
+        if (!window || !window->grab().save(QDir(outDir).filePath(file))) {
+            std::fprintf(stderr, "rankmoth-shots: could not render %s\n", file);
+            ++failures;
+        }
+    };
+    save(program.mainWindow(), "main.png");
+    if (program.updateWindow())
+        program.updateWindow()->show();
+    save(program.updateWindow(), "update.png");
+    controls.SetCurrentTab(app::kMainWindow, "选择夹1", 1);
+    QCoreApplication::processEvents();
+    save(program.mainWindow(), "main-help.png");
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,439 @@
+#include "app/qt/window_design.h"
+
+#include "app/qt/assets.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyleOptionTabWidgetFrame>
+#include <QTabBar>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+namespace rankmoth::shell {
+
+namespace {
+constexpr const char* kYaHei = "微软雅黑";
+constexpr const char* kSimSun = "宋体";
+constexpr const char* kPage0 = "选择夹1#0";
+constexpr const char* kPage1 = "选择夹1#1";
+constexpr int kTabBarHeight = 21;
+
+class EventAction : public QObject {
+public:
+    EventAction(QObject* target, int type, std::function<bool(QEvent*)> action)
+        : QObject(target), type_(type), action_(std::move(action)) {
+        target->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent() && event->type() == type_)
+            return action_(event);
+        return false;
+    }
+
+private:
+    int type_;
+    std::function<bool(QEvent*)> action_;
+};
+} // namespace
+
+// clang-format off
+const std::vector<ControlDesign>& MainWindowDesign() {
+    static const std::vector<ControlDesign> design = {
+        {Kind::Tab, "选择夹1", "操作面板|使用帮助", 3, 1, 572, 536},
+        // 操作面板
+        {Kind::List, "超级列表框1", "序号:50|宝贝ID:70|排名位置:215|最新最热:68|查询时间:130", 4, 23, 564, 232, kPage0, nullptr, -1, "查询结果"},
+        {Kind::Label, "标签7", "宝贝ID个数:", 8, 259, 68, 16, kPage0},
+        {Kind::Label, "标签_宝贝ID个数", "", 79, 259, 38, 16, kPage0, nullptr, -1, "宝贝ID个数"},
+        {Kind::Label, "标签_进度提示", "", 126, 259, 207, 16, kPage0, nullptr, -1, "查询进度"},
+        {Kind::CheckBox, "选择框_提示音", "查到排名后给提示音", 360, 259, 133, 16, kPage0, nullptr, 0x0088FF},
+        {Kind::Label, "标签2", "优店ID:", 297, 286, 47, 24, kPage0},
+        {Kind::Edit, "编辑框_优店ID", "", 343, 285, 89, 24, kPage0, nullptr, -1, "优店ID"},
+        {Kind::Button, "按钮_自动加载全店宝贝ID", "自动加载全店宝贝ID", 440, 282, 120, 28, kPage0},
+        {Kind::Label, "标签5", "在线客服:", 8, 288, 55, 16, kPage0, kYaHei},
+        {Kind::ImageButton, "超级按钮_客服1", "", 68, 285, 21, 21, kPage0, nullptr, -1, "在线客服1"},
+        {Kind::ImageButton, "超级按钮_客服2", "", 101, 285, 21, 21, kPage0, nullptr, -1, "在线客服2"},
+        {Kind::ImageButton, "超级按钮_客服3", "", 134, 285, 21, 21, kPage0, nullptr, -1, "在线客服3"},
+        {Kind::Hyperlink, "超级链接框2", "--点击->查看使用教程", 165, 288, 120, 16, kPage0},
+        {Kind::Label, "标签15", "优先查询:", 8, 322, 55, 16, kPage0, kYaHei},
+        {Kind::Radio, "单选框_先查潮流", "先查潮流", 69, 324, 72, 16, kPage0},
+        {Kind::Radio, "单选框_先查最热", "先查最热", 145, 324, 72, 16, kPage0},
+        {Kind::Radio, "单选框_先查最新", "先查最新", 222, 324, 72, 16, kPage0},
+        {Kind::Label, "标签4", "最多查到第", 298, 323, 71, 16, kPage0},
+        {Kind::Edit, "编辑框_最多页", "100", 363, 318, 44, 23, kPage0, nullptr, -1, "最多查到第…页"},
+        {Kind::Label, "标签6", "页", 411, 323, 17, 16, kPage0},
+        {Kind::Button, "按钮_导入优店宝贝ID", "导入优店宝贝ID", 462, 319, 98, 28, kPage0},
+        {Kind::Label, "标签10", "大分类:", 8, 363, 45, 16, kPage0, kSimSun},
+        {Kind::Combo, "组合框_大分类", "衣服|鞋子|包包|配饰|家居|男友", 56, 361, 56, 20, kPage0, nullptr, -1, "大分类"},
+        {Kind::Label, "标签11", "小分类ID:", 118, 363, 57, 16, kPage0, kSimSun},
+        {Kind::Combo, "组合框_小分类", "", 177, 361, 106, 20, kPage0, nullptr, -1, "小分类ID"},
+        {Kind::Button, "按钮_添加小分类", "添加分类", 290, 357, 58, 28, kPage0},
+        {Kind::CheckBox, "选择框_只看优店", "只看优店商品", 360, 360, 93, 24, kPage0, nullptr, 0xFF5080},
+        {Kind::Button, "按钮_导入优店宝贝ID1", "打开", 462, 357, 40, 28, kPage0},
+        {Kind::Button, "按钮_导入优店宝贝ID2", "保存", 520, 357, 40, 28, kPage0},
+        {Kind::Label, "标签16", "查询间隔:", 8, 403, 56, 16, kPage0, kYaHei},
+        {Kind::Edit, "编辑框_检索间隔", "10", 68, 398, 41, 25, kPage0, nullptr, -1, "查询间隔（分钟）"},
+        {Kind::Label, "标签17", "Min", 113, 404, 32, 16, kPage0},
+        {Kind::Panel, "画板1", "", 141, 397, 168, 24, kPage0},
+        {Kind::Radio, "单选框_自动监测", "自动监测", 4, 8, 72, 16, "画板1"},
+        {Kind::Radio, "单选框_手动查询", "手动查询", 83, 8, 72, 16, "画板1"},
+        {Kind::Button, "按钮_查询大类排名", "查询大类排名", 316, 395, 83, 32, kPage0},
+        {Kind::Button, "按钮_查询小类排名", "查询小类排名", 416, 395, 83, 32, kPage0},
+        {Kind::Button, "按钮_停止查询1", "停止", 515, 395, 45, 32, kPage0},
+        {Kind::Picture, "图片框1", "forum", 5, 437, 460, 55, kPage0, nullptr, -1, "Pellwood论坛"},
+        {Kind::Picture, "图片框2", "software", 5, 496, 562, 35, kPage0},
+        {Kind::ClickArea, "透明标签_Fernlane软件", "", 6, 495, 275, 40, kPage0, nullptr, -1, "下载Fernlane软件"},
+        {Kind::ClickArea, "透明标签_Tarnbay软件", "", 290, 494, 275, 40, kPage0, nullptr, -1, "下载Tarnbay软件"},
+        // 使用帮助
+        {Kind::Browser, "超文本浏览框2", "qrc:/rankmoth/help.html", 4, 22, 565, 510, kPage1, nullptr, -1, "使用帮助"},
+        // Parked beyond the client area: never seen, but the program still writes to them.
+        {Kind::Label, "标签1", "关键词:", 592, 62, 45, 16, nullptr, kYaHei},
+        {Kind::Edit, "编辑框_关键词", "", 640, 56, 213, 25, nullptr, nullptr, -1, "关键词"},
+        {Kind::Label, "标签_提示", "关键词可以为: 宝贝ID", 593, 91, 200, 16},
+        {Kind::Hyperlink, "超级链接框1", "--点击->查看宝贝全称", 648, 136, 120, 16},
+        {Kind::Button, "按钮_停止查询", "停止查询", 480, 735, 75, 28},
+    };
+    return design;
+}
+
+const std::vector<ControlDesign>& UpdateWindowDesign() {
+    static const std::vector<ControlDesign> design = {
+        {Kind::Picture, "图片框1", "update", 8, 11, 270, 40, nullptr, nullptr, -1, nullptr, true},
+        {Kind::Label, "标签8", "下载成功", 51, 25, 96, 16, nullptr, nullptr, -1, nullptr, true},
+        {Kind::Button, "按钮1", "下载", 371, 15, 40, 24},
+        {Kind::Label, "标签2", "", 11, 52, 328, 16, nullptr, nullptr, -1, "下载文件"},
+        {Kind::Progress, "进度条1", "", 10, 69, 329, 16, nullptr, nullptr, -1, "下载进度"},
+        {Kind::Label, "标签10", "文件大小:", 9, 89, 162, 17},
+        {Kind::Label, "标签11", "已下载:", 175, 89, 180, 16},
+        {Kind::Label, "标签7", "下载到:", 8, 106, 337, 16},
+        {Kind::Label, "标签1", "传输速度:", 9, 125, 168, 13},
+        {Kind::Label, "标签3", "平均速度:", 175, 125, 160, 12},
+        {Kind::Label, "标签4", "已完成:", 10, 140, 96, 16},
+        {Kind::Label, "标签9", "剩余时间:", 176, 139, 143, 16},
+        {Kind::List, "超级列表框_模块", "模块句柄:80|模块文件名:120|模块路径:180", 720, 158, 392, 234, nullptr, nullptr, -1, "模块", true},
+    };
+    return design;
+}
+// clang-format on
+
+QString FontFamilyFor(const QString& designFamily) {
+    static const std::map<QString, QString> known = {{kYaHei, "Microsoft YaHei"}, {kSimSun, "SimSun"}};
+    const QStringList families = QFontDatabase::families();
+    if (!designFamily.isEmpty()) {
+        if (families.contains(designFamily))
+            return designFamily;
+        const auto latin = known.find(designFamily);
+        if (latin != known.end() && families.contains(latin->second))
+            return latin->second;
+    }
+    for (const char* fallback : {"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Droid Sans Fallback"})
+        if (families.contains(fallback))
+            return fallback;
+    return QFont().family();
+}
+
+QFont WindowFont(const QString& designFamily) {
+    QFont font(FontFamilyFor(designFamily));
+    font.setPixelSize(12);
+    return font;
+}
+
+// ---- TabControl
+
+TabControl::TabControl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this)) {
+    bar_->setObjectName("选择夹1#tabs");
+    bar_->setDrawBase(false);
+    bar_->setExpanding(false);
+    QObject::connect(bar_, &QTabBar::currentChanged, this, [this](int index) { ShowPage(index); });
+}
+
+QWidget* TabControl::AddPage(const QString& title) {
+    auto* page = new QWidget(this);
+    page->setObjectName(objectName() + "#" + QString::number(pages_.size()));
+    page->setAccessibleName(title);
+    page->setGeometry(0, 0, width(), height());
+    pages_.push_back(page);
+    bar_->addTab(title);
+    bar_->raise();
+    ShowPage(bar_->currentIndex());
+    return page;
+}
+
+int TabControl::count() const { return static_cast<int>(pages_.size()); }
+int TabControl::currentIndex() const { return bar_->currentIndex(); }
+QString TabControl::tabText(int index) const { return bar_->tabText(index); }
+
+void TabControl::setCurrentIndex(int index) {
+    if (index >= 0 && index < count())
+        bar_->setCurrentIndex(index);
+}
+
+void TabControl::ShowPage(int index) {
+    for (int i = 0; i < count(); ++i)
+        pages_[static_cast<std::size_t>(i)]->setVisible(i == index);
+}
+
+void TabControl::resizeEvent(QResizeEvent*) {
+    bar_->setGeometry(2, 0, std::min(bar_->sizeHint().width(), width() - 4), kTabBarHeight);
+    for (QWidget* page : pages_)
+        page->setGeometry(0, 0, width(), height());
+}
+
+void TabControl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QStyleOptionTabWidgetFrame frame;
+    frame.initFrom(this);
+    frame.rect = QRect(0, kTabBarHeight - 1, width(), height() - kTabBarHeight + 1);
+    frame.shape = QTabBar::RoundedNorth;
+    frame.tabBarSize = bar_->size();
+    frame.tabBarRect = bar_->geometry();
+    style()->drawPrimitive(QStyle::PE_FrameTabWidget, &frame, &painter, this);
+}
+
+// ---- PartStatusBar
+
+PartStatusBar::PartStatusBar(QWidget* parent, const std::vector<int>& widths, const std::vector<QString>& names)
+    : QStatusBar(parent) {
+    setSizeGripEnabled(false);
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QString("part%1").arg(i));
+        label->setTextFormat(Qt::PlainText);
+        if (i < names.size())
+            label->setAccessibleName(names[i]);
+        const bool last = i + 1 == widths.size();
+        addWidget(label, last ? 1 : 0);
+        parts_.push_back(label);
+        setPartWidth(static_cast<int>(i), widths[i]);
+    }
+}
+
+QLabel* PartStatusBar::part(int index) const {
+    return index >= 0 && index < partCount() ? parts_[static_cast<std::size_t>(index)] : nullptr;
+}
+
+void PartStatusBar::setPartWidth(int index, int width) {
+    QLabel* label = part(index);
+    if (!label || width < 0)
+        return;
+    // The last part reaches to the window's edge whatever its width, as a status bar always drew it.
+    if (index + 1 == partCount())
+        label->setMinimumWidth(0);
+    else
+        label->setFixedWidth(width);
+}
+
+// ---- building
+
+void OnEvent(QObject* target, int type, std::function<bool(QEvent*)> action) {
+    new EventAction(target, type, std::move(action));
+}
+
+namespace {
+QWidget* MakeControl(const ControlDesign& d, QWidget* parent) {
+    const QString caption = QString::fromUtf8(d.caption ? d.caption : "");
+    switch (d.kind) {
+    case Kind::Label: {
+        auto* label = new QLabel(caption, parent);
+        label->setTextFormat(Qt::PlainText);
+        return label;
+    }
+    case Kind::Edit:
+        return new QLineEdit(caption, parent);
+    case Kind::Button:
+        return new QPushButton(caption, parent);
+    case Kind::CheckBox:
+        return new QCheckBox(caption, parent);
+    case Kind::Radio:
+        return new QRadioButton(caption, parent);
+    case Kind::Combo: {
+        auto* combo = new QComboBox(parent);
+        if (!caption.isEmpty())
+            combo->addItems(caption.split('|'));
+        combo->setCurrentIndex(-1);
+        return combo;
+    }
+    case Kind::Tab: {
+        auto* tabs = new TabControl(parent);
+        tabs->setObjectName(QString::fromUtf8(d.name));
+        tabs->resize(d.width, d.height);
+        for (const QString& title : caption.split('|'))
+            tabs->AddPage(title);
+        return tabs;
+    }
+    case Kind::Panel:
+        return new QWidget(parent);
+    case Kind::Picture: {
+        auto* picture = new QLabel(parent);
+        picture->setPixmap(BannerImage(caption, QSize(d.width, d.height)));
+        picture->setCursor(Qt::PointingHandCursor);
+        return picture;
+    }
+    case Kind::ClickArea: {
+        auto* area = new QWidget(parent);
+        area->setAttribute(Qt::WA_NoSystemBackground);
+        area->setCursor(Qt::PointingHandCursor);
+        return area;
+    }
+    case Kind::ImageButton: {
+        auto* button = new QToolButton(parent);
+        button->setAutoRaise(true);
+        button->setIcon(QIcon(SupportButtonImage()));
+        button->setIconSize(QSize(d.width - 4, d.height - 4));
+        button->setCursor(Qt::PointingHandCursor);
+        return button;
+    }
+    case Kind::Hyperlink: {
+        auto* link = new QLabel(parent);
+        link->setTextFormat(Qt::RichText);
+        link->setText(QString("<a href=\"#\" style=\"color:#0000ff\">%1</a>").arg(caption.toHtmlEscaped()));
+        link->setCursor(Qt::PointingHandCursor);
+        link->setProperty("caption", caption);
+        return link;
+    }
+    case Kind::Browser: {
+        auto* browser = new QTextBrowser(parent);
+        browser->setOpenLinks(false);
+        browser->setProperty("reloads", 0);
+        if (!caption.isEmpty())
+            browser->setSource(QUrl(caption));
+        return browser;
+    }
+    case Kind::List: {
+        auto* list = new QTreeWidget(parent);
+        list->setRootIsDecorated(false);
+        list->setUniformRowHeights(true);
+        list->setAllColumnsShowFocus(true);
+        list->setSelectionBehavior(QAbstractItemView::SelectRows);
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        QStringList titles;
+        std::vector<int> widths;
+        for (const QString& column : caption.split('|')) {
+            titles << column.section(':', 0, 0);
+            widths.push_back(column.section(':', 1, 1).toInt());
+        }
+        list->setColumnCount(static_cast<int>(titles.size()));
+        list->setHeaderLabels(titles);
+        list->header()->setStretchLastSection(false);
+        for (std::size_t i = 0; i < widths.size(); ++i)
+            list->setColumnWidth(static_cast<int>(i), widths[i]);
+        return list;
+    }
+    case Kind::Progress: {
+        auto* bar = new QProgressBar(parent);
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        bar->setTextVisible(false);
+        return bar;
+    }
+    }
+    return new QWidget(parent);
+}
+} // namespace
+
+void BuildControls(QWidget* window, const std::vector<ControlDesign>& design) {
+    std::map<QString, QWidget*> containers;
+    std::map<QWidget*, QButtonGroup*> radioGroups;
+    for (const ControlDesign& d : design) {
+        QWidget* parent = window;
+        if (d.parent) {
+            const auto found = containers.find(QString::fromUtf8(d.parent));
+            if (found != containers.end())
+                parent = found->second;
+        }
+        QWidget* control = MakeControl(d, parent);
+        control->setObjectName(QString::fromUtf8(d.name));
+        control->setAccessibleDescription(QString::fromUtf8(d.name));
+        control->setGeometry(d.x, d.y, d.width, d.height);
+        control->setFont(WindowFont(d.font ? QString::fromUtf8(d.font) : QString()));
+        if (d.accessible)
+            control->setAccessibleName(QString::fromUtf8(d.accessible));
+        else if (d.caption && *d.caption && d.kind != Kind::Picture)
+            control->setAccessibleName(QString::fromUtf8(d.caption).remove(':'));
+        if (d.colour >= 0) {
+            const QColor colour = QColor::fromRgb(static_cast<QRgb>(d.colour));
+            QPalette palette = control->palette();
+            palette.setColor(QPalette::WindowText, colour);
+            palette.setColor(QPalette::ButtonText, colour);
+            control->setPalette(palette);
+            // A style sheet (the skin) would otherwise override the palette.
+            control->setStyleSheet(QString("color: %1;").arg(colour.name()));
+        }
+        if (d.hidden)
+            control->hide();
+        if (d.kind == Kind::Radio) {
+            // Radio buttons clear each other within their own container only.
+            QButtonGroup*& group = radioGroups[parent];
+            if (!group) {
+                group = new QButtonGroup(parent);
+                group->setObjectName(parent->objectName() + "#radios");
+            }
+            group->addButton(static_cast<QAbstractButton*>(control));
+        }
+        if (d.kind == Kind::Tab) {
+            auto* tabs = static_cast<TabControl*>(control);
+            for (int i = 0; i < tabs->count(); ++i)
+                containers[tabs->objectName() + "#" + QString::number(i)] = tabs->page(i);
+        }
+        if (d.kind == Kind::Panel)
+            containers[control->objectName()] = control;
+    }
+}
+
+void SetReadingTabOrder(QWidget* window) {
+    std::vector<QWidget*> chain;
+    const QRect visible = window->rect();
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (w->focusPolicy() == Qt::NoFocus || w->isHidden() || w->accessibleDescription().isEmpty())
+            continue;
+        const QRect box(w->mapTo(window, QPoint(0, 0)), w->size());
+        if (!visible.intersects(box)) {
+            // Parked controls stay out of the keyboard's way.
+            w->setFocusPolicy(Qt::ClickFocus);
+            continue;
+        }
+        chain.push_back(w);
+    }
+    // Controls whose tops lie close together share a row; rows read left to right.
+    std::vector<std::pair<QWidget*, QPoint>> placed;
+    for (QWidget* w : chain)
+        placed.emplace_back(w, w->mapTo(window, QPoint(0, 0)));
+    std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.second.y() < b.second.y(); });
+    std::vector<std::tuple<int, int, QWidget*>> keyed;
+    int row = 0;
+    int rowTop = placed.empty() ? 0 : placed.front().second.y();
+    for (const auto& [w, pos] : placed) {
+        if (pos.y() - rowTop > 10) {
+            ++row;
+            rowTop = pos.y();
+        }
+        keyed.emplace_back(row, pos.x(), w);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        return std::pair(std::get<0>(a), std::get<1>(a)) < std::pair(std::get<0>(b), std::get<1>(b));
+    });
+    chain.clear();
+    for (const auto& k : keyed)
+        chain.push_back(std::get<2>(k));
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+} // namespace rankmoth::shell

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QColor>
+#include <QStatusBar>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+class QLabel;
+class QTabBar;
+
+namespace rankmoth::shell {
+
+// The kinds of control the two windows are drawn from.
+enum class Kind {
+    Label,
+    Edit,
+    Button,
+    CheckBox,
+    Radio,
+    Combo,
+    Tab,
+    Panel,
+    Picture,
+    ClickArea,
+    ImageButton,
+    Hyperlink,
+    Browser,
+    List,
+    Progress,
+};
+
+// One control of a window's design: absolute position and size, as the windows have always been laid out.
+struct ControlDesign {
+    Kind kind;
+    const char* name;    // design name, the objectName
+    const char* caption; // caption, design text; for a combo box the entries separated by "|"
+    int x, y, width, height;
+    const char* parent = nullptr;     // container's design name, a tab page ("选择夹1#0"), or the window
+    const char* font = nullptr;       // design font family, when not the window's
+    int colour = -1;                  // caption colour 0xRRGGBB, -1 for the style's
+    const char* accessible = nullptr; // accessible name, when the caption does not say it
+    bool hidden = false;
+};
+
+const std::vector<ControlDesign>& MainWindowDesign();
+const std::vector<ControlDesign>& UpdateWindowDesign();
+
+// The installed family that stands for a design font (微软雅黑, 宋体): the family itself when present,
+// otherwise an installed CJK family.
+QString FontFamilyFor(const QString& designFamily);
+// The font of the windows: 9 pt in the CJK fallback, 12 pixels.
+QFont WindowFont(const QString& designFamily = {});
+
+// A tab control whose pages share its own coordinates, so that controls keep their design positions
+// relative to the tab control.
+class TabControl : public QWidget {
+public:
+    explicit TabControl(QWidget* parent);
+    QWidget* AddPage(const QString& title);
+    int count() const;
+    int currentIndex() const;
+    void setCurrentIndex(int index);
+    QString tabText(int index) const;
+    QTabBar* tabBar() const { return bar_; }
+    QWidget* page(int index) const { return pages_.at(static_cast<std::size_t>(index)); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void ShowPage(int index);
+    QTabBar* bar_;
+    std::vector<QWidget*> pages_;
+};
+
+// A status bar of fixed-width parts; the last part takes what is left.
+class PartStatusBar : public QStatusBar {
+public:
+    PartStatusBar(QWidget* parent, const std::vector<int>& widths, const std::vector<QString>& accessibleNames);
+    int partCount() const { return static_cast<int>(parts_.size()); }
+    QLabel* part(int index) const;
+    void setPartWidth(int index, int width);
+
+private:
+    std::vector<QLabel*> parts_;
+};
+
+// Calls `action` for every event of `type` that reaches `target`; the event is left to the target unless
+// `action` returns true.
+void OnEvent(QObject* target, int type, std::function<bool(QEvent*)> action);
+
+// Builds every control of `design` inside `window`.
+void BuildControls(QWidget* window, const std::vector<ControlDesign>& design);
+
+// Chains the focus of a window's visible input controls in reading order (top to bottom, left to right).
+void SetReadingTabOrder(QWidget* window);
+
+} // namespace rankmoth::shell

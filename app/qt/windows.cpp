@@ -1,0 +1,103 @@
+#include "app/qt/windows.h"
+
+#include "app/controls.h"
+#include "app/qt/assets.h"
+#include "app/qt/window_design.h"
+#include "app/startup.h"
+
+#include <QCloseEvent>
+#include <QMenu>
+#include <QTimer>
+
+namespace rankmoth::shell {
+
+void ShellWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (onClose)
+        onClose();
+}
+
+void ShellWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && onPlacementChanged)
+        onPlacementChanged();
+}
+
+namespace {
+void AddTimer(QWidget* window, const char* name, int interval) {
+    auto* timer = new QTimer(window);
+    timer->setObjectName(QString::fromUtf8(name));
+    if (interval > 0)
+        timer->start(interval);
+}
+
+void AddMenu(QWidget* window, const char* name, const QStringList& entries) {
+    auto* menu = new QMenu(window);
+    menu->setObjectName(QString::fromUtf8(name));
+    for (const QString& entry : entries)
+        menu->addAction(entry);
+}
+
+ShellWindow* NewWindow(const char* name, const QString& title, int width, int height) {
+    auto* window = new ShellWindow;
+    window->setObjectName(QString::fromUtf8(name));
+    window->setWindowTitle(title);
+    window->setWindowIcon(WindowIcon());
+    window->setFont(WindowFont());
+    window->move(50, 50);
+    window->setFixedSize(width, height);
+    window->setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    return window;
+}
+} // namespace
+
+const QStringList& TrayMenuEntries() {
+    static const QStringList entries = {"下载Fernlane软件", "下载Tarnbay软件", "代理赚钱", "帮助", "退出"};
+    return entries;
+}
+
+const QStringList& ContextMenuEntries() {
+    static const QStringList entries = {"打开宝贝", "打开宝贝所在页 [大类]   ", "打开宝贝所在页 [小类]"};
+    return entries;
+}
+
+ShellWindow* BuildMainWindow() {
+    constexpr int width = 583, height = 591, statusHeight = 22;
+    ShellWindow* window = NewWindow("MainWindow", QString::fromStdString(app::MainWindowTitle().ToUtf8()), width, height);
+    BuildControls(window, MainWindowDesign());
+
+    auto* status = new PartStatusBar(window, {126, 1000}, {"程序状态", "进度和结果"});
+    status->setObjectName("状态条1");
+    status->setAccessibleName("状态栏");
+    status->setAccessibleDescription("状态条1");
+    status->setGeometry(0, height - statusHeight, width, statusHeight);
+
+    // The file dialog is never opened; it only keeps its initial directory.
+    auto* dialog = new QObject(window);
+    dialog->setObjectName("通用对话框1");
+    dialog->setProperty("text", QString());
+
+    AddTimer(window, "时钟_监测间隔", 0);
+    AddTimer(window, "时钟_在线统计", 120000);
+    AddTimer(window, "时钟_网站配置", 0);
+    AddTimer(window, "时钟_自动检索", 0);
+    AddTimer(window, "时钟_靠侧边", 0);
+
+    AddMenu(window, "托盘菜单", TrayMenuEntries());
+    AddMenu(window, "右键菜单", ContextMenuEntries());
+
+    SetReadingTabOrder(window);
+    return window;
+}
+
+ShellWindow* BuildUpdateWindow() {
+    ShellWindow* window =
+        NewWindow("UpdateWindow", QString::fromStdString(app::UpdateWindowTitle().ToUtf8()), 354, 200);
+    BuildControls(window, UpdateWindowDesign());
+    AddTimer(window, "时钟1", 0);
+    AddTimer(window, "时钟2", 0);
+    SetReadingTabOrder(window);
+    return window;
+}
+
+} // namespace rankmoth::shell

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/controls.h"
+#include "app/eventpump.h"
+#include "web/text.h"
+
+#include <functional>
+#include <string>
+
+namespace rankmoth::app {
+
+inline constexpr const char* kAppVersion = "1.1";
+
+// Design names of the main window's controls that the start-up touches.
+inline constexpr std::string_view kSiteConfigTimer = "时钟_网站配置";
+inline constexpr std::string_view kStatusBar = "状态条1";
+inline constexpr std::string_view kTabControl = "选择夹1";
+inline constexpr std::string_view kTrayMenu = "托盘菜单";
+
+// Window captions.
+Text MainWindowTitle();
+Text UpdateWindowTitle();
+
+// Texts of the tray icon and of the balloon shown when the window goes to the tray.
+Text TrayTip();
+Text BalloonTitle();
+Text BalloonText();
+
+// The part of the main window's creation that only writes controls: the one-shot start-up timer is armed
+// and the status bar announces the loading. Skin and tray icon are the shell's own business.
+void OnMainWindowCreated(Controls& controls);
+
+// The first tick of the start-up timer: the timer is stopped so that the start-up worker starts only once.
+void StopStartupTimer(Controls& controls);
+
+// The last stage of the start-up loading, run on the start-up worker. `loadSubCategories` fills the
+// sub-category box; `currentDirectory` becomes the file dialog's initial directory; the shop ID comes from
+// `configFile`.
+void FinishStartupLoading(Controls& controls, const std::function<void()>& loadSubCategories, int startTab,
+                          const std::string& currentDirectory, const std::string& configFile);
+
+// Mouse events of the tray icon.
+enum class TrayMouse { LeftDown, LeftDoubleClick, RightDown, Other };
+void OnTrayEvent(Controls& controls, EventPump& pump, TrayMouse event);
+
+// Whether a placement change sends the main window to the tray. Hiding a minimised window is only safe when
+// a tray icon exists to bring it back; without a system tray the window stays minimised on the task bar.
+bool HidesToTray(Placement placement, bool trayAvailable);
+
+} // namespace rankmoth::app
