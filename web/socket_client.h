@@ -32,6 +32,8 @@ public:
     bool Receive(Bytes& data, int timeoutSeconds = 15);
     void Close();
     int LastError() const { return lastError_; }
+    // The socket handle, -1 when none is open (for socket options the client does not offer itself).
+    int Handle() const { return fd_; }
 
 private:
     int fd_ = -1;
