@@ -2,6 +2,7 @@
 #include "tools/sim/update_archive_server.h"
 #include "update/notice_check.h"
 #include "update/update_download.h"
+#include "update/update_hooks.h"
 #include "update/update_install.h"
 
 #include <gtest/gtest.h>
@@ -17,13 +18,13 @@ constexpr auto W = app::kUpdateWindow;
 
 // Runs the two UpdateWindow timers the way the window would while 时钟2 is running: 时钟2 every pass, 时钟1
 // every tenth. Bounded in time.
-void RunTimers(UpdateFixture& f, const UpdateEnv& env) {
+void RunTimers(UpdateFixture& f, const app::ShellHooks& hooks) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     for (int pass = 0; f.controls.TimerInterval(W, "时钟2") != 0 && !f.controls.ExitCode(); ++pass) {
         ASSERT_LT(std::chrono::steady_clock::now(), deadline);
         if (pass % 10 == 9 && f.controls.TimerInterval(W, "时钟1") != 0)
-            ProgressTick(env, *f.state);
-        InstallTick(env, *f.state);
+            hooks.updateTimer1Tick();
+        hooks.updateTimer2Tick();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
@@ -39,8 +40,10 @@ TEST(UpdateFlowTest, CachedNewerVersionDownloadsUnpacksAndStartsTheUpdater) {
     NoticeCache(env.configFile)
         .Write(Text("111|1|http://127.0.0.1:" + std::to_string(server.port()) + "/|v2/|||||http://dl.example/p"));
 
-    LaunchCheck(env, f.state);
-    RunTimers(f, env);
+    app::ShellHooks hooks;
+    BindUpdateActions([&] { return f.Env(); }, hooks, f.state);
+    hooks.updateWindowCreated();
+    RunTimers(f, hooks);
     ASSERT_TRUE(f.state->downloadThreadDone->WaitFor(std::chrono::seconds(5)));
 
     EXPECT_EQ(f.state->downloadResult.load(), 0);
@@ -77,6 +80,19 @@ TEST(UpdateFlowTest, FailedDownloadShowsTheMessageOnceAndLeavesNothing) {
     EXPECT_FALSE(Exists(f.dir / "m_update.zip"));
     EXPECT_FALSE(Exists(f.dir / "m_update.zip.tmp"));
     EXPECT_FALSE(f.state->installDone);
+}
+
+TEST(UpdateFlowTest, BackgroundHookHandsTheStartTabToFinish) {
+    UpdateFixture f;
+    f.notices["http://notice.test/w2/blogDetail.do?hostID=h&blogId=1"] = "110|1";
+    f.notices["http://notice.test/w2/blogDetail.do?hostID=h&blogId=2"] = "1|";
+    app::ShellHooks hooks;
+    BindUpdateActions([&] { return f.Env(); }, hooks, f.state);
+    int tab = -1;
+    std::thread worker([&] { hooks.backgroundCheck([&](int t) { tab = t; }); });
+    worker.join();
+    EXPECT_EQ(tab, 1);
+    EXPECT_FALSE(f.controls.ExitCode());
 }
 
 } // namespace

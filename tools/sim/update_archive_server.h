@@ -37,13 +37,13 @@ enum class ArchiveFault {
 struct ArchiveServerOptions {
     std::string body;
     ArchiveFault fault = ArchiveFault::kNone;
-    std::optional<std::uint64_t> announcedLength; // Content-Length to announce instead of the true one
+    std::optional<std::uint64_t> announcedLength{}; // Content-Length to announce instead of the true one
     bool omitLength = false;                      // no Content-Length line at all
-    std::optional<std::uint64_t> rangeStartShift; // a 206 whose Content-Range starts elsewhere
+    std::optional<std::uint64_t> rangeStartShift{}; // a 206 whose Content-Range starts elsewhere
     std::size_t headPieceBytes = 0;               // >0: the head goes out in pieces of this size
     std::chrono::milliseconds pieceDelay{20};
     // Bytes sent before a stall or a close mid-body; half the body when not given.
-    std::optional<std::size_t> faultAfterBytes;
+    std::optional<std::size_t> faultAfterBytes{};
 };
 
 class ArchiveServer {
