@@ -1,0 +1,175 @@
+#include "app/startup.h"
+
+#include "app/endpoints.h"
+#include "app/settings.h"
+#include "tests/support/fake_controls.h"
+#include "tests/support/fake_pump.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+
+namespace rankmoth::app {
+namespace {
+
+using testing::FakeControls;
+using testing::FakePump;
+using namespace std::chrono_literals;
+
+class TempDir {
+public:
+    TempDir() {
+        path_ = std::filesystem::temp_directory_path() /
+                ("rankmoth-startup-" + std::to_string(std::random_device{}()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    std::string File(const char* name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+TEST(StartupTexts, CarryVersionAccountsAndMakerSite) {
+    EXPECT_EQ(MainWindowTitle(), "Rankmoth V1.1  客服QQ:800100201 或 800100202"_gbk);
+    EXPECT_EQ(BalloonTitle(), Text("Rankmoth V1.1"));
+    const Text balloon = BalloonText();
+    EXPECT_EQ(Find(balloon, "当前版本：1.1"_gbk), 1);
+    EXPECT_NE(Find(balloon, "  发布时间：2013.12.1\r\n-------------\r\n"_gbk), -1);
+    EXPECT_EQ(Right(balloon, static_cast<int>(std::string(links::kMakerSite).size())), Text(links::kMakerSite));
+    EXPECT_EQ(TrayTip(), "Pellwood旗下软件\r\n名称：Rankmoth\r\nPellwood网址："_gbk + Text(links::kMakerSite));
+    EXPECT_EQ(UpdateWindowTitle(), "软件正在更新..请稍等..."_gbk);
+}
+
+TEST(StartupTexts, FitTheirTrayBuffers) {
+    // The tray keeps a 128-byte tip, a 64-byte balloon title and a 256-byte balloon body, each with its end.
+    EXPECT_LT(TrayTip().size(), 128u);
+    EXPECT_LT(BalloonTitle().size(), 64u);
+    EXPECT_LT(BalloonText().size(), 256u);
+}
+
+TEST(MainWindowCreation, ArmsTheOneShotTimerAndAnnouncesTheLoading) {
+    FakeControls controls;
+    OnMainWindowCreated(controls);
+    EXPECT_EQ(controls.Control(kMainWindow, kSiteConfigTimer).timerInterval, 10);
+    const auto status = controls.Control(kMainWindow, kStatusBar).statusParts;
+    EXPECT_EQ(status.at(0), " 正在加载配置..."_gbk);
+    EXPECT_EQ(status.at(1), " 界面已锁定，请等待加载完成！大约需要1-10秒"_gbk);
+
+    StopStartupTimer(controls);
+    EXPECT_EQ(controls.Control(kMainWindow, kSiteConfigTimer).timerInterval, 0);
+}
+
+TEST(FinishStartupLoading, SetsTheDefaultsInOrderAndRestoresTheShopId) {
+    TempDir dir;
+    const std::string config = dir.File("config.ini");
+    ASSERT_TRUE(WriteSetting(config, Text("canshu"), Text("youdianid"), Text("12 345")));
+
+    FakeControls controls;
+    controls.AddRadioGroup(kMainWindow, {"单选框_先查潮流", "单选框_先查最热", "单选框_先查最新"});
+    controls.AddRadioGroup(kMainWindow, {"单选框_自动监测", "单选框_手动查询"});
+    controls.SetChecked(kMainWindow, "单选框_先查最新", true);
+    controls.SetChecked(kMainWindow, "单选框_自动监测", true);
+    for (const char* entry : {"衣服", "鞋子"})
+        controls.AddComboEntry(kMainWindow, "组合框_大分类", Text::FromUtf8(entry));
+    controls.SetEnabled(kMainWindow, kTabControl, false);
+
+    int loads = 0;
+    FinishStartupLoading(
+        controls,
+        [&] {
+            ++loads;
+            // The sub-categories are in place before their box is given a selection.
+            EXPECT_EQ(controls.Control(kMainWindow, "组合框_小分类").comboSelection, -1);
+            controls.AddComboEntry(kMainWindow, "组合框_小分类", Text("50010850"));
+        },
+        1, "/work/dir", config);
+
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(controls.FocusedControl(), "MainWindow/编辑框_关键词");
+    EXPECT_EQ(controls.Control(kMainWindow, "组合框_大分类").comboSelection, 0);
+    EXPECT_EQ(controls.Control(kMainWindow, "组合框_小分类").comboSelection, 0);
+    EXPECT_TRUE(controls.IsChecked(kMainWindow, "单选框_手动查询"));
+    EXPECT_FALSE(controls.IsChecked(kMainWindow, "单选框_自动监测"));
+    EXPECT_TRUE(controls.IsChecked(kMainWindow, "单选框_先查潮流"));
+    EXPECT_FALSE(controls.IsChecked(kMainWindow, "单选框_先查最新"));
+    EXPECT_EQ(controls.GetText(kMainWindow, "通用对话框1"), Text("/work/dir"));
+    // The value comes back as the file holds it: spaces are removed only when it is stored.
+    EXPECT_EQ(controls.GetText(kMainWindow, "编辑框_优店ID"), Text("12 345"));
+    EXPECT_EQ(controls.Control(kMainWindow, kTabControl).currentTab, 1);
+    EXPECT_TRUE(controls.Control(kMainWindow, kTabControl).enabled);
+}
+
+TEST(FinishStartupLoading, WorksWithoutSettingsFileOrSubCategoryLoader) {
+    TempDir dir;
+    FakeControls controls;
+    controls.SetText(kMainWindow, "编辑框_优店ID", Text("stale"));
+    FinishStartupLoading(controls, {}, 0, "/", dir.File("missing.ini"));
+    EXPECT_EQ(controls.GetText(kMainWindow, "编辑框_优店ID"), Text());
+    EXPECT_EQ(controls.Control(kMainWindow, kTabControl).currentTab, 0);
+}
+
+TEST(TrayEvents, EachMouseEventDoesItsOwnThing) {
+    struct Case {
+        const char* name;
+        TrayMouse event;
+        bool visibleBefore;
+        bool visibleAfter;
+        int menus;
+        int addresses;
+        std::chrono::microseconds waited;
+    };
+    const Case cases[] = {
+        {"left click on a visible window", TrayMouse::LeftDown, true, true, 0, 0, 1s},
+        {"left click on a hidden window", TrayMouse::LeftDown, false, true, 0, 0, 1s},
+        {"double click", TrayMouse::LeftDoubleClick, false, false, 0, 1, 0s},
+        {"right click", TrayMouse::RightDown, true, true, 1, 0, 0s},
+        {"other button", TrayMouse::Other, false, false, 0, 0, 0s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeControls controls;
+        FakePump pump;
+        controls.LoadWindow(kMainWindow, true);
+        controls.SetWindowVisible(kMainWindow, c.visibleBefore);
+        if (!c.visibleBefore)
+            controls.SetWindowPlacement(kMainWindow, Placement::Minimised);
+
+        // On top for the length of the wait, and off again afterwards.
+        bool onTopDuringWait = false;
+        pump.Post([&] { onTopDuringWait = controls.Window(kMainWindow).onTop; });
+        OnTrayEvent(controls, pump, c.event);
+
+        const auto window = controls.Window(kMainWindow);
+        EXPECT_EQ(window.visible, c.visibleAfter);
+        EXPECT_EQ(static_cast<int>(window.menusPopped.size()), c.menus);
+        EXPECT_EQ(static_cast<int>(controls.OpenedAddresses().size()), c.addresses);
+        EXPECT_EQ(pump.totalWaited(), c.waited);
+        EXPECT_FALSE(window.onTop);
+        if (c.event == TrayMouse::LeftDown) {
+            EXPECT_TRUE(onTopDuringWait);
+            EXPECT_EQ(window.placement, c.visibleBefore ? Placement::Normal : Placement::Normal);
+        }
+    }
+}
+
+TEST(TrayEvents, RightClickPopsTheTrayMenuAndDoubleClickOpensTheMakerSite) {
+    FakeControls controls;
+    FakePump pump;
+    OnTrayEvent(controls, pump, TrayMouse::RightDown);
+    OnTrayEvent(controls, pump, TrayMouse::LeftDoubleClick);
+    EXPECT_EQ(controls.Window(kMainWindow).menusPopped, std::vector<std::string>{"托盘菜单"});
+    EXPECT_EQ(controls.OpenedAddresses(), std::vector<std::string>{links::kMakerSite});
+}
+
+TEST(HidesToTray, OnlyAMinimisedWindowWithATrayToComeBackFrom) {
+    EXPECT_TRUE(HidesToTray(Placement::Minimised, true));
+    EXPECT_FALSE(HidesToTray(Placement::Minimised, false));
+    EXPECT_FALSE(HidesToTray(Placement::Normal, true));
+    EXPECT_FALSE(HidesToTray(Placement::Normal, false));
+}
+
+} // namespace
+} // namespace rankmoth::app
