@@ -1,0 +1,175 @@
+// The item check of one slice: K = 500 titles against a 200 KiB slice, with the 0.1 s pauses and the window
+// writes made free, next to the floor of one memmem pass per title over the same slice.
+#include "app/controls.h"
+#include "app/eventpump.h"
+#include "rank/rank_query.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace rankmoth;
+
+class NullControls final : public app::Controls {
+public:
+    Text GetText(std::string_view, std::string_view) override { return {}; }
+    void SetText(std::string_view, std::string_view, const Text& t) override { benchmark::DoNotOptimize(t.size()); }
+    bool IsChecked(std::string_view, std::string_view) override { return false; }
+    void SetChecked(std::string_view, std::string_view, bool) override {}
+    void SetEnabled(std::string_view, std::string_view, bool) override {}
+    void SetControlVisible(std::string_view, std::string_view, bool) override {}
+    void SetFocus(std::string_view, std::string_view) override {}
+    void AddComboEntry(std::string_view, std::string_view, const Text&) override {}
+    void SelectComboEntry(std::string_view, std::string_view, int) override {}
+    int ComboSelection(std::string_view, std::string_view) override { return -1; }
+    Text ComboEntryText(std::string_view, std::string_view, int) override { return {}; }
+    int ComboCount(std::string_view, std::string_view) override { return 0; }
+    void DeleteAllRows(std::string_view, std::string_view) override { rows = 0; }
+    int RowCount(std::string_view, std::string_view) override { return rows; }
+    int AddRow(std::string_view, std::string_view, const Text&) override { return rows++; }
+    void SetCellText(std::string_view, std::string_view, int, int, const Text&) override {}
+    Text CellText(std::string_view, std::string_view, int, int) override { return {}; }
+    void ScrollRowIntoView(std::string_view, std::string_view, int) override {}
+    app::Colour ListTextColour(std::string_view, std::string_view) override { return 0; }
+    app::Colour ListBackgroundColour(std::string_view, std::string_view) override { return 0xFFFFFF; }
+    void SetCellColours(std::string_view, std::string_view, int, int, app::Colour, app::Colour) override {}
+    void SetStatusText(std::string_view, std::string_view, int, const Text& t) override {
+        benchmark::DoNotOptimize(t.size());
+    }
+    Text StatusText(std::string_view, std::string_view, int) override { return {}; }
+    void SetStatusPartWidth(std::string_view, std::string_view, int, int) override {}
+    void SetTimerInterval(std::string_view, std::string_view, int) override {}
+    int TimerInterval(std::string_view, std::string_view) override { return 0; }
+    void SetProgress(std::string_view, std::string_view, int) override {}
+    void SetCurrentTab(std::string_view, std::string_view, int) override {}
+    void ReloadPage(std::string_view, std::string_view) override {}
+    void LoadWindow(std::string_view, bool) override {}
+    void CloseWindow(std::string_view) override {}
+    bool IsWindowVisible(std::string_view) override { return true; }
+    void SetWindowVisible(std::string_view, bool) override {}
+    app::Placement WindowPlacement(std::string_view) override { return app::Placement::Normal; }
+    void SetWindowPlacement(std::string_view, app::Placement) override {}
+    void SetAlwaysOnTop(std::string_view, bool) override {}
+    void PopupMenuAtCursor(std::string_view, std::string_view) override {}
+    int MessageBox(const Text&, int, const Text&) override { return app::kButtonOk; }
+    void OpenAddress(const std::string&) override {}
+    void PlayAlertSound() override {}
+    bool StartProcess(const std::string&) override { return false; }
+    void EndProgram(int) override {}
+
+    int rows = 0;
+};
+
+class FreePump final : public app::EventPump {
+public:
+    void PumpingWait(std::chrono::microseconds) override {}
+    void DispatchPending() override {}
+    void WaitForDoneOrEvents(const app::DoneSignal&, std::chrono::milliseconds) override {}
+    std::chrono::milliseconds Now() override { return {}; }
+};
+
+constexpr int kTitles = 500;
+constexpr std::size_t kSliceBytes = 200 * 1024;
+
+struct Workload {
+    std::vector<Text> titles;
+    Text slice;
+
+    Workload() {
+        const Text styles[] = {"碎花"_gbk, "复古"_gbk, "简约"_gbk, "宽松"_gbk, "修身"_gbk, "法式"_gbk, "森系"_gbk};
+        const Text kinds[] = {"连衣裙"_gbk, "衬衫"_gbk, "针织开衫"_gbk, "半身裙"_gbk, "卫衣"_gbk, "牛仔裤"_gbk};
+        for (int k = 0; k < kTitles; ++k)
+            titles.push_back(styles[k % 7] + kinds[k % 6] + " 2026新款 款号"_gbk + TextOfInteger(10000 + k));
+        // A slice of other shops' goods in the markup the listing sends, with a few of ours among them.
+        std::string s;
+        const Text filler = "邻家小铺 热卖单品 春夏新款女装 "_gbk;
+        for (int n = 0; s.size() < kSliceBytes; ++n) {
+            s += "<div class=\"goods\"><a href=\"/item/" + std::to_string(900000 + n) + "\"><p class=\"title\">";
+            s += (n % 97 == 0 ? titles[(n * 7) % kTitles] : filler + TextOfInteger(n)).bytes();
+            s += "</p><span class=\"price\">128.00</span></a></div>";
+        }
+        slice = Text(s.substr(0, kSliceBytes));
+    }
+};
+
+const Workload& TheWorkload() {
+    static const Workload w;
+    return w;
+}
+
+struct CheckRig {
+    NullControls controls;
+    FreePump pump;
+    sources::ItemList items;
+    rank::QueryState state;
+    rank::CellColourTable colours;
+    rank::RankQuery query{rank::RankEnv{controls, pump, items, state, colours, {}, "bench.test", {}}};
+
+    CheckRig() {
+        for (int k = 0; k < kTitles; ++k) {
+            items.ShopItemIds.push_back(TextOfInteger(52000000 + k));
+            items.ShopItemTitles.push_back(TheWorkload().titles[k]);
+        }
+        items.ShopItemCount = kTitles;
+        state.sortLabel = "潮流"_gbk;
+        state.pageNumber = 1;
+    }
+};
+
+std::size_t MemmemPass(const Workload& w) {
+    std::size_t found = 0;
+    const std::string& hay = w.slice.bytes();
+    for (const Text& title : w.titles)
+        found += memmem(hay.data(), hay.size(), title.bytes().data(), title.size()) != nullptr;
+    return found;
+}
+
+void BM_CheckItemsInSlice(benchmark::State& state) {
+    CheckRig rig;
+    const Text& slice = TheWorkload().slice;
+    for (auto _ : state) {
+        rig.query.CheckItemsInSlice(slice, 5);
+        rig.controls.rows = 0;
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kTitles * kSliceBytes);
+}
+BENCHMARK(BM_CheckItemsInSlice)->Unit(benchmark::kMicrosecond);
+
+void BM_MemmemPerTitle(benchmark::State& state) {
+    const Workload& w = TheWorkload();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(MemmemPass(w));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kTitles * kSliceBytes);
+}
+BENCHMARK(BM_MemmemPerTitle)->Unit(benchmark::kMicrosecond);
+
+// Both, alternated in one loop so that they see the same machine load; "ratio" is check time over memmem
+// time (target: 2 or less).
+void BM_CheckToMemmemRatio(benchmark::State& state) {
+    CheckRig rig;
+    const Workload& w = TheWorkload();
+    double checkSeconds = 0, memmemSeconds = 0;
+    for (auto _ : state) {
+        const auto a = std::chrono::steady_clock::now();
+        rig.query.CheckItemsInSlice(w.slice, 5);
+        rig.controls.rows = 0;
+        const auto b = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(MemmemPass(w));
+        const auto c = std::chrono::steady_clock::now();
+        checkSeconds += std::chrono::duration<double>(b - a).count();
+        memmemSeconds += std::chrono::duration<double>(c - b).count();
+    }
+    state.counters["ratio"] = memmemSeconds > 0 ? checkSeconds / memmemSeconds : 0;
+    state.counters["check_us"] = checkSeconds * 1e6 / static_cast<double>(state.iterations());
+    state.counters["memmem_us"] = memmemSeconds * 1e6 / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_CheckToMemmemRatio)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
