@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -44,6 +45,8 @@ struct ArchiveServerOptions {
     std::chrono::milliseconds pieceDelay{20};
     // Bytes sent before a stall or a close mid-body; half the body when not given.
     std::optional<std::size_t> faultAfterBytes{};
+    // Told every request head as it arrives (from the connection's thread).
+    std::function<void(const std::string& requestHead)> onRequest{};
 };
 
 class ArchiveServer {
@@ -197,6 +200,8 @@ private:
             std::lock_guard lock(mutex_);
             requests_.push_back(request);
         }
+        if (options_.onRequest)
+            options_.onRequest(request);
         const ArchiveServerOptions& o = options_;
         const auto range = RangeOf(request);
         std::string head;

@@ -62,6 +62,8 @@ public:
             archivePort_ = std::atoi(std::string(value).c_str());
         else if (name == "archive-port-file")
             archivePortFile_ = value;
+        else if (name == "archive-log")
+            archiveLog_ = value;
         else if (name == "archive-fault") {
             static const std::pair<std::string_view, ArchiveFault> faults[] = {
                 {"none", ArchiveFault::kNone},           {"http10", ArchiveFault::kHttp10},
@@ -91,6 +93,12 @@ public:
     bool Prepare(std::string& error) override {
         if (!archiveGiven_)
             archive_.body = DemoUpdateArchive();
+        if (!archiveLog_.empty()) {
+            archive_.onRequest = [path = archiveLog_, mutex = std::make_shared<std::mutex>()](const std::string& head) {
+                std::lock_guard lock(*mutex);
+                std::ofstream(path, std::ios::app | std::ios::binary) << head;
+            };
+        }
         server_ = std::make_unique<ArchiveServer>(archive_);
         const int port = server_->Start(archivePort_);
         if (port <= 0) {
@@ -152,6 +160,7 @@ public:
                "                               shell script that writes m_update.ran)\n"
                "  --archive-port=N             port of the archive server (default: any free port)\n"
                "  --archive-port-file=PATH     write the archive server's port to PATH\n"
+               "  --archive-log=PATH           append every archive request head to PATH\n"
                "  --archive-fault=MODE         none | http10 | stall | close | ignore-range | refuse-range\n"
                "  --archive-fault-after=BYTES  body bytes sent before a stall or close (default: half)\n"
                "  --archive-length=N           announce this Content-Length instead of the true one\n"
@@ -170,6 +179,7 @@ private:
     int archivePort_ = 0;
     std::string archivePortFile_;
     std::string archiveBase_;
+    std::string archiveLog_;
     std::unique_ptr<ArchiveServer> server_;
 };
 
