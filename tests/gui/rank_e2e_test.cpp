@@ -1,0 +1,165 @@
+// The program's windows, in-process and offscreen, against rankmoth-sim on a free loopback port: start-up
+// through the notice pages, a shop load of 45 items in three packs, and a two-page query whose rows and
+// status texts are read back from the real widgets.
+#include "app/endpoints.h"
+#include "app/qt/application.h"
+#include "app/qt/compose.h"
+#include "tests/rank/sim_process.h"
+#include "web/cookie_jar.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+using namespace rankmoth;
+
+namespace {
+
+// The window thread's pump with every pause shortened: the item checks still dispatch the window's events
+// between them, but 900 checks of 0.1 s would make the test take minutes.
+class ShortPausePump final : public app::EventPump {
+public:
+    explicit ShortPausePump(app::EventPump& inner) : inner_(inner) {}
+    void PumpingWait(std::chrono::microseconds duration) override { inner_.PumpingWait(duration / 25); }
+    void DispatchPending() override { inner_.DispatchPending(); }
+    void WaitForDoneOrEvents(const app::DoneSignal& done, std::chrono::milliseconds limit) override {
+        inner_.WaitForDoneOrEvents(done, limit);
+    }
+    std::chrono::milliseconds Now() override { return inner_.Now(); }
+
+private:
+    app::EventPump& inner_;
+};
+
+QString U(const Text& text) { return QString::fromStdString(text.ToUtf8()); }
+
+} // namespace
+
+class RankE2eTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<testing::SimProcess> sim_;
+    QTemporaryDir dir_;
+    std::unique_ptr<shell::Application> app_;
+    std::unique_ptr<ShortPausePump> pump_;
+    std::unique_ptr<shell::CoreContext> core_;
+    QStringList messages_;
+
+    template <class W> W* Main(const char* name) {
+        return app_->mainWindow() ? app_->mainWindow()->findChild<W*>(QString::fromUtf8(name)) : nullptr;
+    }
+    QString Status(int part) { return U(app_->controls().StatusText(app::kMainWindow, "状态条1", part)); }
+
+private slots:
+    void initTestCase() {
+        sim_ = std::make_unique<testing::SimProcess>();
+        if (!sim_->running())
+            QSKIP("rankmoth-sim is not built");
+        QVERIFY(dir_.isValid());
+        QDir::setCurrent(dir_.path());
+        const std::string host = sim_->HostPort();
+        qputenv("RANKMOTH_MARKET_HOST", QByteArray::fromStdString(host));
+        qputenv("RANKMOTH_SHOP_BASE", QByteArray::fromStdString(sim_->ShopBase()));
+        qputenv("RANKMOTH_VERSION_NOTICE_URL",
+                QByteArray::fromStdString("http://" + host + "/w2/blogDetail.do?hostID=pellwood&blogId=1330001"));
+        qputenv("RANKMOTH_START_TAB_NOTICE_URL",
+                QByteArray::fromStdString("http://" + host + "/w2/blogDetail.do?hostID=pellwood&blogId=1330002"));
+
+        shell::Application::Options options;
+        options.configFile = (dir_.path() + "/config.ini").toStdString();
+        options.skinDirectory = dir_.path();
+        options.trayAvailable = false;
+        app_ = std::make_unique<shell::Application>(options);
+        app_->messageBox = [this](const QString& text, int, const QString&) {
+            messages_ << text;
+            return app::kButtonOk;
+        };
+        app_->openAddress = [](const std::string&) {};
+        app_->endProgram = [](int) {};
+
+        // The rank hooks bound again as the application binds them, over the short-pause pump.
+        pump_ = std::make_unique<ShortPausePump>(app_->pump());
+        core_.reset(new shell::CoreContext{app_->controls(), *pump_, app::Endpoints::FromEnvironment(),
+                                           web::WebEnv{*pump_, app_->controls(), web::ProcessCookieJar()}});
+        shell::BindRankHooks(*core_, app_->hooks());
+
+        app_->Start();
+        QTRY_VERIFY_WITH_TIMEOUT(app_->mainWindow() && app_->mainWindow()->isVisible(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(app_->startupFinished(), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(Main<QLineEdit>("编辑框_最多页")->text(), QString("100"), 10000);
+    }
+
+    void loadsTheDemoShop() {
+        auto* shopId = Main<QLineEdit>("编辑框_优店ID");
+        auto* load = Main<QAbstractButton>("按钮_自动加载全店宝贝ID");
+        QVERIFY(shopId && load);
+        shopId->setText(" demo ");
+        load->click();
+        QTRY_COMPARE_WITH_TIMEOUT(Main<QLabel>("标签_宝贝ID个数")->text(), QString("45"), 60000);
+        QCOMPARE(Status(1), QString::fromUtf8(" 宝贝ID加载完成，总共加载了45个宝贝ID。现在可以查询喽~~"));
+        QVERIFY(messages_.isEmpty());
+    }
+
+    void twoPageQueryListsEveryPlacedItem() {
+        auto* pages = Main<QLineEdit>("编辑框_最多页");
+        auto* list = Main<QTreeWidget>("超级列表框1");
+        auto* start = Main<QAbstractButton>("按钮_查询大类排名");
+        QVERIFY(pages && list && start);
+        pages->setText("2");
+        start->click();
+        const QString lastProgress = QString::fromUtf8(" 当前查询排序: 潮流 -> 当前查询页面: 第2页 -> 查询进度: 9 -> 宝贝进度: 45");
+        QTRY_COMPARE_WITH_TIMEOUT(Status(1), lastProgress, 90000);
+        QCOMPARE(U(app_->controls().GetText(app::kMainWindow, "标签_进度提示")),
+                 QString::fromUtf8("正在查询第45个，宝贝ID:52000145"));
+        QVERIFY(messages_.isEmpty());
+
+        const struct {
+            const char* masked;
+            const char* position;
+        } expected[] = {
+            {"***00103", "在第1页靠上面的位置发现了此宝贝"}, {"***00107", "在第1页靠上面的位置发现了此宝贝"},
+            {"***00112", "在第1页靠中间的位置发现了此宝贝"}, {"***00107", "在第1页靠下面的位置发现了此宝贝"},
+            {"***00121", "在第2页靠上面的位置发现了此宝贝"}, {"***00140", "在第2页靠下面的位置发现了此宝贝"},
+        };
+        QCOMPARE(list->topLevelItemCount(), 6);
+        const QRegularExpression time(R"(^\d{4}-\d{1,2}-\d{1,2} \d{1,2}:\d{2}:\d{2}$)");
+        for (int r = 0; r < 6; ++r) {
+            QTreeWidgetItem* row = list->topLevelItem(r);
+            QCOMPARE(row->text(0), QString::number(r + 1));
+            QCOMPARE(row->text(1), QString::fromUtf8(expected[r].masked));
+            QCOMPARE(row->text(2), QString::fromUtf8(expected[r].position));
+            QCOMPARE(row->text(3), QString::fromUtf8("潮流"));
+            QCOMPARE(row->foreground(3).color(), QColor(0xFF, 0x00, 0x00));
+            QCOMPARE(row->background(3).color(), QColor(0x80, 0xFF, 0x80));
+            QVERIFY2(time.match(row->text(4)).hasMatch(), qPrintable(row->text(4)));
+        }
+    }
+
+    void startWithAPageLimitOfZeroIsRefused() {
+        auto* pages = Main<QLineEdit>("编辑框_最多页");
+        auto* start = Main<QAbstractButton>("按钮_查询大类排名");
+        messages_.clear();
+        QSignalBlocker quiet(pages); // set without the content check, as if pasted in before the focus rule ran
+        pages->setText("0");
+        start->click();
+        QCOMPARE(messages_, QStringList{QString::fromUtf8("最多页不能＜1、不能＞100哦")});
+        QCOMPARE(pages->text(), QString("100"));
+        QCOMPARE(Main<QTreeWidget>("超级列表框1")->topLevelItemCount(), 6);
+    }
+
+    void cleanupTestCase() {
+        app_.reset();
+        sim_.reset();
+    }
+};
+
+QTEST_MAIN(RankE2eTest)
+#include "rank_e2e_test.moc"
