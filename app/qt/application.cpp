@@ -32,9 +32,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-// Resources of a static library are registered by hand, and only from the global namespace.
-static void InitShellResources() { Q_INIT_RESOURCE(rankmoth); }
-
 namespace rankmoth::shell {
 
 namespace {
@@ -53,7 +50,6 @@ QString Q(const Text& text) { return QString::fromStdString(text.ToUtf8()); }
 Application::Application() : Application(Options{}) {}
 
 Application::Application(Options options) : options_(std::move(options)), controls_(new QtControls(*this)) {
-    InitShellResources();
     if (options_.configFile.empty())
         options_.configFile = app::ConfigFile();
     if (options_.skinDirectory.isEmpty())

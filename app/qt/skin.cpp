@@ -59,15 +59,13 @@ QTabBar::tab {
 QTabBar::tab:selected {
     background: #ffffff;
 }
-QStatusBar {
+QFrame#状态条1 {
     background: #e4ebf4;
     border-top: 1px solid #b5c4d3;
 }
-QStatusBar QLabel {
+QFrame#状态条1 QLabel {
+    border: 1px solid #c3d2e3;
     padding-left: 2px;
-}
-QStatusBar::item {
-    border-right: 1px solid #b5c4d3;
 }
 QToolButton {
     border: none;

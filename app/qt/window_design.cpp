@@ -210,19 +210,19 @@ void TabControl::paintEvent(QPaintEvent*) {
 // ---- PartStatusBar
 
 PartStatusBar::PartStatusBar(QWidget* parent, const std::vector<int>& widths, const std::vector<QString>& names)
-    : QStatusBar(parent) {
-    setSizeGripEnabled(false);
+    : QFrame(parent), widths_(widths) {
+    setFrameShape(QFrame::NoFrame);
     for (std::size_t i = 0; i < widths.size(); ++i) {
         auto* label = new QLabel(this);
         label->setObjectName(QString("part%1").arg(i));
         label->setTextFormat(Qt::PlainText);
+        label->setFrameShape(QFrame::StyledPanel);
+        label->setFrameShadow(QFrame::Sunken);
         if (i < names.size())
             label->setAccessibleName(names[i]);
-        const bool last = i + 1 == widths.size();
-        addWidget(label, last ? 1 : 0);
         parts_.push_back(label);
-        setPartWidth(static_cast<int>(i), widths[i]);
     }
+    Arrange();
 }
 
 QLabel* PartStatusBar::part(int index) const {
@@ -230,14 +230,23 @@ QLabel* PartStatusBar::part(int index) const {
 }
 
 void PartStatusBar::setPartWidth(int index, int width) {
-    QLabel* label = part(index);
-    if (!label || width < 0)
+    if (!part(index) || width < 0)
         return;
-    // The last part reaches to the window's edge whatever its width, as a status bar always drew it.
-    if (index + 1 == partCount())
-        label->setMinimumWidth(0);
-    else
-        label->setFixedWidth(width);
+    widths_[static_cast<std::size_t>(index)] = width;
+    Arrange();
+}
+
+void PartStatusBar::resizeEvent(QResizeEvent*) { Arrange(); }
+
+void PartStatusBar::Arrange() {
+    int x = 0;
+    for (int i = 0; i < partCount(); ++i) {
+        // The last part reaches to the window's edge whatever its width, as a status bar always drew it.
+        const bool last = i + 1 == partCount();
+        const int w = last ? std::max(0, width() - x) : std::min(widths_[static_cast<std::size_t>(i)], width() - x);
+        parts_[static_cast<std::size_t>(i)]->setGeometry(x, 1, std::max(0, w), std::max(0, height() - 2));
+        x += std::max(0, w) + (last ? 0 : 2);
+    }
 }
 
 // ---- building

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QColor>
-#include <QStatusBar>
+#include <QFrame>
 #include <QString>
 #include <QWidget>
 
@@ -77,16 +77,21 @@ private:
     std::vector<QWidget*> pages_;
 };
 
-// A status bar of fixed-width parts; the last part takes what is left.
-class PartStatusBar : public QStatusBar {
+// A status bar of fixed-width parts side by side; the last part takes what is left of the window's width.
+class PartStatusBar : public QFrame {
 public:
     PartStatusBar(QWidget* parent, const std::vector<int>& widths, const std::vector<QString>& accessibleNames);
     int partCount() const { return static_cast<int>(parts_.size()); }
     QLabel* part(int index) const;
     void setPartWidth(int index, int width);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    void Arrange();
     std::vector<QLabel*> parts_;
+    std::vector<int> widths_;
 };
 
 // Calls `action` for every event of `type` that reaches `target`; the event is left to the target unless

@@ -9,6 +9,9 @@
 #include <QMenu>
 #include <QTimer>
 
+// Resources of a static library are registered by hand, and only from the global namespace.
+static void InitShellResources() { Q_INIT_RESOURCE(rankmoth); }
+
 namespace rankmoth::shell {
 
 void ShellWindow::closeEvent(QCloseEvent* event) {
@@ -63,6 +66,7 @@ const QStringList& ContextMenuEntries() {
 
 ShellWindow* BuildMainWindow() {
     constexpr int width = 583, height = 591, statusHeight = 22;
+    InitShellResources();
     ShellWindow* window = NewWindow("MainWindow", QString::fromStdString(app::MainWindowTitle().ToUtf8()), width, height);
     BuildControls(window, MainWindowDesign());
 
