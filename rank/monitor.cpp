@@ -52,6 +52,11 @@ void Monitor::MonitorTick() {
 void Monitor::ModeChanged() {
     app::Controls& c = query_.env().controls;
     if (c.IsChecked(kWindow, kAutomaticRadio)) {
+        // The interval is otherwise only taken when the box is edited or a query starts; monitoring switched
+        // on before either would count down from the empty state's 0 and query every minute.
+        const long long value = BoxInteger(c.GetText(kWindow, kIntervalBox));
+        if (value >= 10 && value <= 600)
+            query_.env().state.interval = static_cast<int>(value);
         minutesCounted_ = 0;
         c.SetTimerInterval(kWindow, kTimer, kMinuteMs);
     } else if (c.IsChecked(kWindow, kManualRadio)) {

@@ -97,10 +97,13 @@ TEST(MonitorTest, AutomaticModeTicksEveryMinuteFromZeroAndManualStopsIt) {
     h.state.interval = 10;
     h.monitor.MonitorTick();
     h.monitor.MonitorTick();
+    h.state.interval = 0; // as at program start, before the box was edited or a query ran
+    h.controls.SetText(kMain, "编辑框_检索间隔", Text("15"));
     h.controls.SetChecked(kMain, "单选框_自动监测", true);
     h.monitor.ModeChanged();
     EXPECT_EQ(h.controls.TimerInterval(kMain, "时钟_监测间隔"), 60000);
     EXPECT_EQ(h.monitor.minutesCounted(), 0);
+    EXPECT_EQ(h.state.interval, 15);
 
     h.monitor.MonitorTick();
     h.query.RunRankQuery(); // a manual query keeps the count
