@@ -8,6 +8,8 @@
 #include "web/cookie_jar.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QFocusEvent>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -153,6 +155,34 @@ private slots:
         QCOMPARE(messages_, QStringList{QString::fromUtf8("最多页不能＜1、不能＞100哦")});
         QCOMPARE(pages->text(), QString("100"));
         QCOMPARE(Main<QTreeWidget>("超级列表框1")->topLevelItemCount(), 6);
+    }
+
+    void pageLimitBoxPutsTheRememberedTextBackWithOneMessage() {
+        auto* pages = Main<QLineEdit>("编辑框_最多页");
+        QVERIFY(pages);
+        const auto focusIn = [pages] {
+            QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+            QApplication::sendEvent(pages, &in);
+        };
+        // Remembered while empty: putting the empty text back changes the box once more, and that change
+        // must not be checked (and refused) a second time.
+        {
+            QSignalBlocker quiet(pages);
+            pages->clear();
+        }
+        focusIn();
+        messages_.clear();
+        QTest::keyClicks(pages, "0");
+        QCOMPARE(pages->text(), QString());
+        QCOMPARE(messages_.size(), 1);
+
+        pages->setText("20");
+        focusIn();
+        pages->selectAll();
+        messages_.clear();
+        QTest::keyClicks(pages, "150");
+        QCOMPARE(pages->text(), QString("20"));
+        QCOMPARE(messages_, QStringList{QString::fromUtf8("最多页不能＜1、不能＞100哦")});
     }
 
     void cleanupTestCase() {
