@@ -137,8 +137,10 @@ void Application::LoadWindow(std::string_view name, bool modal) {
     if (modal && !window->isVisible())
         window->setWindowModality(Qt::ApplicationModal);
     window->show();
-    window->raise();
-    window->activateWindow();
+    if (QGuiApplication::platformName() != "offscreen") {
+        window->raise();
+        window->activateWindow();
+    }
 }
 
 void Application::CloseWindow(std::string_view name) {

@@ -1,0 +1,485 @@
+// The shell in action: start order, the event actions of the main window, the tray behaviour, and the Qt
+// control layer and pump, on a real Application built in-process with the core left unbound.
+#include "app/endpoints.h"
+#include "app/main_actions.h"
+#include "app/qt/application.h"
+#include "app/qt/skin.h"
+#include "app/qt/window_design.h"
+#include "app/settings.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QThread>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+using namespace rankmoth;
+using shell::Application;
+
+namespace {
+struct Box {
+    QString text;
+    int style;
+    QString caption;
+};
+} // namespace
+
+class ShellEventsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<Application> app_;
+    std::vector<Box> boxes_;
+    std::vector<std::string> opened_;
+    std::vector<int> exits_;
+
+    void Make(std::optional<bool> tray = false) {
+        Application::Options options;
+        options.bindCore = false;
+        options.configFile = dir_->filePath("config.ini").toStdString();
+        options.skinDirectory = dir_->path();
+        options.trayAvailable = tray;
+        app_ = std::make_unique<Application>(options);
+        app_->messageBox = [this](const QString& text, int style, const QString& caption) {
+            boxes_.push_back({text, style, caption});
+            return app::kButtonOk;
+        };
+        app_->openAddress = [this](const std::string& address) { opened_.push_back(address); };
+        app_->endProgram = [this](int code) { exits_.push_back(code); };
+    }
+    // Starts the program and waits for the start-up loading to be over.
+    void StartAndSettle() {
+        app_->Start();
+        QTRY_VERIFY(app_->mainWindow() && app_->mainWindow()->isVisible());
+        QTRY_VERIFY(app_->startupFinished());
+        QTRY_COMPARE(Main<QComboBox>("组合框_大分类")->currentIndex(), 0);
+    }
+    template <class W> W* Main(const char* name) { return app_->mainWindow()->findChild<W*>(QString::fromUtf8(name)); }
+    void Tick(const char* timer, int times = 1) {
+        for (int i = 0; i < times; ++i)
+            QVERIFY(QMetaObject::invokeMethod(Main<QTimer>(timer), "timeout"));
+    }
+    QString Stored() {
+        return QString::fromStdString(
+            app::ReadSetting(app_->configFile(), Text("canshu"), Text("youdianid")).ToUtf8());
+    }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        boxes_.clear();
+        opened_.clear();
+        exits_.clear();
+    }
+    void cleanup() {
+        app_.reset();
+        dir_.reset();
+    }
+
+    void startsWithTheUpdateWindowThenOpensTheMainWindowModal() {
+        Make();
+        app_->Start();
+        QVERIFY(app_->updateWindow() && app_->updateWindow()->isVisible());
+        QVERIFY(!app_->mainWindow());
+        QTRY_VERIFY(app_->mainWindow() && app_->mainWindow()->isVisible());
+        QCOMPARE(app_->mainWindow()->windowModality(), Qt::ApplicationModal);
+        // The creation texts are up at once; the start-up worker then fills in the defaults.
+        QTRY_VERIFY(app_->startupFinished());
+        auto& c = app_->controls();
+        QTRY_COMPARE(c.ComboSelection(app::kMainWindow, "组合框_大分类"), 0);
+        QCOMPARE(c.StatusText(app::kMainWindow, "状态条1", 0), " 正在加载配置..."_gbk);
+        QCOMPARE(c.StatusText(app::kMainWindow, "状态条1", 1), " 界面已锁定，请等待加载完成！大约需要1-10秒"_gbk);
+        QCOMPARE(c.TimerInterval(app::kMainWindow, "时钟_网站配置"), 0);
+        QVERIFY(c.IsChecked(app::kMainWindow, "单选框_手动查询"));
+        QVERIFY(c.IsChecked(app::kMainWindow, "单选框_先查潮流"));
+        QCOMPARE(c.GetText(app::kMainWindow, "通用对话框1"), Text::FromUtf8(QDir::currentPath().toStdString()));
+        // The keyboard focus lands on the parked keyword box.
+        QTRY_COMPARE(QApplication::focusWidget(), Main<QWidget>("编辑框_关键词"));
+        // The skin was written beside the executable and applied.
+        QVERIFY(QFile::exists(QDir(dir_->path()).filePath(shell::kSkinFileName)));
+        QCOMPARE(qApp->styleSheet(), shell::SkinBlock(28));
+    }
+
+    void startupCheckRunsOffTheWindowThreadAndChoosesTheTab() {
+        Make();
+        QVERIFY(app::WriteSetting(app_->configFile(), Text("canshu"), Text("youdianid"), Text("31415")));
+        std::atomic<bool> checkOffThread{false}, loadOffThread{false};
+        app_->hooks().backgroundCheck = [&](const std::function<void(int)>& finish) {
+            checkOffThread = QThread::currentThread() != qApp->thread();
+            finish(1);
+        };
+        app_->hooks().loadSubCategories = [&] {
+            loadOffThread = QThread::currentThread() != qApp->thread();
+            app_->controls().AddComboEntry(app::kMainWindow, "组合框_小分类", Text("50010850"));
+            app_->controls().AddComboEntry(app::kMainWindow, "组合框_小分类", Text("50000671"));
+        };
+        app_->Start();
+        QTRY_VERIFY(app_->startupFinished());
+        QVERIFY(checkOffThread);
+        QVERIFY(loadOffThread);
+        QTRY_COMPARE(dynamic_cast<shell::TabControl*>(Main<QWidget>("选择夹1"))->currentIndex(), 1);
+        QCOMPARE(Main<QComboBox>("组合框_小分类")->currentIndex(), 0);
+        QCOMPARE(Main<QComboBox>("组合框_小分类")->count(), 2);
+        QCOMPARE(Main<QLineEdit>("编辑框_优店ID")->text(), QString("31415"));
+        QVERIFY(Main<QWidget>("选择夹1")->isEnabled());
+    }
+
+    void aStartWindowHookDecidesInsteadOfOpeningTheMainWindow() {
+        Make();
+        int calls = 0;
+        app_->hooks().updateWindowCreated = [&] { ++calls; };
+        app_->Start();
+        QTRY_COMPARE(calls, 1);
+        QTest::qWait(20);
+        QVERIFY(!app_->mainWindow());
+        // With no main window, closing the start window is the end of the program.
+        app_->updateWindow()->close();
+        QCOMPARE(exits_, std::vector<int>{0});
+    }
+
+    void supportButtonsFollowTheDayRule() {
+        Make();
+        StartAndSettle();
+        for (const char* name : {"超级按钮_客服1", "超级按钮_客服2", "超级按钮_客服3"})
+            Main<QAbstractButton>(name)->click();
+        const int today = app::TodayDayOfMonth();
+        QCOMPARE(opened_.size(), size_t(3));
+        QCOMPARE(opened_[0], app::SupportButtonAddress(1, today));
+        QCOMPARE(opened_[1], app::SupportButtonAddress(2, today));
+        QVERIFY(opened_[0] != opened_[1]);
+        QVERIFY(opened_[0].find("&amp;uin=") != std::string::npos);
+        QCOMPARE(opened_[2], app::SupportChatLink(app::links::kSupportAccountC, false));
+    }
+
+    void picturesAndLinksOpenTheirPages() {
+        Make();
+        StartAndSettle();
+        QTest::mouseClick(Main<QWidget>("图片框1"), Qt::LeftButton);
+        QTest::mouseClick(Main<QWidget>("图片框1"), Qt::RightButton);
+        QTest::mouseClick(Main<QWidget>("透明标签_Fernlane软件"), Qt::LeftButton);
+        QTest::mouseClick(Main<QWidget>("透明标签_Tarnbay软件"), Qt::LeftButton);
+        emit Main<QLabel>("超级链接框2")->linkActivated("#");
+        QCOMPARE(opened_, (std::vector<std::string>{app::links::kForumHome, app::links::kForumFernlane,
+                                                     app::links::kForumTarnbay, app::links::kMakerTutorial}));
+    }
+
+    void leavingTheShopIdBoxStoresItTrimmedEveryTime() {
+        Make();
+        StartAndSettle();
+        auto* shopId = Main<QLineEdit>("编辑框_优店ID");
+        auto* other = Main<QLineEdit>("编辑框_最多页");
+        const std::pair<QString, QString> cases[] = {{" 777 ", "777"}, {"777", "777"}, {"", ""}};
+        for (const auto& [typed, stored] : cases) {
+            QFile::remove(QString::fromStdString(app_->configFile()));
+            shopId->setText(typed);
+            shopId->setFocus();
+            QTRY_VERIFY(shopId->hasFocus());
+            other->setFocus();
+            QTRY_VERIFY(QFile::exists(QString::fromStdString(app_->configFile())));
+            QCOMPARE(Stored(), stored);
+        }
+    }
+
+    void openAndSaveAreNotAvailableYet() {
+        Make();
+        StartAndSettle();
+        Main<QAbstractButton>("按钮_导入优店宝贝ID1")->click();
+        Main<QAbstractButton>("按钮_导入优店宝贝ID2")->click();
+        QCOMPARE(boxes_.size(), size_t(2));
+        for (const Box& box : boxes_) {
+            QCOMPARE(box.text, QString("此功能尚未开放，请等待以后版本！"));
+            QCOMPARE(box.style, app::kIconInformation);
+            QCOMPARE(box.caption, QString("提示"));
+        }
+    }
+
+    void theSoundPreviewPlaysOnlyWhenTicking() {
+        Make();
+        StartAndSettle();
+        auto* box = Main<QAbstractButton>("选择框_提示音");
+        box->click();
+        QVERIFY(box->isChecked());
+        QCOMPARE(app_->soundsPlayed(), 1);
+        box->click();
+        QVERIFY(!box->isChecked());
+        QCOMPARE(app_->soundsPlayed(), 1);
+    }
+
+    void theNewsPageReloadsEveryFifthTick() {
+        Make();
+        StartAndSettle();
+        auto* news = Main<QTextBrowser>("超文本浏览框2");
+        Tick("时钟_在线统计", 4);
+        QCOMPARE(news->property("reloads").toInt(), 0);
+        Tick("时钟_在线统计");
+        QCOMPARE(news->property("reloads").toInt(), 1);
+        Tick("时钟_在线统计", 5);
+        QCOMPARE(news->property("reloads").toInt(), 2);
+        QCOMPARE(Main<QTimer>("时钟_在线统计")->interval(), 120000);
+    }
+
+    void exitAndClosingEndTheProgramWithCodeZero() {
+        Make();
+        StartAndSettle();
+        auto* menu = Main<QMenu>("托盘菜单");
+        QCOMPARE(menu->actions().last()->text(), QString("退出"));
+        menu->actions().last()->trigger();
+        QCOMPARE(exits_, std::vector<int>{0});
+        QVERIFY(!app_->mainWindow()->isVisible());
+
+        Make();
+        StartAndSettle();
+        app_->mainWindow()->close();
+        QCOMPARE(exits_, (std::vector<int>{0, 0}));
+    }
+
+    void trayMenuEntriesOpenTheirPages() {
+        Make();
+        StartAndSettle();
+        const auto actions = Main<QMenu>("托盘菜单")->actions();
+        for (int i = 0; i < 4; ++i)
+            actions[i]->trigger();
+        QCOMPARE(opened_, (std::vector<std::string>{app::links::kForumFernlane, app::links::kForumTarnbay,
+                                                     app::SupportChatLink(app::links::kSupportAccountA, false),
+                                                     app::links::kMakerHelp}));
+        QVERIFY(exits_.empty());
+    }
+
+    void eventsReachTheirHooks() {
+        Make();
+        StartAndSettle();
+        std::map<std::string, int> calls;
+        auto& h = app_->hooks();
+        const auto count = [&](const char* name) { return [&calls, name] { ++calls[name]; }; };
+        h.queryStart = count("queryStart");
+        h.stopQuery = count("stopQuery");
+        h.shopLoad = count("shopLoad");
+        h.pageLimitFocus = count("pageLimitFocus");
+        h.pageLimitChanged = count("pageLimitChanged");
+        h.intervalChanged = count("intervalChanged");
+        h.monitorModeChanged = count("monitorModeChanged");
+        h.monitorTick = count("monitorTick");
+        h.updateTimer1Tick = count("updateTimer1Tick");
+        h.updateTimer2Tick = count("updateTimer2Tick");
+
+        Main<QAbstractButton>("按钮_查询大类排名")->click();
+        Main<QAbstractButton>("按钮_停止查询1")->click();
+        Main<QAbstractButton>("按钮_停止查询")->click();
+        Main<QAbstractButton>("按钮_自动加载全店宝贝ID")->click();
+        Main<QLineEdit>("编辑框_最多页")->setFocus();
+        QTRY_COMPARE(calls["pageLimitFocus"], 1);
+        Main<QLineEdit>("编辑框_最多页")->setText("50");
+        Main<QLineEdit>("编辑框_检索间隔")->setText("20");
+        Main<QAbstractButton>("单选框_自动监测")->click();
+        Main<QAbstractButton>("单选框_手动查询")->click();
+        Tick("时钟_监测间隔");
+        QVERIFY(QMetaObject::invokeMethod(app_->updateWindow()->findChild<QTimer*>("时钟1"), "timeout"));
+        QVERIFY(QMetaObject::invokeMethod(app_->updateWindow()->findChild<QTimer*>("时钟2"), "timeout"));
+        // Buttons without an action of their own do nothing.
+        for (const char* name : {"按钮_查询小类排名", "按钮_导入优店宝贝ID", "按钮_添加小分类"})
+            Main<QAbstractButton>(name)->click();
+
+        const std::map<std::string, int> expected = {
+            {"queryStart", 1},       {"stopQuery", 2},       {"shopLoad", 1},    {"pageLimitFocus", 1},
+            {"pageLimitChanged", 1}, {"intervalChanged", 1}, {"monitorModeChanged", 2}, {"monitorTick", 1},
+            {"updateTimer1Tick", 1}, {"updateTimer2Tick", 1}};
+        QCOMPARE(calls, expected);
+        QVERIFY(boxes_.empty());
+        QVERIFY(opened_.empty());
+    }
+
+    void rightClickOnTheListPopsTheContextMenu() {
+        Make();
+        StartAndSettle();
+        emit Main<QTreeWidget>("超级列表框1")->customContextMenuRequested(QPoint(10, 10));
+        auto* menu = Main<QMenu>("右键菜单");
+        QTRY_VERIFY(menu->isVisible());
+        menu->actions().first()->trigger();
+        menu->hide();
+        QVERIFY(opened_.empty());
+        QVERIFY(exits_.empty());
+    }
+
+    void minimisingWithoutATrayKeepsTheWindowReachable() {
+        Make(false);
+        StartAndSettle();
+        QWidget* main = app_->mainWindow();
+        main->showMinimized();
+        QTest::qWait(50);
+        QVERIFY(main->isMinimized());
+        QVERIFY(main->isVisible());
+        QCOMPARE(app_->balloonsShown(), 0);
+    }
+
+    void minimisingWithATrayHidesAndTheTrayBringsItBack() {
+        Make(true);
+        StartAndSettle();
+        QWidget* main = app_->mainWindow();
+        QCOMPARE(app_->trayIcon()->toolTip(), QString::fromStdString(app::TrayTip().ToUtf8()));
+        main->showMinimized();
+        QTRY_VERIFY(!main->isVisible());
+        QCOMPARE(app_->balloonsShown(), 1);
+
+        app_->TrayEvent(app::TrayMouse::LeftDown);
+        QVERIFY(main->isVisible());
+        QVERIFY(!main->isMinimized());
+        QVERIFY(!main->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
+        app_->TrayEvent(app::TrayMouse::LeftDoubleClick);
+        QCOMPARE(opened_, std::vector<std::string>{app::links::kMakerSite});
+        app_->TrayEvent(app::TrayMouse::RightDown);
+        QTRY_VERIFY(Main<QMenu>("托盘菜单")->isVisible());
+        Main<QMenu>("托盘菜单")->hide();
+    }
+
+    void aWorkerThreadsWritesLandOnTheWindowThread() {
+        Make();
+        StartAndSettle();
+        auto* edit = Main<QLineEdit>("编辑框_优店ID");
+        QThread* writer = nullptr;
+        connect(edit, &QLineEdit::textChanged, this, [&] { writer = QThread::currentThread(); },
+                Qt::DirectConnection);
+        auto& controls = app_->controls();
+        Text readBack;
+        std::atomic<int> row{-1};
+        std::thread worker([&] {
+            controls.SetText(app::kMainWindow, "编辑框_优店ID", "优店"_gbk);
+            readBack = controls.GetText(app::kMainWindow, "编辑框_优店ID");
+            const int added = controls.AddRow(app::kMainWindow, "超级列表框1", Text("1"));
+            controls.SetCellText(app::kMainWindow, "超级列表框1", added, 2, "在第"_gbk);
+            row = added;
+        });
+        // The worker's calls wait for the window thread, which keeps turning here.
+        QTRY_VERIFY(row >= 0);
+        worker.join();
+        QCOMPARE(writer, qApp->thread());
+        QCOMPARE(readBack, "优店"_gbk);
+        QTRY_COMPARE(Main<QTreeWidget>("超级列表框1")->topLevelItem(row)->text(2), QString("在第"));
+    }
+
+    void listCellColoursAndPaletteColours() {
+        Make();
+        StartAndSettle();
+        auto& c = app_->controls();
+        auto* list = Main<QTreeWidget>("超级列表框1");
+        QCOMPARE(c.ListTextColour(app::kMainWindow, "超级列表框1"),
+                 shell::QtControls::ToColour(list->palette().color(QPalette::Text)));
+        QCOMPARE(c.ListBackgroundColour(app::kMainWindow, "超级列表框1"),
+                 shell::QtControls::ToColour(list->palette().color(QPalette::Base)));
+        const int row = c.AddRow(app::kMainWindow, "超级列表框1", Text("1"));
+        c.SetCellColours(app::kMainWindow, "超级列表框1", row, 3, app::Rgb(255, 255, 255), app::Rgb(255, 0, 0));
+        QCOMPARE(list->topLevelItem(row)->foreground(3).color(), QColor(255, 255, 255));
+        QCOMPARE(list->topLevelItem(row)->background(3).color(), QColor(255, 0, 0));
+        // Out of range cells are ignored rather than crash.
+        c.SetCellColours(app::kMainWindow, "超级列表框1", 5, 3, 0, 0);
+        c.SetCellText(app::kMainWindow, "超级列表框1", row, 9, Text("x"));
+        QCOMPARE(c.CellText(app::kMainWindow, "超级列表框1", 7, 0), Text());
+        QCOMPARE(c.RowCount(app::kMainWindow, "超级列表框1"), 1);
+        c.DeleteAllRows(app::kMainWindow, "超级列表框1");
+        QCOMPARE(c.RowCount(app::kMainWindow, "超级列表框1"), 0);
+    }
+
+    void unknownControlsReadEmptyAndIgnoreWrites() {
+        Make();
+        StartAndSettle();
+        auto& c = app_->controls();
+        c.SetText(app::kMainWindow, "没有这个控件", Text("x"));
+        QCOMPARE(c.GetText(app::kMainWindow, "没有这个控件"), Text());
+        QCOMPARE(c.IsChecked("NoSuchWindow", "选择框_提示音"), false);
+        QCOMPARE(c.ComboSelection(app::kMainWindow, "没有这个控件"), -1);
+        QCOMPARE(c.RowCount(app::kMainWindow, "没有这个控件"), -1);
+        c.SetCurrentTab(app::kMainWindow, "选择夹1", 7);
+        QCOMPARE(dynamic_cast<shell::TabControl*>(Main<QWidget>("选择夹1"))->currentIndex(), 0);
+        c.SelectComboEntry(app::kMainWindow, "组合框_大分类", 3);
+        QCOMPARE(c.ComboEntryText(app::kMainWindow, "组合框_大分类", c.ComboSelection(app::kMainWindow, "组合框_大分类")),
+                 "配饰"_gbk);
+        c.SetTimerInterval(app::kMainWindow, "时钟_监测间隔", 60000);
+        QCOMPARE(c.TimerInterval(app::kMainWindow, "时钟_监测间隔"), 60000);
+        c.SetTimerInterval(app::kMainWindow, "时钟_监测间隔", 0);
+        QCOMPARE(c.TimerInterval(app::kMainWindow, "时钟_监测间隔"), 0);
+    }
+
+    void theRealMessageBoxHasCaptionIconAndAnswersOk() {
+        Make();
+        app_->messageBox = nullptr;
+        StartAndSettle();
+        QString title;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                title = box->windowTitle();
+                icon = box->icon();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        closer.start(10);
+        const int answer = app_->controls().MessageBox("无法连接到服务器!部分功能可能无法使用"_gbk,
+                                                       app::kIconExclamation, "提示"_gbk);
+        QCOMPARE(answer, app::kButtonOk);
+        QCOMPARE(title, QString("提示"));
+        QCOMPARE(icon, QMessageBox::Warning);
+    }
+
+    void theSkinFileIsTheUsersOnceWritten() {
+        QTemporaryDir dir;
+        const QString path = QDir(dir.path()).filePath(shell::kSkinFileName);
+        QCOMPARE(shell::AttachSkin(28, dir.path()), shell::SkinBlock(28));
+        QVERIFY(QFile::exists(path));
+        QFile edit(path);
+        QVERIFY(edit.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        edit.write("QPushButton { color: #123456; }");
+        edit.close();
+        QCOMPARE(shell::AttachSkin(28, dir.path()), QString("QPushButton { color: #123456; }"));
+        QCOMPARE(qApp->styleSheet(), QString("QPushButton { color: #123456; }"));
+        // No skin block, no style; an unwritable place leaves the plain look without failing.
+        QCOMPARE(shell::AttachSkin(5, dir.path()), QString());
+        QCOMPARE(shell::AttachSkin(28, "/proc/no-such-dir"), shell::SkinBlock(28));
+        qApp->setStyleSheet({});
+    }
+
+    void thePumpKeepsTheWindowThreadTurning() {
+        shell::QtEventPump pump;
+        bool fired = false;
+        QTimer::singleShot(5, this, [&] { fired = true; });
+        pump.PumpingWait(std::chrono::milliseconds(200));
+        QVERIFY(fired);
+
+        // On the window thread a wait for a worker returns in short slices so its caller can dispatch.
+        app::DoneSignal done;
+        QElapsedTimer waited;
+        waited.start();
+        pump.WaitForDoneOrEvents(done, std::chrono::seconds(30));
+        QVERIFY(waited.elapsed() < 5000);
+
+        // Off the window thread a wait is a plain one that the signal ends.
+        std::atomic<bool> returned{false};
+        std::thread waiter([&] {
+            pump.WaitForDoneOrEvents(done, std::chrono::seconds(30));
+            returned = true;
+        });
+        done.Signal();
+        waiter.join();
+        QVERIFY(returned);
+        QVERIFY(pump.Now() >= std::chrono::milliseconds(0));
+    }
+};
+
+QTEST_MAIN(ShellEventsTest)
+#include "shell_events_test.moc"
