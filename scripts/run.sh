@@ -8,6 +8,11 @@ if [ ! -x build/app/qt/rankmoth ]; then
     echo "run: the windows are not built yet; the core libraries and their tests are (scripts/test.sh)."
     exit 0
 fi
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then
+    echo "run: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)."
+    echo "     Run it from a desktop session, or on a virtual display: xvfb-run -a scripts/run.sh"
+    exit 1
+fi
 
 # The local demo marketplace (shop "demo") and notice pages: rankmoth-sim on a free loopback port, stopped
 # when the program ends. Hosts already set in the environment are kept.
