@@ -1,0 +1,189 @@
+// The request operation fetching a 1 MiB page and a small one from a loopback server, each next to the curl
+// command-line tool fetching the same address in the same run. The tool's figure includes starting a
+// process, which is what a user would pay for fetching the page with it.
+#include "app/controls.h"
+#include "app/eventpump.h"
+#include "web/cookie_jar.h"
+#include "web/request.h"
+
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+using namespace rankmoth;
+
+// Controls that do nothing: a well-formed request never shows a message box.
+class NoControls final : public app::Controls {
+public:
+    Text GetText(std::string_view, std::string_view) override { return {}; }
+    void SetText(std::string_view, std::string_view, const Text&) override {}
+    bool IsChecked(std::string_view, std::string_view) override { return false; }
+    void SetChecked(std::string_view, std::string_view, bool) override {}
+    void SetEnabled(std::string_view, std::string_view, bool) override {}
+    void SetControlVisible(std::string_view, std::string_view, bool) override {}
+    void SetFocus(std::string_view, std::string_view) override {}
+    void AddComboEntry(std::string_view, std::string_view, const Text&) override {}
+    void SelectComboEntry(std::string_view, std::string_view, int) override {}
+    int ComboSelection(std::string_view, std::string_view) override { return -1; }
+    Text ComboEntryText(std::string_view, std::string_view, int) override { return {}; }
+    int ComboCount(std::string_view, std::string_view) override { return 0; }
+    void DeleteAllRows(std::string_view, std::string_view) override {}
+    int RowCount(std::string_view, std::string_view) override { return 0; }
+    int AddRow(std::string_view, std::string_view, const Text&) override { return 0; }
+    void SetCellText(std::string_view, std::string_view, int, int, const Text&) override {}
+    Text CellText(std::string_view, std::string_view, int, int) override { return {}; }
+    void ScrollRowIntoView(std::string_view, std::string_view, int) override {}
+    app::Colour ListTextColour(std::string_view, std::string_view) override { return 0; }
+    app::Colour ListBackgroundColour(std::string_view, std::string_view) override { return 0; }
+    void SetCellColours(std::string_view, std::string_view, int, int, app::Colour, app::Colour) override {}
+    void SetStatusText(std::string_view, std::string_view, int, const Text&) override {}
+    Text StatusText(std::string_view, std::string_view, int) override { return {}; }
+    void SetStatusPartWidth(std::string_view, std::string_view, int, int) override {}
+    void SetTimerInterval(std::string_view, std::string_view, int) override {}
+    int TimerInterval(std::string_view, std::string_view) override { return 0; }
+    void SetProgress(std::string_view, std::string_view, int) override {}
+    void SetCurrentTab(std::string_view, std::string_view, int) override {}
+    void ReloadPage(std::string_view, std::string_view) override {}
+    void LoadWindow(std::string_view, bool) override {}
+    void CloseWindow(std::string_view) override {}
+    bool IsWindowVisible(std::string_view) override { return false; }
+    void SetWindowVisible(std::string_view, bool) override {}
+    app::Placement WindowPlacement(std::string_view) override { return app::Placement::Normal; }
+    void SetWindowPlacement(std::string_view, app::Placement) override {}
+    void SetAlwaysOnTop(std::string_view, bool) override {}
+    void PopupMenuAtCursor(std::string_view, std::string_view) override {}
+    int MessageBox(const Text&, int, const Text&) override { return app::kButtonOk; }
+    void OpenAddress(const std::string&) override {}
+    void PlayAlertSound() override {}
+    bool StartProcess(const std::string&) override { return false; }
+    void EndProgram(int) override {}
+};
+
+// Answers every connection with one fixed response, chosen by whether the path asks for "/big".
+class PageServer {
+public:
+    PageServer() {
+        big_ = Response(std::string(1 << 20, 'x'));
+        small_ = Response(std::string(2000, 's'));
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(fd_, 64);
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { Loop(); });
+    }
+    ~PageServer() {
+        stop_ = true;
+        thread_.join();
+        ::close(fd_);
+    }
+    std::string Url(const char* path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+private:
+    static std::string Response(const std::string& body) {
+        return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
+               "\r\nConnection: close\r\n\r\n" + body;
+    }
+    void Loop() {
+        while (!stop_) {
+            pollfd entry{fd_, POLLIN, 0};
+            if (::poll(&entry, 1, 50) != 1)
+                continue;
+            const int client = ::accept(fd_, nullptr, nullptr);
+            if (client < 0)
+                continue;
+            std::string request;
+            char buffer[4096];
+            while (request.find("\r\n\r\n") == std::string::npos) {
+                const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+                if (n <= 0)
+                    break;
+                request.append(buffer, static_cast<std::size_t>(n));
+            }
+            const std::string& response = request.find(" /big") != std::string::npos ? big_ : small_;
+            for (std::size_t sent = 0; sent < response.size();) {
+                const ssize_t n = ::send(client, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
+                if (n <= 0)
+                    break;
+                sent += static_cast<std::size_t>(n);
+            }
+            ::close(client);
+        }
+    }
+
+    std::string big_, small_;
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+PageServer& Server() {
+    static PageServer server;
+    return server;
+}
+
+void RequestOperation(benchmark::State& state, const char* path, std::size_t expected) {
+    app::PlainEventPump pump;
+    NoControls controls;
+    web::CookieJar jar;
+    web::WebEnv env{pump, controls, jar};
+    const std::string address = Server().Url(path);
+    for (auto _ : state) {
+        Text url(address);
+        const Bytes body = web::网页_访问(env, url);
+        if (body.size() != expected)
+            state.SkipWithError("short body");
+        benchmark::DoNotOptimize(body.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * expected));
+}
+
+void CurlTool(benchmark::State& state, const char* path, std::size_t expected) {
+    const std::string address = Server().Url(path);
+    for (auto _ : state) {
+        const char* argv[] = {"curl", "-s", "-o", "/dev/null", address.c_str(), nullptr};
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, "curl", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) {
+            state.SkipWithError("the curl tool cannot be started");
+            break;
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            state.SkipWithError("the curl tool failed");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * expected));
+}
+
+void BM_RequestOperation_1MiB(benchmark::State& state) { RequestOperation(state, "/big", 1 << 20); }
+void BM_CurlTool_1MiB(benchmark::State& state) { CurlTool(state, "/big", 1 << 20); }
+void BM_RequestOperation_Small(benchmark::State& state) { RequestOperation(state, "/small", 2000); }
+void BM_CurlTool_Small(benchmark::State& state) { CurlTool(state, "/small", 2000); }
+
+BENCHMARK(BM_RequestOperation_1MiB)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CurlTool_1MiB)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RequestOperation_Small)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CurlTool_Small)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
