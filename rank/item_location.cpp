@@ -1,5 +1,6 @@
 #include "rank/item_location.h"
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -37,7 +38,11 @@ DateTime LocalNow() {
 }
 
 Text FormatQueryTime(const DateTime& t) {
-    const auto twoDigits = [](int v) { return (v < 10 && v >= 0 ? "0" : "") + std::to_string(v); };
+    const auto twoDigits = [](int v) {
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "%02d", v);
+        return std::string(digits);
+    };
     return Text(std::to_string(t.year) + "-" + std::to_string(t.month) + "-" + std::to_string(t.day) + " " +
                 std::to_string(t.hour) + ":" + twoDigits(t.minute) + ":" + twoDigits(t.second));
 }
