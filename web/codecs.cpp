@@ -136,30 +136,40 @@ constexpr char16_t kReplacement = u'\uFFFD';
 bool PrepareLiteral(const std::string& s, std::u16string& out) {
     const GbkTables& gbk = GbkTables::Get();
     const std::size_t n = s.size();
-    out.clear();
-    out.reserve(n + 16);
+    // "{$}" for CR LF is the only rewrite that grows: at most 3 units for 2 bytes.
+    out.resize(n + n / 2 + 1);
+    char16_t* w = out.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     std::size_t i = 0;
-    if (n > 0 && s[0] == '\r' && !(n > 1 && s[1] == '\n'))
+    if (n > 0 && p[0] == '\r' && !(n > 1 && p[1] == '\n'))
         i = 1;
     while (i < n) {
-        const auto b = static_cast<unsigned char>(s[i]);
+        const unsigned char b = p[i];
         if (b >= 0x80) {
             // A lead byte before a byte that cannot be a trail byte stands alone, so that a stray lead byte
             // never hides the CR, LF, quote or backslash after it.
-            if (i + 1 < n && IsTrailByte(static_cast<unsigned char>(s[i + 1]))) {
-                const char16_t unit = gbk.FromPair(b, static_cast<unsigned char>(s[i + 1]));
-                out += unit != 0 ? unit : kReplacement;
+            if (i + 1 < n && IsTrailByte(p[i + 1])) {
+                const char16_t unit = gbk.FromPair(b, p[i + 1]);
+                *w++ = unit != 0 ? unit : kReplacement;
                 i += 2;
             } else {
-                out += kReplacement;
+                *w++ = kReplacement;
                 ++i;
             }
             continue;
         }
+        if (b > '\\' || (b > '\'' && b < '\\')) {
+            // Nothing at or above "(" but the backslash is rewritten: the common case, kept short.
+            *w++ = b;
+            ++i;
+            continue;
+        }
         switch (b) {
         case '\r':
-            if (i + 1 < n && s[i + 1] == '\n') {
-                out += u"{$}";
+            if (i + 1 < n && p[i + 1] == '\n') {
+                *w++ = '{';
+                *w++ = '$';
+                *w++ = '}';
                 i += 2;
                 continue;
             }
@@ -167,22 +177,24 @@ bool PrepareLiteral(const std::string& s, std::u16string& out) {
         case '\n':
             return false;
         case '\\':
-            if (i + 1 < n && s[i + 1] == 'u') {
-                out += u"%u";
+            if (i + 1 < n && p[i + 1] == 'u') {
+                *w++ = '%';
+                *w++ = 'u';
                 i += 2;
                 continue;
             }
             break;
         case '\'':
-            out += kRightQuote;
+            *w++ = kRightQuote;
             ++i;
             continue;
         default:
             break;
         }
-        out += static_cast<char16_t>(b);
+        *w++ = b;
         ++i;
     }
+    out.resize(static_cast<std::size_t>(w - out.data()));
     return true;
 }
 
@@ -279,7 +291,8 @@ bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 Text EncodeDecoded(const std::u16string& s) {
     const GbkTables& gbk = GbkTables::Get();
     std::string out;
-    out.reserve(s.size() + s.size() / 2);
+    out.resize(s.size() * 2);
+    char* w = out.data();
     const std::size_t n = s.size();
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t c = s[i];
@@ -287,56 +300,55 @@ Text EncodeDecoded(const std::u16string& s) {
             if (c == 0)
                 break;
             if (c == '{' && i + 2 < n && s[i + 1] == '$' && s[i + 2] == '}') {
-                out += "\r\n";
+                *w++ = '\r';
+                *w++ = '\n';
                 i += 2;
                 continue;
             }
-            out += static_cast<char>(c);
+            *w++ = static_cast<char>(c);
             continue;
         }
         if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
             // A character beyond the basic plane: one character, one "?".
-            out += '?';
+            *w++ = '?';
             ++i;
             continue;
         }
         const std::uint16_t code = gbk.ToGbk(c);
-        if (code == GbkTables::kNone)
-            out += '?';
-        else if (code == 0xA1AF)
-            out += '\'';
-        else
-            AppendGbk(out, code);
+        if (code == GbkTables::kNone) {
+            *w++ = '?';
+        } else if (code == 0xA1AF) {
+            *w++ = '\'';
+        } else {
+            if (code >= 0x100)
+                *w++ = static_cast<char>(code >> 8);
+            *w++ = static_cast<char>(code & 0xFF);
+        }
     }
+    out.resize(static_cast<std::size_t>(w - out.data()));
     return Text(out);
 }
 
-// Text search that only accepts matches starting on a character boundary. The boundary walk skips eight
-// ASCII bytes at a time, which keeps it well below the cost of the byte search itself on real pages.
-class BoundaryWalker {
+// Tells whether positions of a text start a character, for positions asked in increasing order. Only a
+// byte of 0x80 or more takes the byte after it, so a position starts a character unless the run of such
+// bytes right before it, counted from a known start (or from a byte below 0x80), has odd length. Remembering
+// the last answer keeps the backward scans linear in the text however many candidates there are.
+class CharacterStarts {
 public:
-    explicit BoundaryWalker(std::string_view text) : text_(text) {}
+    explicit CharacterStarts(std::string_view text) : text_(text) {}
 
-    // The first character boundary at or after `target`.
-    std::size_t AdvanceTo(std::size_t target) {
-        const auto* p = reinterpret_cast<const unsigned char*>(text_.data());
-        while (pos_ < target) {
-            if (pos_ + 8 <= target) {
-                std::uint64_t word;
-                std::memcpy(&word, p + pos_, sizeof word);
-                if ((word & 0x8080808080808080ull) == 0) {
-                    pos_ += 8;
-                    continue;
-                }
-            }
-            pos_ += p[pos_] >= 0x80 ? 2 : 1;
-        }
-        return pos_;
+    bool At(std::size_t at) {
+        std::size_t p = at;
+        while (p > known_ && static_cast<unsigned char>(text_[p - 1]) >= 0x80)
+            --p;
+        const bool starts = (at - p) % 2 == 0;
+        known_ = starts ? at : at + 1;
+        return starts;
     }
 
 private:
     std::string_view text_;
-    std::size_t pos_ = 0;
+    std::size_t known_ = 0;
 };
 
 // 0-based index of the first match of `part` in `hay` that starts on a character boundary of `hay`, or npos.
@@ -344,17 +356,16 @@ private:
 std::size_t FindOnBoundary(std::string_view hay, std::string_view searched, std::string_view part) {
     if (part.empty() || part.size() > searched.size())
         return std::string_view::npos;
-    BoundaryWalker walker(hay);
+    CharacterStarts starts(hay);
     std::size_t from = 0;
     while (from + part.size() <= searched.size()) {
         const void* hit = memmem(searched.data() + from, searched.size() - from, part.data(), part.size());
         if (!hit)
             return std::string_view::npos;
         const auto candidate = static_cast<std::size_t>(static_cast<const char*>(hit) - searched.data());
-        const std::size_t boundary = walker.AdvanceTo(candidate);
-        if (boundary == candidate)
+        if (starts.At(candidate))
             return candidate;
-        from = boundary;
+        from = candidate + 1;
     }
     return std::string_view::npos;
 }
