@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -454,6 +455,29 @@ private slots:
         qApp->setStyleSheet({});
     }
 
+    // The real end of the program, in a child process: from inside a nested wait of the window thread, and
+    // from the start-up worker.
+    void theRealEndLeavesTheProcessWithItsCode_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("code");
+        QTest::newRow("退出 inside a nested wait") << "exit-menu" << 0;
+        QTest::newRow("closing the main window") << "close" << 0;
+        QTest::newRow("end from the start-up worker") << "worker" << 3;
+    }
+    void theRealEndLeavesTheProcessWithItsCode() {
+        QFETCH(QString, how);
+        QFETCH(int, code);
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("RANKMOTH_END_PROBE", how);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), code);
+    }
+
     void thePumpKeepsTheWindowThreadTurning() {
         shell::QtEventPump pump;
         bool fired = false;
@@ -481,5 +505,47 @@ private slots:
     }
 };
 
-QTEST_MAIN(ShellEventsTest)
+namespace {
+// The child side of theRealEndLeavesTheProcessWithItsCode: runs the program with its real end, which must
+// leave the process; falling out of here is a failure (exit code 99).
+int RunEndProbe(const QString& how) {
+    QTemporaryDir dir;
+    Application::Options options;
+    options.bindCore = false;
+    options.configFile = dir.filePath("config.ini").toStdString();
+    options.skinDirectory = dir.path();
+    options.trayAvailable = false;
+    Application program(options);
+    if (how == "worker")
+        program.hooks().backgroundCheck = [&program](const std::function<void(int)>&) {
+            program.controls().EndProgram(3);
+        };
+    program.Start();
+    QElapsedTimer waited;
+    waited.start();
+    while (!(program.mainWindow() && program.mainWindow()->isVisible()) && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (how == "exit-menu") {
+        QTimer::singleShot(20, [&program] {
+            program.mainWindow()->findChild<QMenu*>("托盘菜单")->actions().last()->trigger();
+        });
+        program.pump().PumpingWait(std::chrono::seconds(5));
+    } else if (how == "close") {
+        program.mainWindow()->close();
+    }
+    while (waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return 99;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("RANKMOTH_END_PROBE"))
+        return RunEndProbe(qEnvironmentVariable("RANKMOTH_END_PROBE"));
+    ShellEventsTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "shell_events_test.moc"
