@@ -7,10 +7,7 @@
 #include "app/qt/windows.h"
 #include "app/settings.h"
 
-#if __has_include("web/cookie_jar.h")
 #include "web/cookie_jar.h"
-#define RANKMOTH_HAVE_COOKIE_JAR 1
-#endif
 
 #include <QAbstractButton>
 #include <QAction>
@@ -63,13 +60,10 @@ Application::Application(Options options) : options_(std::move(options)), contro
     }
 
     if (options_.bindCore) {
-#ifdef RANKMOTH_HAVE_COOKIE_JAR
         core_.reset(new CoreContext{*controls_, pump_, app::Endpoints::FromEnvironment(),
                                     web::WebEnv{pump_, *controls_, web::ProcessCookieJar()}});
         BindRankHooks(*core_, hooks_);
         BindUpdateHooks(*core_, hooks_);
-#endif
-        // TODO: without the process cookie jar there is no web environment to bind the core to.
     }
 }
 

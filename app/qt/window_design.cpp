@@ -314,6 +314,7 @@ QWidget* MakeControl(const ControlDesign& d, QWidget* parent) {
         link->setTextFormat(Qt::RichText);
         link->setText(QString("<a href=\"#\" style=\"color:#0000ff\">%1</a>").arg(caption.toHtmlEscaped()));
         link->setCursor(Qt::PointingHandCursor);
+        link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
         link->setProperty("caption", caption);
         return link;
     }
