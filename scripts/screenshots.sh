@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Renders both windows to PNG files in out/screenshots/ (main.png, main-help.png, update.png), on a virtual
+# Renders both windows to PNG files in out/screenshots/ (main.png, main-help.png, update.png, update-download.png), on a virtual
 # X display so that fonts and style are those of a real desktop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,5 +14,5 @@ if [ -n "${DISPLAY:-}" ]; then
 else
     xvfb-run -a -s "-screen 0 1024x768x24" "$dir/app/qt/rankmoth-shots" "$out"
 fi
-rm -f "$out/shots-config.ini"
+rm -f "$out/shots-config.ini" "$out/rankmoth-skin.qss"
 ls -l "$out"/*.png

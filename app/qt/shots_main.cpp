@@ -54,6 +54,16 @@ int main(int argc, char** argv) {
     if (program.updateWindow())
         program.updateWindow()->show();
     save(program.updateWindow(), "update.png");
+    // The update window as a download shows it.
+    controls.SetControlVisible(app::kUpdateWindow, "图片框1", true);
+    controls.SetText(app::kUpdateWindow, "标签2", "m_update.zip  (来自 www.pellwood.example)"_gbk);
+    controls.SetProgress(app::kUpdateWindow, "进度条1", 42);
+    controls.SetText(app::kUpdateWindow, "标签10", "文件大小: 2.31 MB"_gbk);
+    controls.SetText(app::kUpdateWindow, "标签11", "已下载: 0.97 MB (用时 3 秒)"_gbk);
+    controls.SetText(app::kUpdateWindow, "标签4", "已完成: 42%"_gbk);
+    QCoreApplication::processEvents();
+    save(program.updateWindow(), "update-download.png");
+
     controls.SetCurrentTab(app::kMainWindow, "选择夹1", 1);
     QCoreApplication::processEvents();
     save(program.mainWindow(), "main-help.png");
