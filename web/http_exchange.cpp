@@ -13,11 +13,7 @@ namespace {
 
 constexpr int kMaxRedirects = 30;
 constexpr std::size_t kHeaderBufferSize = 2048;
-// The request operations have no time-out of their own; these keep a dead or silent server from holding
-// the window thread forever.
-constexpr long kConnectTimeoutSeconds = 30;
 constexpr long kLowSpeedBytesPerSecond = 1;
-constexpr long kLowSpeedSeconds = 60;
 // How long one wait inside the transfer may last before the hooks get control again.
 constexpr int kWakeUpMilliseconds = 20;
 
@@ -113,11 +109,14 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
     }
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.remove_suffix(1);
+    // Trailer lines after a chunked body are not part of the head.
+    if (sink->headComplete)
+        return size * count;
     if (line.empty()) {
-        if (!sink->head.empty())
+        if (!sink->head.empty()) {
+            sink->head += "\r\n";
             sink->headComplete = true;
-    } else if (sink->headComplete) {
-        // Trailer lines after the head are not part of it.
+        }
         return size * count;
     }
     sink->head.append(line);
@@ -236,9 +235,9 @@ HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const 
     } else {
         curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
     }
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, request.connectTimeoutSeconds);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerSecond);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, request.stallSeconds);
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, request.readChunk);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &out.sink);

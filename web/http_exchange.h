@@ -23,6 +23,11 @@ struct HttpExchangeRequest {
     Bytes body;
     long readChunk = 1024;
     bool followRedirects = true;
+    // The request operations have no time-out of their own; these keep a dead or silent server from holding
+    // the calling thread forever: connecting may take this long, and a transfer that moves less than one
+    // byte per second for `stallSeconds` is given up.
+    long connectTimeoutSeconds = 30;
+    long stallSeconds = 60;
 };
 
 struct HttpHooks {

@@ -250,14 +250,25 @@ TEST_F(RequestFixture, ProxyGetsTheAbsoluteFormAndHttpsGoesOutAsPlainHttpOnPort8
 TEST_F(RequestFixture, EventsKeepBeingDispatchedWhileASlowServerSends) {
     const std::string page(8 * 1024, 'p');
     const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n";
-    RawHttpServer server([&](const RawRequest&) { return RawReply::Trickle(head + page, 512, 3ms); });
+    RawHttpServer server([&](const RawRequest& r) {
+        if (r.requestLine.starts_with("GET /quick"))
+            return RawReply::Http(200, "quick");
+        return RawReply::Trickle(head + page, 512, 3ms);
+    });
     int clicks = 0;
     for (int i = 0; i < 5; ++i)
         pump.Post([&] { ++clicks; });
+    // An event action that makes its own request while the outer one is still reading.
+    Bytes nested;
+    pump.PostAt(0ms, [&] {
+        Text inner(server.BaseUrl() + "/quick");
+        nested = 网页_访问(env, inner);
+    });
     Text url(server.BaseUrl() + "/slow");
     const Bytes body = 网页_访问(env, url);
 
     EXPECT_EQ(body, page);
+    EXPECT_EQ(nested, "quick");
     EXPECT_EQ(clicks, 5);
     // At least one dispatch per 1024-byte chunk, and more while the server is silent.
     EXPECT_GE(pump.dispatches(), 8 + 8);
@@ -304,6 +315,48 @@ TEST_F(RequestFixture, BadServersAndAddressesGiveEmptyOrPartialResults) {
     Text untouched("untouched");
     EXPECT_TRUE(网页_访问(env, noHost, 0, {}, nullptr, {}, {}, 0, &untouched).empty());
     EXPECT_EQ(untouched, Text("untouched"));
+}
+
+TEST_F(RequestFixture, ChunkedBodiesAreJoinedAndTrailersStayOutOfTheHead) {
+    RawHttpServer server([](const RawRequest&) {
+        RawReply reply = RawReply::Raw("HTTP/1.1 100 Continue\r\n\r\n");
+        reply.steps.push_back({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n", 5ms});
+        reply.steps.push_back({"6\r\n world\r\n0\r\nX-Trailer: t\r\n\r\n", 5ms});
+        return reply;
+    });
+    Text url(server.BaseUrl() + "/");
+    Text responseHeaders;
+    EXPECT_EQ(网页_访问(env, url, 0, {}, nullptr, {}, {}, 0, &responseHeaders), "hello world");
+    EXPECT_EQ(responseHeaders, Text("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"));
+}
+
+TEST(HttpExchange, AServerThatStopsSendingIsGivenUpOnInsteadOfHoldingTheCaller) {
+    RawHttpServer server([](const RawRequest& r) {
+        if (r.requestLine.starts_with("GET /silent"))
+            return RawReply::Stall();
+        // The head alone: any body bytes would keep the measured speed up for seconds.
+        RawReply reply = RawReply::Raw("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+        reply.stallAfter = true;
+        return reply;
+    });
+    for (const char* path : {"/silent", "/head-only"}) {
+        SCOPED_TRACE(path);
+        HttpExchangeRequest request;
+        request.host = Text("127.0.0.1");
+        request.port = server.port();
+        request.target = Text(path);
+        request.stallSeconds = 1;
+        int wakeUps = 0;
+        HttpHooks hooks;
+        hooks.keepGoing = [&] { return ++wakeUps < 100000; };
+        const auto start = std::chrono::steady_clock::now();
+        const HttpExchangeResult result = PerformHttpExchange(request, hooks);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+        EXPECT_TRUE(result.opened);
+        EXPECT_EQ(result.body, "");
+        EXPECT_EQ(result.head.empty(), std::string(path) == "/silent");
+        EXPECT_GT(wakeUps, 5);
+    }
 }
 
 TEST_F(RequestFixture, Utf8PagesComeBackInGbkWhenAsked) {
