@@ -200,8 +200,15 @@ HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const 
         target = scheme + hop.host + (port == 80 ? "" : ":" + std::to_string(port)) + target;
 
     bool listed = true;
-    for (const auto& line : lines)
-        listed = listed && headers.Append(line);
+    for (const auto& line : lines) {
+        // libcurl reads "Name:" with nothing after it as "do not send Name"; "Name;" is its way of sending
+        // a header with an empty value.
+        const auto colon = line.find(':');
+        if (colon != std::string::npos && TrimBlanks(std::string_view(line).substr(colon + 1)).empty())
+            listed = listed && headers.Append(line.substr(0, colon) + ";");
+        else
+            listed = listed && headers.Append(line);
+    }
     // Empty "Name:" entries only stop libcurl from adding its own Accept, Expect and Content-Type lines; they
     // are not sent. A given line of the same name comes first and is sent instead.
     listed = listed && headers.Append("Accept:") && headers.Append("Expect:") && headers.Append("Content-Type:");

@@ -157,6 +157,19 @@ TEST_F(RequestFixture, UrlIsTrimmedAndGetsTheSchemeWrittenBack) {
     EXPECT_EQ(server.Requests()[0].requestLine, "GET /x%20y HTTP/1.1");
 }
 
+TEST_F(RequestFixture, PathsAndHeaderLinesGoOutAsGiven) {
+    RawHttpServer server([](const RawRequest&) { return RawReply::Http(200, "ok"); });
+    Text url(server.BaseUrl() + "//a/./b/../c?x=1?y=%zz&u=http://q/");
+    Text headers("X-Empty:\r\nX-Odd:  two  spaces \r\n");
+    网页_访问(env, url, 0, {}, &headers);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].requestLine, "GET //a/./b/../c?x=1?y=%zz&u=http://q/ HTTP/1.1");
+    ASSERT_GE(requests[0].headerLines.size(), 4u);
+    EXPECT_EQ(requests[0].headerLines[2], "X-Empty:");
+    EXPECT_EQ(requests[0].headerLines[3], "X-Odd:  two  spaces ");
+}
+
 TEST_F(RequestFixture, UnknownAccessMethodShowsTheNoticeAndSendsNothing) {
     RawHttpServer server([](const RawRequest&) { return RawReply::Http(200, "x"); });
     Text url(" " + server.BaseUrl() + "/ ");
