@@ -4,6 +4,8 @@
 #include "app/settings.h"
 #include "update/update_download.h"
 
+#include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <system_error>
 
@@ -87,7 +89,8 @@ void BackgroundCheck(const UpdateEnv& env, UpdateState& state, const std::functi
         return;
     }
     if (finish)
-        finish(static_cast<int>(IntegerOf(NoticeField(state.startTabFields, 1))));
+        finish(static_cast<int>(std::clamp<long long>(IntegerOf(NoticeField(state.startTabFields, 1)), INT_MIN,
+                                                      INT_MAX)));
 }
 
 } // namespace rankmoth::update

@@ -85,7 +85,7 @@ inline bool MakeZip(const std::string& path, const std::vector<ZipEntry>& entrie
         info.external_fa = static_cast<uLong>(e.unixMode) << 16;
         ok = ok && zipOpenNewFileInZip4_64(zip, e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                                            Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
-                                           nullptr, 0, (3 << 8) | 20 /* made on Unix, spec 2.0 */, 0, 0) == ZIP_OK;
+                                           nullptr, 0, (3 << 8) | 20 /* made on Unix, ZIP version 2.0 */, 0, 0) == ZIP_OK;
         ok = ok && zipWriteInFileInZip(zip, e.content.data(), static_cast<unsigned>(e.content.size())) == ZIP_OK;
         ok = ok && zipCloseFileInZip(zip) == ZIP_OK;
     }
