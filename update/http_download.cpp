@@ -2,10 +2,12 @@
 
 #include "web/socket_client.h"
 
-#include <cstdio>
-#include <cstring>
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace rankmoth::update {
 
@@ -16,34 +18,54 @@ constexpr std::string_view kAcceptedStatus = "HTTP/1.1 20";
 // A head that grows past this without its empty line is not an HTTP answer we can use.
 constexpr std::size_t kMaxHeadBytes = 64 * 1024;
 
-// One stdio file, closed when it goes out of scope.
+// The temporary file, open for appending and locked against other writers (a second copy of the program
+// continuing the same download) while it is open.
 class File {
 public:
+    enum class Opened { kYes, kFailed, kBusy };
+
     File() = default;
     File(const File&) = delete;
     File& operator=(const File&) = delete;
     ~File() { Close(); }
 
-    bool Open(const std::string& path, bool truncate) {
+    // Created when missing; `restart` empties it once it is ours.
+    Opened Open(const std::string& path, bool restart) {
         Close();
-        file_ = std::fopen(path.c_str(), truncate ? "wb" : "ab");
-        return file_ != nullptr;
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (fd_ < 0)
+            return Opened::kFailed;
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            Close();
+            return Opened::kBusy;
+        }
+        if (restart && ::ftruncate(fd_, 0) != 0)
+            return Opened::kFailed;
+        return Opened::kYes;
     }
     bool Write(std::string_view bytes) {
-        if (!file_)
-            return false;
-        return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+        while (!bytes.empty()) {
+            if (fd_ < 0)
+                return false;
+            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return true;
     }
     bool Close() {
-        if (!file_)
+        if (fd_ < 0)
             return true;
-        const bool ok = std::fclose(file_) == 0;
-        file_ = nullptr;
+        const bool ok = ::close(fd_) == 0;
+        fd_ = -1;
         return ok;
     }
 
 private:
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
 };
 
 // Size of a file, -1 when it does not exist.
@@ -107,7 +129,11 @@ int Transfer(web::SocketClient& socket, const std::string& localPath, std::atomi
         knownLength = received.find("Content-Length: ") < headEnd;
         total = head.contentLength + base;
         const std::string_view body = std::string_view(received).substr(headEnd + kHeadEnd.size());
-        writeFailed = !file.Open(tmpPath, base == 0) || !file.Write(body);
+        const File::Opened opened = file.Open(tmpPath, base == 0);
+        // The file is another copy's to finish or drop: left alone.
+        if (opened == File::Opened::kBusy)
+            return kSizeMismatch;
+        writeFailed = opened != File::Opened::kYes || !file.Write(body);
         downloaded = base + body.size();
         totalBytes.store(static_cast<std::uint32_t>(total));
         downloadedBytes.store(static_cast<std::uint32_t>(downloaded));

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace rankmoth::update {
 namespace {
 
@@ -154,6 +158,21 @@ TEST(HttpDownloadTest, BrokenServersEndWithoutAnArchive) {
         EXPECT_FALSE(Exists(dir / "m_update.zip.tmp")) << c.what;
         server.Stop();
     }
+}
+
+TEST(HttpDownloadTest, PartialFileHeldByAnotherCopyIsLeftAlone) {
+    const std::string source = PatternBytes(6000, 4);
+    ArchiveServer server({source});
+    ASSERT_GT(server.Start(), 0);
+    TempDir dir;
+    WriteFile(dir / "m_update.zip.tmp", source.substr(0, 1000));
+    const int other = ::open((dir / "m_update.zip.tmp").c_str(), O_WRONLY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    EXPECT_EQ(Download(server, dir).result, kSizeMismatch);
+    ::close(other);
+    EXPECT_EQ(ReadFile(dir / "m_update.zip.tmp"), source.substr(0, 1000));
+    EXPECT_FALSE(Exists(dir / "m_update.zip"));
 }
 
 TEST(HttpDownloadTest, HeadSplitOverManyBlocksIsAssembled) {
