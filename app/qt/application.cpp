@@ -352,7 +352,8 @@ void Application::EndProgram(int exitCode) {
 void Application::EndProcess(int exitCode) {
     for (QWidget* window : QApplication::topLevelWidgets())
         window->hide();
-    QCoreApplication::processEvents();
+    // No event is dispatched any more: a queued action could start a nested wait and hold the end up. The
+    // tray host drops the icon by itself when the process's connection goes.
     std::fflush(nullptr);
     // Not QCoreApplication::exit: that only leaves the innermost event loop, and the program may be deep in
     // nested waits. The windows' work is done and every file the program writes is closed by now.
