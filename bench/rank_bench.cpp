@@ -89,7 +89,8 @@ struct Workload {
         std::string s;
         const Text filler = "邻家小铺 热卖单品 春夏新款女装 "_gbk;
         for (int n = 0; s.size() < kSliceBytes; ++n) {
-            s += "<div class=\"goods\"><a href=\"/item/" + std::to_string(900000 + n) + "\"><p class=\"title\">";
+            s += std::string("<div class=\"goods\"><a href=\"/item/") + std::to_string(900000 + n) +
+                 "\"><p class=\"title\">";
             s += (n % 97 == 0 ? titles[(n * 7) % kTitles] : filler + TextOfInteger(n)).bytes();
             s += "</p><span class=\"price\">128.00</span></a></div>";
         }

@@ -6,8 +6,8 @@ namespace rankmoth::rank {
 
 Text CategorySlug(const Text& label) {
     static const std::pair<Text, const char*> kSlugs[] = {
-        {"衣服"_gbk, "clothing"}, {"鞋子"_gbk, "shoes"}, {"包包"_gbk, "bags"},
-        {"配饰"_gbk, "accessories"}, {"家居"_gbk, "home"}, {"男友"_gbk, "boyfriend"},
+        {"衣服"_gbk, "clothing"},    {"鞋子"_gbk, "shoes"}, {"包包"_gbk, "bags"},
+        {"配饰"_gbk, "accessories"}, {"家居"_gbk, "home"},  {"男友"_gbk, "boyfriend"},
     };
     for (const auto& [text, slug] : kSlugs) {
         if (label == text)
@@ -24,10 +24,12 @@ SortChoice SortFor(bool hottestFirst, bool newestFirst) {
     return {Text("pop"), "潮流"_gbk};
 }
 
-long long BoxInteger(const Text& boxText) { return IntegerOf(TrimSpaces(boxText)); }
+long long BoxInteger(const Text& boxText) {
+    return IntegerOf(TrimSpaces(boxText));
+}
 
 Text ListingPagePath(const Text& slug, int page, const Text& sortKey) {
-    return Text("/book/") + slug + Text("//" + std::to_string(page) + "/") + sortKey +
+    return Text("/book/") + slug + Text(std::string("//") + std::to_string(page) + "/") + sortKey +
            Text("/all/?color=&minPrice=&maxPrice=&fc=&fc_v=&f=");
 }
 
@@ -35,12 +37,13 @@ Text ListingPageUrl(const std::string& marketHost, const Text& slug, int page, c
     return Text("http://" + marketHost) + ListingPagePath(slug, page, sortKey);
 }
 
-Text SliceUrl(const std::string& marketHost) { return Text("http://" + marketHost + "/book/ajax"); }
+Text SliceUrl(const std::string& marketHost) {
+    return Text("http://" + marketHost + "/book/ajax");
+}
 
 Text SliceBody(const Text& token, const std::string& encodedBook, int sliceIndex, const Text& total) {
-    return Text("lastTweetId=") + token + Text("&book=" + encodedBook + "&totalCol=4&page=" +
-                                               std::to_string(sliceIndex - 1) + "&total=") +
-           total;
+    return Text("lastTweetId=") + token +
+           Text("&book=" + encodedBook + "&totalCol=4&page=" + std::to_string(sliceIndex - 1) + "&total=") + total;
 }
 
 ListingPageValues CutListingPage(const Text& page) {
@@ -55,6 +58,8 @@ Text CutSliceToken(const Text& slice) {
     return web::TextBetween(slice, Text("lastTweetId\":\""), Text("\"},\"html"));
 }
 
-bool IsListingEnd(const Text& page) { return Contains(page, Text("lastTweetId\":null"), true); }
+bool IsListingEnd(const Text& page) {
+    return Contains(page, Text("lastTweetId\":null"), true);
+}
 
 } // namespace rankmoth::rank

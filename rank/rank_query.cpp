@@ -35,7 +35,9 @@ const Text& PageLimitMessage() {
     return t;
 }
 
-bool PageLimitInRange(long long value) { return value >= 1 && value <= 100; }
+bool PageLimitInRange(long long value) {
+    return value >= 1 && value <= 100;
+}
 
 Text SelectedComboText(app::Controls& controls, std::string_view combo) {
     const int selected = controls.ComboSelection(kWindow, combo);
@@ -85,8 +87,8 @@ bool RankQuery::PrepareQuery() {
     const SortChoice sort = SortFor(c.IsChecked(kWindow, kHottestRadio), c.IsChecked(kWindow, kNewestRadio));
     s.sortKey = sort.key;
     s.sortLabel = sort.label;
-    s.interval = static_cast<int>(std::clamp<long long>(BoxInteger(c.GetText(kWindow, kIntervalBox)), INT32_MIN,
-                                                        INT32_MAX));
+    s.interval =
+        static_cast<int>(std::clamp<long long>(BoxInteger(c.GetText(kWindow, kIntervalBox)), INT32_MIN, INT32_MAX));
     s.stopRequested = false;
     s.pageNumber = 0;
     return false;
@@ -105,7 +107,9 @@ void RankQuery::RunRankQuery() {
         env_.controls.SetStatusText(kWindow, kStatusBar, kStatusPart, kStopped);
 }
 
-bool RankQuery::StopHonoured() { return env_.state.stopRequested; }
+bool RankQuery::StopHonoured() {
+    return env_.state.stopRequested;
+}
 
 void RankQuery::WalkListing() {
     QueryState& s = env_.state;
@@ -158,7 +162,8 @@ void RankQuery::CheckItemsInSlice(const Text& slice, int sliceIndex) {
             if (c.IsChecked(kWindow, kSoundBox))
                 c.PlayAlertSound();
         }
-        c.SetStatusText(kWindow, kStatusBar, kStatusPart, QueryProgressStatus(s.sortLabel, s.pageNumber, sliceIndex, j));
+        c.SetStatusText(kWindow, kStatusBar, kStatusPart,
+                        QueryProgressStatus(s.sortLabel, s.pageNumber, sliceIndex, j));
         env_.pump.PumpingWait(100ms);
         env_.pump.DispatchPending();
         if (StopHonoured())
@@ -166,9 +171,13 @@ void RankQuery::CheckItemsInSlice(const Text& slice, int sliceIndex) {
     }
 }
 
-void RankQuery::RequestStop() { env_.state.stopRequested = true; }
+void RankQuery::RequestStop() {
+    env_.state.stopRequested = true;
+}
 
-void RankQuery::PageLimitFocus() { rememberedPageLimit_ = TrimSpaces(env_.controls.GetText(kWindow, kPageLimitBox)); }
+void RankQuery::PageLimitFocus() {
+    rememberedPageLimit_ = TrimSpaces(env_.controls.GetText(kWindow, kPageLimitBox));
+}
 
 void RankQuery::PageLimitChanged() {
     // Putting the remembered text back changes the box again; that change is ours and is not checked.

@@ -34,7 +34,9 @@ const Text& EndMarker() {
     return t;
 }
 
-Text ItemMarker(const std::string& shopBase) { return Text("creply\" href=\"" + shopBase + "detail/"); }
+Text ItemMarker(const std::string& shopBase) {
+    return Text("creply\" href=\"" + shopBase + "detail/");
+}
 
 // The text from `from` (1-based) up to, not including, `to`; empty when either is missing.
 Text Between(const Text& page, int from, int to) {
@@ -49,7 +51,9 @@ Text FeedAddress(const std::string& shopBase, const Text& shopId) {
     return Text(shopBase) + shopId + Text("/index/feeds");
 }
 
-Bytes FeedBody(int pack) { return "page=1&pack=" + std::to_string(pack) + "&order=sale&categoryId=&nid="; }
+Bytes FeedBody(int pack) {
+    return std::string("page=1&pack=") + std::to_string(pack) + "&order=sale&categoryId=&nid=";
+}
 
 Text FeedRefererHeader(const std::string& shopBase, const Text& shopId) {
     return Text("Referer: " + shopBase) + shopId + Text("\r\n");
@@ -88,7 +92,9 @@ std::vector<FeedScanStep> ScanFeedPage(const Text& page, const std::string& shop
     return steps;
 }
 
-bool IsFeedEnd(const Text& page) { return Contains(page, EndMarker(), true); }
+bool IsFeedEnd(const Text& page) {
+    return Contains(page, EndMarker(), true);
+}
 
 ShopFeedLoader::ShopFeedLoader(app::Controls& controls, app::EventPump& pump, ItemList& items, std::string shopBase,
                                FeedFetch fetch, FeedLimits limits)

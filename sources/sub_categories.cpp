@@ -4,7 +4,9 @@
 
 namespace rankmoth::sources {
 
-std::string SubCategoryFile(const std::string& directory) { return directory + "/XiaoFenLei.txt"; }
+std::string SubCategoryFile(const std::string& directory) {
+    return directory + "/XiaoFenLei.txt";
+}
 
 std::vector<Text> SplitSubCategories(const Text& content) {
     std::vector<Text> entries = SplitAll(content, Text("\r\n"));

@@ -30,16 +30,15 @@ struct RankCore {
 
 void BindRankHooks(CoreContext& context, app::ShellHooks& hooks) {
     auto core = std::make_shared<RankCore>();
-    core->loader = std::make_unique<sources::ShopFeedLoader>(context.controls, context.pump, core->items,
-                                                             context.endpoints.shopBase,
-                                                             sources::TimedFeedFetch(context.web));
+    core->loader = std::make_unique<sources::ShopFeedLoader>(
+        context.controls, context.pump, core->items, context.endpoints.shopBase, sources::TimedFeedFetch(context.web));
     // The hint restore is a one-shot timer on the window thread: nothing outlives the application object.
     rank::DelayedCall later = [](std::chrono::milliseconds delay, std::function<void()> action) {
         QTimer::singleShot(delay, QCoreApplication::instance(), std::move(action));
     };
-    core->query = std::make_unique<rank::RankQuery>(rank::RankEnv{
-        context.controls, context.pump, core->items, core->state, core->colours,
-        rank::WebListingTransport(context.web), context.endpoints.marketHost, std::move(later)});
+    core->query = std::make_unique<rank::RankQuery>(
+        rank::RankEnv{context.controls, context.pump, core->items, core->state, core->colours,
+                      rank::WebListingTransport(context.web), context.endpoints.marketHost, std::move(later)});
     core->monitor = std::make_unique<rank::Monitor>(*core->query);
 
     hooks.queryStart = [core] { core->query->RunRankQuery(); };

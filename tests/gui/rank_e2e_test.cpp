@@ -9,8 +9,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFocusEvent>
 #include <QDir>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -40,7 +40,9 @@ private:
     app::EventPump& inner_;
 };
 
-QString U(const Text& text) { return QString::fromStdString(text.ToUtf8()); }
+QString U(const Text& text) {
+    return QString::fromStdString(text.ToUtf8());
+}
 
 } // namespace
 
@@ -117,7 +119,8 @@ private slots:
         QVERIFY(pages && list && start);
         pages->setText("2");
         start->click();
-        const QString lastProgress = QString::fromUtf8(" 当前查询排序: 潮流 -> 当前查询页面: 第2页 -> 查询进度: 9 -> 宝贝进度: 45");
+        const QString lastProgress =
+            QString::fromUtf8(" 当前查询排序: 潮流 -> 当前查询页面: 第2页 -> 查询进度: 9 -> 宝贝进度: 45");
         QTRY_COMPARE_WITH_TIMEOUT(Status(1), lastProgress, 90000);
         QCOMPARE(U(app_->controls().GetText(app::kMainWindow, "标签_进度提示")),
                  QString::fromUtf8("正在查询第45个，宝贝ID:52000145"));

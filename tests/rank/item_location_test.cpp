@@ -56,10 +56,14 @@ TEST(ItemLocationTest, ProgressTexts) {
 
 TEST(ItemLocationTest, HaystackMatchesOnlyOnCharacterStarts) {
     // "臷" is D5 4B: its trail byte is an ASCII "K".
-    const GbkHaystack slice(Text("\xD5" "K" "xK"));
+    const GbkHaystack slice(Text("\xD5"
+                                 "K"
+                                 "xK"));
     EXPECT_TRUE(slice.Contains(Text("K")));
     EXPECT_TRUE(slice.Contains(Text("xK")));
-    EXPECT_FALSE(GbkHaystack(Text("\xD5" "Kx")).Contains(Text("Kx")));
+    EXPECT_FALSE(GbkHaystack(Text("\xD5"
+                                  "Kx"))
+                     .Contains(Text("Kx")));
     // B0 A1 A1 A1: the full-width space starts at the third byte, not at the second.
     EXPECT_TRUE(GbkHaystack(Text("\xB0\xA1\xA1\xA1")).Contains(Text("\xA1\xA1")));
     EXPECT_FALSE(GbkHaystack(Text("\xB0\xA1\xA1")).Contains(Text("\xA1\xA1")));

@@ -10,9 +10,9 @@ TEST(ListingTest, CategorySlugIsExactAndFallsBackToClothing) {
         Text label;
         const char* slug;
     } cases[] = {
-        {"衣服"_gbk, "clothing"},  {"鞋子"_gbk, "shoes"}, {"包包"_gbk, "bags"},       {"配饰"_gbk, "accessories"},
-        {"家居"_gbk, "home"},      {"男友"_gbk, "boyfriend"}, {Text{}, "clothing"}, {"鞋子 "_gbk, "clothing"},
-        {Text("Shoes"), "clothing"},
+        {"衣服"_gbk, "clothing"},    {"鞋子"_gbk, "shoes"},     {"包包"_gbk, "bags"},
+        {"配饰"_gbk, "accessories"}, {"家居"_gbk, "home"},      {"男友"_gbk, "boyfriend"},
+        {Text{}, "clothing"},        {"鞋子 "_gbk, "clothing"}, {Text("Shoes"), "clothing"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CategorySlug(c.label), Text(c.slug)) << c.label.ToUtf8();
@@ -32,9 +32,20 @@ TEST(ListingTest, BoxIntegerReadsLeadingDigitsAfterTrimming) {
         Text box;
         long long value;
     } cases[] = {
-        {Text("100"), 100}, {Text(" 5 "), 5},     {Text("5x"), 5},       {Text("12abc"), 12},
-        {Text("abc"), 0},   {Text{}, 0},          {Text("0"), 0},        {Text("101"), 101},
-        {Text("\xA1\xA1" "7"), 7}, {"５０"_gbk, 50}, {Text("-3"), -3},     {Text("x5"), 0},
+        {Text("100"), 100},
+        {Text(" 5 "), 5},
+        {Text("5x"), 5},
+        {Text("12abc"), 12},
+        {Text("abc"), 0},
+        {Text{}, 0},
+        {Text("0"), 0},
+        {Text("101"), 101},
+        {Text("\xA1\xA1"
+              "7"),
+         7},
+        {"５０"_gbk, 50},
+        {Text("-3"), -3},
+        {Text("x5"), 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(BoxInteger(c.box), c.value) << c.box.ToUtf8();

@@ -49,7 +49,7 @@ TEST(MonitorTest, IntervalLoweredBelowTheCountShowsANegativeCountAndRuns) {
 TEST(MonitorTest, TickReachingTheIntervalDuringARunIsRefusedWithTheRunningHint) {
     RankHarness h;
     for (int k = 1; k <= 10; ++k)
-        h.AddItem(std::to_string(k), Text("t" + std::to_string(k)));
+        h.AddItem(std::to_string(k), Text(std::string("t") + std::to_string(k)));
     h.SetPageLimit("1");
     h.state.interval = 10;
     h.controls.SetText(kMain, "编辑框_检索间隔", Text("1"));
@@ -67,9 +67,9 @@ TEST(MonitorTest, IntervalBoxAcceptsTenToSixHundred) {
         int interval;
         bool refused;
     } steps[] = {
-        {"10", 10, false}, {"600", 600, false}, {"9", 600, true},   {"601", 600, true}, {"", 600, true},
-        {"abc", 600, true}, {"3", 600, true},   {"30", 30, false},  {" 45 ", 45, false}, {"４５", 45, false},
-        {"-10", 45, true},
+        {"10", 10, false},   {"600", 600, false}, {"9", 600, true},  {"601", 600, true},
+        {"", 600, true},     {"abc", 600, true},  {"3", 600, true},  {"30", 30, false},
+        {" 45 ", 45, false}, {"４５", 45, false}, {"-10", 45, true},
     };
     RankHarness h;
     for (const auto& s : steps) {

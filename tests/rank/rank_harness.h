@@ -21,8 +21,8 @@ inline constexpr std::string_view kList = "超级列表框1";
 // A marketplace in memory: listing page N carries the token "pN-0", slice k answers with "pN-k" and the
 // titles placed on it. Records every request.
 struct FakeMarket {
-    int lastPage = 100;                               // the page that carries the end marker
-    std::map<std::pair<int, int>, std::string> placed; // (page, slice 1..10) -> GBK text inside the slice
+    int lastPage = 100;                                       // the page that carries the end marker
+    std::map<std::pair<int, int>, std::string> placed;        // (page, slice 1..10) -> GBK text inside the slice
     std::map<std::pair<int, int>, std::string> sliceOverride; // a whole slice answer
     std::map<int, std::string> pageOverride;
     std::vector<std::string> gets;
@@ -42,8 +42,8 @@ struct FakeMarket {
             onRequest();
         if (const auto it = pageOverride.find(currentPage); it != pageOverride.end())
             return it->second;
-        std::string page = "<script>var c = {book:\"clothing:pop\",lastTweetId:\"p" + std::to_string(currentPage) +
-                           "-0\",totalCnt:\"4000\",action:\"pop\"};</script>";
+        std::string page = std::string("<script>var c = {book:\"clothing:pop\",lastTweetId:\"p") +
+                           std::to_string(currentPage) + "-0\",totalCnt:\"4000\",action:\"pop\"};</script>";
         if (currentPage >= lastPage)
             page += "<script>var s = {\"lastTweetId\":null};</script>";
         return page;
@@ -60,7 +60,7 @@ struct FakeMarket {
         std::string titles;
         if (const auto it = placed.find({currentPage, slice}); it != placed.end())
             titles = it->second;
-        return "{\"status\":1,\"data\":{\"lastTweetId\":\"p" + std::to_string(currentPage) + "-" +
+        return std::string("{\"status\":1,\"data\":{\"lastTweetId\":\"p") + std::to_string(currentPage) + "-" +
                std::to_string(slice) + "\"},\"html\":\"<p>filler<\\/p><p>" + titles + "<\\/p>\"}";
     }
 };

@@ -9,7 +9,9 @@ using namespace std::chrono_literals;
 
 const Text kRedDress = "红色连衣裙 款号07"_gbk;
 
-std::string PageKeyOf(const std::string& body) { return body.substr(body.find("&page=") + 6, 1); }
+std::string PageKeyOf(const std::string& body) {
+    return body.substr(body.find("&page=") + 6, 1);
+}
 
 TEST(RankWalkTest, PageLimitOneMakesOneGetAndTenSlicesKeyedZeroToNine) {
     RankHarness h;
@@ -18,8 +20,7 @@ TEST(RankWalkTest, PageLimitOneMakesOneGetAndTenSlicesKeyedZeroToNine) {
     h.query.RunRankQuery();
 
     ASSERT_EQ(h.market.gets.size(), 1u);
-    EXPECT_EQ(h.market.gets[0],
-              "http://market.test/book/clothing//1/pop/all/?color=&minPrice=&maxPrice=&fc=&fc_v=&f=");
+    EXPECT_EQ(h.market.gets[0], "http://market.test/book/clothing//1/pop/all/?color=&minPrice=&maxPrice=&fc=&fc_v=&f=");
     ASSERT_EQ(h.market.posts.size(), 10u);
     for (int k = 0; k < 10; ++k)
         EXPECT_EQ(PageKeyOf(h.market.posts[k]), std::to_string(k));
@@ -210,7 +211,7 @@ TEST(RankStartTest, NoSelectionsMeanClothingAndTrendAndSubCategoryFieldsAreKept)
 TEST(RankStartTest, StartDuringARunOnlyChangesTheHintForTenSeconds) {
     RankHarness h;
     for (int k = 1; k <= 10; ++k) // a run of 2 pages then lasts 20 s
-        h.AddItem(std::to_string(k), Text("t" + std::to_string(k)));
+        h.AddItem(std::to_string(k), Text(std::string("t") + std::to_string(k)));
     h.SetPageLimit("2");
     h.controls.SetText(kMain, "标签_提示", "关键词可以为: 宝贝ID"_gbk);
     bool clicked = false;
@@ -270,7 +271,7 @@ TEST(RankStartTest, StopDuringARequestIsHonouredWhenItReturns) {
 TEST(RankStartTest, ReloadDuringAPassNeverReadsPastTheLists) {
     RankHarness h;
     for (int k = 1; k <= 5; ++k)
-        h.AddItem("500000" + std::to_string(k), Text("t" + std::to_string(k)));
+        h.AddItem(std::string("500000") + std::to_string(k), Text(std::string("t") + std::to_string(k)));
     h.market.placed[{1, 1}] = "t1 t5";
     h.market.placed[{1, 2}] = "t5";
     h.SetPageLimit("1");
@@ -301,9 +302,8 @@ TEST(PageLimitBoxTest, OutOfRangeContentPutsTheRememberedTextBack) {
         int limit;
         bool message;
     } steps[] = {
-        {"1", "1", 1, false},     {"15", "15", 15, false}, {"150", "100", 15, true},
-        {"", "100", 15, true},    {"abc", "100", 15, true}, {"0", "100", 15, true},
-        {" 42 ", " 42 ", 42, false},
+        {"1", "1", 1, false},     {"15", "15", 15, false}, {"150", "100", 15, true},    {"", "100", 15, true},
+        {"abc", "100", 15, true}, {"0", "100", 15, true},  {" 42 ", " 42 ", 42, false},
     };
     std::size_t boxes = 0;
     for (const auto& s : steps) {

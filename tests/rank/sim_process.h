@@ -34,8 +34,9 @@ public:
         const std::string binary = FindBinary();
         if (binary.empty())
             return;
-        portFile_ = std::filesystem::temp_directory_path() / ("rankmoth-sim-port-" + std::to_string(::getpid()) + "-" +
-                                                              std::to_string(counter()++));
+        portFile_ =
+            std::filesystem::temp_directory_path() /
+            (std::string("rankmoth-sim-port-") + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
         std::filesystem::remove(portFile_);
         options.insert(options.begin(), "--port-file=" + portFile_.string());
         options.insert(options.begin(), "--port=0");
@@ -84,7 +85,7 @@ public:
 
     bool running() const { return port_ > 0; }
     int port() const { return port_; }
-    std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+    std::string HostPort() const { return std::string("127.0.0.1:") + std::to_string(port_); }
     std::string ShopBase() const { return "http://" + HostPort() + "/"; }
 
 private:

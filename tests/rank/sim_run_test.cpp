@@ -70,7 +70,8 @@ TEST(SimRunTest, DemoShopLoadsAndTwoPagesFindEveryPlacedItem) {
 }
 
 TEST(SimRunTest, ListingEndsOnItsLastPageAndUnknownShopFailsAfterThreePacks) {
-    const auto catalogue = std::filesystem::temp_directory_path() / ("rankmoth-sim-short-" + std::to_string(::getpid()) + ".catalogue");
+    const auto catalogue = std::filesystem::temp_directory_path() /
+                           (std::string("rankmoth-sim-short-") + std::to_string(::getpid()) + ".catalogue");
     std::ofstream(catalogue) << "pages 3\nshop tiny 2\nitem tiny 9001 晴天 短袖\nplace clothing pop 3 10 9001\n";
     SimHarness h({"--catalogue=" + catalogue.string()});
     if (!h.sim.running())

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace rankmoth::sources {
@@ -76,7 +76,7 @@ TEST(ShopFeedLoopbackTest, PostsEachPackAndDecodesUtf8AndEscapes) {
 
 TEST(ShopFeedLoopbackTest, UnreachableShopHostEndsWithTheFailureText) {
     LoopbackHarness h;
-    h.Load("http://127.0.0.1:" + std::to_string(DeadPort()) + "/", "shop7");
+    h.Load(std::string("http://127.0.0.1:") + std::to_string(DeadPort()) + "/", "shop7");
     EXPECT_EQ(h.items.ShopItemCount, 0);
     EXPECT_EQ(h.controls.GetText("MainWindow", "标签_宝贝ID个数"), Text("0"));
     EXPECT_EQ(h.Status(), " 宝贝ID加载失败了，您再重新加载试试哦"_gbk);

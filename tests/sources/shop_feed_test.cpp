@@ -23,7 +23,9 @@ std::string Link(const std::string& id, const std::string& titleBlock) {
 std::string Item(const std::string& id, const std::string& title) {
     return Link(id, "<div class=\"title\">" + title + "</div>");
 }
-std::string EndMarker() { return "\"data\":{\"isEnd\":true}"; }
+std::string EndMarker() {
+    return "\"data\":{\"isEnd\":true}";
+}
 
 TEST(ShopFeedTest, RequestOfAPack) {
     EXPECT_EQ(FeedAddress(kBase, Text("demo")), Text("http://shop.test/demo/index/feeds"));
@@ -96,8 +98,7 @@ struct LoaderHarness {
     FakePump pump;
     ItemList items;
     FakeShop shop;
-    ShopFeedLoader loader{controls, pump, items, kBase,
-                          [this](Text& url, const Text& headers, const Bytes& body) {
+    ShopFeedLoader loader{controls, pump, items, kBase, [this](Text& url, const Text& headers, const Bytes& body) {
                               return shop.Fetch(url, headers, body);
                           }};
 
@@ -109,7 +110,7 @@ struct LoaderHarness {
 std::string PackOf(int first, int count) {
     std::string page = "{\"html\":\"";
     for (int k = first; k < first + count; ++k)
-        page += Item(std::to_string(1000 + k), "标题" + std::to_string(k));
+        page += Item(std::to_string(1000 + k), std::string("标题") + std::to_string(k));
     return Text::FromUtf8(page + "\"}").bytes();
 }
 
@@ -179,7 +180,11 @@ TEST(ShopFeedLoaderTest, BarrenPacksEndTheLoadAfterThreeInARow) {
         int count;
     } cases[] = {
         {"unreachable host", {}, "", 3, 0},
-        {"time-outs", {}, "超时返回，指定网站不能访问，或者你的网络出现问题，你可以把参数中的＂超时返回＂的值设置长一些。"_gbk.bytes(), 3, 0},
+        {"time-outs",
+         {},
+         "超时返回，指定网站不能访问，或者你的网络出现问题，你可以把参数中的＂超时返回＂的值设置长一些。"_gbk.bytes(),
+         3,
+         0},
         {"pages without titles", {}, Link("1", "") + Link("2", "<div class=\"title\"></div>"), 3, 0},
         {"not a feed", {}, "<html>404 shop not found</html>", 3, 0},
         // A barren pack between good ones does not count towards the three.

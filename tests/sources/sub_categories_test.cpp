@@ -21,7 +21,7 @@ TEST(SubCategoryTest, EachCrLfEndsAnEntryAndOnlyANonEmptyRestAddsOne) {
         {"A\r\n\r\nB", {"A", "", "B"}},
         {"\r\n", {""}},
         {"", {}},
-        {"A\nB\r\n", {"A\nB"}},                  // a lone LF is part of an entry
+        {"A\nB\r\n", {"A\nB"}}, // a lone LF is part of an entry
         {"A\r\r\nB\r", {"A\r", "B\r"}},
         {std::string("A\r\nB\0C\r\nD", 10), {"A", "B"}}, // reading stops at a zero byte
         // D5 0D is one GBK character; its trail byte must not start a separator.
@@ -39,8 +39,8 @@ class SubCategoryFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
-               ("rankmoth-subcat-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               (std::string("rankmoth-subcat-") + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }

@@ -37,7 +37,7 @@ std::string Catalogue::Parse(const std::string& text) {
         std::string kind;
         if (!(words >> kind) || kind[0] == '#')
             continue;
-        const std::string where = "line " + std::to_string(number) + ": ";
+        const std::string where = std::string("line ") + std::to_string(number) + ": ";
         if (kind == "pages") {
             std::string n;
             if (!(words >> n) || !ToInt(n, defaultPages) || defaultPages < 1)
@@ -82,7 +82,7 @@ std::string Catalogue::Parse(const std::string& text) {
             }
         }
         if (!found)
-            return "line " + std::to_string(p.line) + ": no item " + p.itemId;
+            return std::string("line ") + std::to_string(p.line) + ": no item " + p.itemId;
         listings[p.key].placed[{p.page, p.slice}].push_back(found->title);
     }
     return {};

@@ -116,8 +116,8 @@ private:
     }
 
     void Slice(const httplib::Request& req, httplib::Response& res) const {
-        SliceRequest slice{req.get_param_value("lastTweetId"), req.get_param_value("book"),
-                           req.get_param_value("page"), req.get_param_value("total")};
+        SliceRequest slice{req.get_param_value("lastTweetId"), req.get_param_value("book"), req.get_param_value("page"),
+                           req.get_param_value("total")};
         std::string error;
         res.set_content(SliceAnswer(catalogue_, slice, &error), "application/json; charset=gbk");
         if (!error.empty())
@@ -132,6 +132,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<SimModule> MakeMarketModule() { return std::make_unique<MarketModule>(); }
+std::unique_ptr<SimModule> MakeMarketModule() {
+    return std::make_unique<MarketModule>();
+}
 
 } // namespace rankmoth::sim

@@ -26,13 +26,14 @@ char32_t NextCodePoint(const std::string& s, std::size_t& i) {
 }
 
 void AppendUnit(std::string& out, unsigned unit) {
-    char buffer[8];
+    char buffer[16];
     std::snprintf(buffer, sizeof buffer, "\\u%04x", unit);
     out += buffer;
 }
 
 std::string FillerTitle(int page, int slice, int n) {
-    return "邻家小铺 热卖单品 P" + std::to_string(page) + "-" + std::to_string(slice) + "-" + std::to_string(n);
+    return std::string("邻家小铺 热卖单品 P") + std::to_string(page) + "-" + std::to_string(slice) + "-" +
+           std::to_string(n);
 }
 
 unsigned Mix(const std::string& book, int page, int sliceKey) {
@@ -92,15 +93,16 @@ std::string FeedPack(const CatalogueShop& shop, int pack, const std::string& sho
     for (std::size_t k = first; k < first + size && k < shop.items.size(); ++k) {
         const CatalogueItem& item = shop.items[k];
         html += "<li class=\\\"item\\\"><a class=\\\"creply\\\" href=\\\"" + JsonEscape(shopBase) + "detail\\/" +
-                item.id + "\\\" target=\\\"_blank\\\"><div class=\\\"title\\\">" + item.title +
-                "<\\/div><\\/a><\\/li>";
+                item.id + "\\\" target=\\\"_blank\\\"><div class=\\\"title\\\">" + item.title + "<\\/div><\\/a><\\/li>";
     }
     std::string body = "{\"status\":1,\"html\":\"<ul class=\\\"feeds\\\">" + html + "<\\/ul>\",";
-    body += last ? "\"data\":{\"isEnd\":true}}" : "\"data\":{\"next\":" + std::to_string(pack + 1) + "}}";
+    body += last ? "\"data\":{\"isEnd\":true}}" : std::string("\"data\":{\"next\":") + std::to_string(pack + 1) + "}}";
     return body;
 }
 
-std::string BookOf(const std::string& category, const std::string& sort) { return category + ":" + sort; }
+std::string BookOf(const std::string& category, const std::string& sort) {
+    return category + ":" + sort;
+}
 
 bool SplitBook(const std::string& book, std::string& category, std::string& sort) {
     const auto colon = book.find(':');
@@ -111,7 +113,9 @@ bool SplitBook(const std::string& book, std::string& category, std::string& sort
     return true;
 }
 
-int ListingTotal(int pages) { return pages * 40; }
+int ListingTotal(int pages) {
+    return pages * 40;
+}
 
 std::string TokenFor(const std::string& book, int page, int sliceKey) {
     return std::to_string(page) + "x" + std::to_string(sliceKey) + "x" + std::to_string(Mix(book, page, sliceKey));
@@ -133,8 +137,8 @@ std::optional<TokenPosition> ReadToken(const std::string& book, const std::strin
 std::string ListingPage(const Catalogue& catalogue, const std::string& category, const std::string& sort, int page) {
     const int pages = catalogue.PagesOf(category, sort);
     const std::string book = BookOf(category, sort);
-    std::string html = "<html><head><meta charset=\"gbk\"><title>" + category + " - " + sort +
-                       " - 第" + std::to_string(page) + "页</title></head>\n<body>\n<div id=\"waterfall\"></div>\n";
+    std::string html = "<html><head><meta charset=\"gbk\"><title>" + category + " - " + sort + " - 第" +
+                       std::to_string(page) + "页</title></head>\n<body>\n<div id=\"waterfall\"></div>\n";
     html += "<script>var listConf = {book:\"" + book + "\",lastTweetId:\"" + TokenFor(book, page, 0) +
             "\",totalCnt:\"" + std::to_string(ListingTotal(pages)) + "\",action:\"" + sort + "\"};</script>\n";
     if (page >= pages)
