@@ -40,7 +40,9 @@ Text QueryProgressStatus(const Text& sortLabel, int page, int sliceIndex, int it
 // a plain byte search whose hits are accepted only on a character start.
 class GbkHaystack {
 public:
+    // Keeps a view of `text`, which must outlive the haystack.
     explicit GbkHaystack(const Text& text);
+    explicit GbkHaystack(Text&&) = delete;
     // Byte-exact, case-sensitive; an empty needle is found whenever the text is not empty.
     bool Contains(const Text& needle) const;
 

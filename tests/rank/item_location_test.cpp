@@ -54,29 +54,44 @@ TEST(ItemLocationTest, ProgressTexts) {
     EXPECT_EQ(ItemProgressCaption(3, Text("52000103")), "正在查询第3个，宝贝ID:52000103"_gbk);
 }
 
-TEST(ItemLocationTest, HaystackMatchesOnlyOnCharacterStarts) {
-    // "臷" is D5 4B: its trail byte is an ASCII "K".
-    const GbkHaystack slice(Text("\xD5"
-                                 "K"
-                                 "xK"));
-    EXPECT_TRUE(slice.Contains(Text("K")));
-    EXPECT_TRUE(slice.Contains(Text("xK")));
-    EXPECT_FALSE(GbkHaystack(Text("\xD5"
-                                  "Kx"))
-                     .Contains(Text("Kx")));
-    // B0 A1 A1 A1: the full-width space starts at the third byte, not at the second.
-    EXPECT_TRUE(GbkHaystack(Text("\xB0\xA1\xA1\xA1")).Contains(Text("\xA1\xA1")));
-    EXPECT_FALSE(GbkHaystack(Text("\xB0\xA1\xA1")).Contains(Text("\xA1\xA1")));
-    // Case-sensitive, byte-exact.
-    EXPECT_FALSE(GbkHaystack(Text("Dress")).Contains(Text("dress")));
-    EXPECT_TRUE(GbkHaystack("法式连衣裙 款号32"_gbk).Contains("连衣裙 款号32"_gbk));
-    EXPECT_FALSE(GbkHaystack("法式连衣裙 款号3"_gbk).Contains("连衣裙 款号32"_gbk));
+// True when `needle` is found in `text` as the item check searches.
+bool Found(const Text& text, const Text& needle) {
+    const GbkHaystack haystack(text);
+    return haystack.Contains(needle);
 }
 
-TEST(ItemLocationTest, EmptyTitleIsFoundInAnyNonEmptySlice) {
-    EXPECT_TRUE(GbkHaystack(Text("x")).Contains(Text{}));
-    EXPECT_FALSE(GbkHaystack(Text{}).Contains(Text{}));
-    EXPECT_FALSE(GbkHaystack(Text{}).Contains(Text("x")));
+TEST(ItemLocationTest, HaystackMatchesOnlyOnCharacterStarts) {
+    // "臷" is D5 4B: its trail byte is an ASCII "K".
+    const struct {
+        Text text;
+        Text needle;
+        bool found;
+    } cases[] = {
+        {Text("\xD5"
+              "K"
+              "xK"),
+         Text("K"), true},
+        {Text("\xD5"
+              "K"
+              "xK"),
+         Text("xK"), true},
+        {Text("\xD5"
+              "Kx"),
+         Text("Kx"), false},
+        // B0 A1 A1 A1: the full-width space starts at the third byte, not at the second.
+        {Text("\xB0\xA1\xA1\xA1"), Text("\xA1\xA1"), true},
+        {Text("\xB0\xA1\xA1"), Text("\xA1\xA1"), false},
+        // Case-sensitive, byte-exact.
+        {Text("Dress"), Text("dress"), false},
+        {"法式连衣裙 款号32"_gbk, "连衣裙 款号32"_gbk, true},
+        {"法式连衣裙 款号3"_gbk, "连衣裙 款号32"_gbk, false},
+        // An empty title is found in any slice that is not empty.
+        {Text("x"), Text{}, true},
+        {Text{}, Text{}, false},
+        {Text{}, Text("x"), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Found(c.text, c.needle), c.found) << c.text.ToUtf8() << " / " << c.needle.ToUtf8();
 }
 
 TEST(CellColourTableTest, OneEntryPerCellWithTheLaterColours) {
