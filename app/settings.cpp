@@ -32,6 +32,37 @@ bool Writable(const std::string& path) {
     return ::access(path.c_str(), W_OK) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
 }
 
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y))
+            return false;
+    }
+    return true;
+}
+
+// Settings files come over from a platform whose file names ignore case, keeping their spelling there
+// ("Config.ini"): a name that does not exist as spelt is looked for in its directory without regard to
+// ASCII case, so that such a file is read and updated rather than shadowed by a second one.
+std::string ExistingSpelling(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(path, error)))
+        return path;
+    const fs::path p(path);
+    const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    const std::string name = p.filename().string();
+    std::string best;
+    for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+        const std::string candidate = it->path().filename().string();
+        if (SameNameIgnoringCase(candidate, name) && (best.empty() || candidate < best))
+            best = candidate;
+    }
+    return best.empty() ? path : (p.has_parent_path() ? (dir / best).string() : best);
+}
+
 enum class ReadResult { Ok, Missing, Failed };
 
 ReadResult ReadWholeFile(const std::string& path, std::string& out) {
@@ -101,7 +132,7 @@ Text ReadSetting(const std::string& file, const Text& section, const Text& key) 
     if (path.empty() || sectionName.empty() || keyName.empty())
         return {};
     std::string content;
-    if (ReadWholeFile(std::string(path), content) != ReadResult::Ok)
+    if (ReadWholeFile(ExistingSpelling(std::string(path)), content) != ReadResult::Ok)
         return {};
     const auto value = IniLookup(content, sectionName, keyName);
     if (!value)
@@ -124,7 +155,7 @@ bool WriteSetting(const std::string& file, const Text& section, const Text& key,
     valueText = valueText.substr(0, valueText.find_first_of("\r\n"));
 
     // Write through a link to the file it names, rather than replacing the link with a file.
-    std::string path(pathName);
+    std::string path = ExistingSpelling(std::string(pathName));
     std::error_code error;
     if (std::filesystem::is_symlink(path, error)) {
         const auto resolved = std::filesystem::weakly_canonical(path, error);

@@ -199,6 +199,15 @@ TEST(SettingsFileTest, WritesThroughALinkAndKeepsThePermissions) {
     EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 }
 
+TEST(SettingsFileTest, AFileSpeltInAnotherLetterCaseIsUsedRatherThanShadowed) {
+    TempDir dir;
+    Spit(dir.File("Config.ini"), "[canshu]\r\nyoudianid=5\r\n");
+    EXPECT_EQ(ReadSetting(dir.File("config.ini"), Text("canshu"), Text("youdianid")), Text("5"));
+    ASSERT_TRUE(WriteSetting(dir.File("config.ini"), Text("canshu"), Text("youdianid"), Text("6")));
+    EXPECT_EQ(Slurp(dir.File("Config.ini")), "[canshu]\r\nyoudianid=6\r\n");
+    EXPECT_FALSE(fs::exists(dir.File("config.ini")));
+}
+
 TEST(SettingsFileTest, MissingParentDirectoryIsCreated) {
     TempDir dir;
     const std::string file = dir.path() + "/xdg/rankmoth/config.ini";
