@@ -179,8 +179,10 @@ HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const 
                       const HttpHooks& hooks) {
     HopOutcome out;
     out.sink.hooks = &hooks;
-    CurlEasy easy;
+    // Declared so that the multi handle lets go of the easy handle, and the easy handle goes, before the
+    // header list it points to is freed.
     CurlHeaderList headers;
+    CurlEasy easy;
     CurlMulti multi;
     if (!easy || !multi)
         return out;
