@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <charconv>
 #include <netinet/in.h>
 #include <poll.h>
 #include <stdexcept>
@@ -189,7 +190,10 @@ bool RawHttpServer::ReadRequest(int fd, RawRequest& request) {
                     at = end + 2;
                 }
                 const std::string length = request.Header("Content-Length");
-                wanted = headEnd + (length.empty() ? 0 : std::stoul(length));
+                // A length that does not parse counts as no body.
+                std::size_t announced = 0;
+                std::from_chars(length.data(), length.data() + length.size(), announced);
+                wanted = headEnd + announced;
             }
         }
         if (wanted != std::string::npos && data.size() >= wanted)
