@@ -25,6 +25,7 @@ for _ in $(seq 100); do
     kill -0 "$sim_pid" 2>/dev/null || { cat "$sim_dir/sim.log"; exit 1; }
     sleep 0.05
 done
+[ -s "$sim_dir/port" ] || { echo "run: rankmoth-sim did not start"; cat "$sim_dir/sim.log"; exit 1; }
 sim="127.0.0.1:$(cat "$sim_dir/port")"
 export RANKMOTH_MARKET_HOST="${RANKMOTH_MARKET_HOST:-$sim}"
 export RANKMOTH_SHOP_BASE="${RANKMOTH_SHOP_BASE:-http://$sim/}"
