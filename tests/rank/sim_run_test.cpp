@@ -93,5 +93,34 @@ TEST(SimRunTest, ListingEndsOnItsLastPageAndUnknownShopFailsAfterThreePacks) {
     std::filesystem::remove(catalogue);
 }
 
+TEST(SimRunTest, UnreachableListingHostWalksToTheLimitWithoutRows) {
+    FakeControls controls;
+    FakePump pump;
+    web::CookieJar cookies;
+    web::WebEnv web{pump, controls, cookies};
+    sources::ItemList items;
+    items.ShopItemIds = {Text("52000101")};
+    items.ShopItemTitles = {Text("t")};
+    items.ShopItemCount = 1;
+    QueryState state;
+    CellColourTable colours;
+    // A port that was free a moment ago: every request fails at once.
+    std::string deadHost;
+    {
+        SimProcess gone;
+        if (!gone.running())
+            GTEST_SKIP() << "rankmoth-sim is not built";
+        deadHost = gone.HostPort();
+    }
+    RankQuery query{RankEnv{controls, pump, items, state, colours, WebListingTransport(web), deadHost,
+                            [](std::chrono::milliseconds, std::function<void()>) {}}};
+    controls.SetText("MainWindow", "编辑框_最多页", Text("3"));
+    query.RunRankQuery();
+    EXPECT_EQ(state.pageNumber, 3);
+    EXPECT_FALSE(state.running);
+    EXPECT_TRUE(controls.Control("MainWindow", "超级列表框1").rows.empty());
+    EXPECT_EQ(pump.waits(), 30);
+}
+
 } // namespace
 } // namespace rankmoth::rank
