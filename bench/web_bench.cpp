@@ -1,12 +1,14 @@
 // The request operation fetching a 1 MiB page and a small one from a loopback server, each next to the curl
 // command-line tool fetching the same address in the same run. The tool's figure includes starting a
-// process, which is what a user would pay for fetching the page with it.
+// process, which is what a user would pay for fetching the page with it; a bare libcurl transfer in this
+// process shows the floor without that start.
 #include "app/controls.h"
 #include "app/eventpump.h"
 #include "web/cookie_jar.h"
 #include "web/request.h"
 
 #include <benchmark/benchmark.h>
+#include <curl/curl.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -174,6 +176,30 @@ void CurlTool(benchmark::State& state, const char* path, std::size_t expected) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * expected));
 }
 
+// The floor inside one process: a bare libcurl transfer with libcurl's defaults.
+void BareLibcurl(benchmark::State& state, const char* path, std::size_t expected) {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    const std::string address = Server().Url(path);
+    for (auto _ : state) {
+        std::string body;
+        CURL* easy = curl_easy_init();
+        curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* user) {
+            static_cast<std::string*>(user)->append(data, size * count);
+            return size * count;
+        });
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
+        curl_easy_perform(easy);
+        curl_easy_cleanup(easy);
+        if (body.size() != expected)
+            state.SkipWithError("short body");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * expected));
+}
+
+void BM_BareLibcurl_1MiB(benchmark::State& state) { BareLibcurl(state, "/big", 1 << 20); }
+void BM_BareLibcurl_Small(benchmark::State& state) { BareLibcurl(state, "/small", 2000); }
+
 void BM_RequestOperation_1MiB(benchmark::State& state) { RequestOperation(state, "/big", 1 << 20); }
 void BM_CurlTool_1MiB(benchmark::State& state) { CurlTool(state, "/big", 1 << 20); }
 void BM_RequestOperation_Small(benchmark::State& state) { RequestOperation(state, "/small", 2000); }
@@ -182,6 +208,8 @@ void BM_CurlTool_Small(benchmark::State& state) { CurlTool(state, "/small", 2000
 BENCHMARK(BM_RequestOperation_1MiB)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CurlTool_1MiB)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RequestOperation_Small)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareLibcurl_1MiB)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareLibcurl_Small)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CurlTool_Small)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
