@@ -51,6 +51,8 @@ std::size_t Utf8SequenceLength(std::string_view s) {
 // How many bytes of a malformed sequence one "?" stands for: the longest start of a well-formed sequence,
 // at least one byte, so that a sequence cut short by the end of the text or by an ASCII byte gives one "?".
 std::size_t MaximalSubpart(std::string_view s) {
+    if (s.empty())
+        return 1;
     const auto b0 = static_cast<unsigned char>(s[0]);
     std::size_t n = 0;
     unsigned lowSecond = 0x80, highSecond = 0xBF;
@@ -405,9 +407,15 @@ Text Big5ToSimplifiedGbk(std::string_view big5) {
     big5 = big5.substr(0, big5.find('\0'));
     // Through UTF-16 rather than straight to GBK: iconv reports a malformed Big5 byte and a character that
     // GBK lacks in the same way, and only the second one ends the text.
-    const std::string utf16 = Big5ToUtf16Converter().Convert(big5, [](std::string_view, std::string& out) {
+    const std::string utf16 = Big5ToUtf16Converter().Convert(big5, [](std::string_view rest, std::string& out) {
+        // An unassigned pair is one character; a lead byte before a byte that cannot follow it is one alone,
+        // so that the ASCII byte after it survives.
         out += std::string_view("?\0", 2);
-        return std::size_t{1};
+        const auto lead = static_cast<unsigned char>(rest[0]);
+        const auto trail = rest.size() > 1 ? static_cast<unsigned char>(rest[1]) : 0;
+        const bool pair = lead >= 0x81 && lead <= 0xFE &&
+                          ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0xA1 && trail <= 0xFE));
+        return std::size_t{pair ? 2u : 1u};
     });
     const GbkTables& gbk = GbkTables::Get();
     const SimplifiedGbk* simplified = nullptr;

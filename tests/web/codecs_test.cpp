@@ -159,6 +159,7 @@ TEST(Big5ToSimplifiedGbkTest, EndsAtTheFirstCharacterWithoutAGbkFormAndSurvivesB
     EXPECT_EQ(Big5ToSimplifiedGbk("ab\xA1\x45" "cd"), Text("ab"));
     // Malformed Big5 is replaced, not a reason to stop or to read past the end.
     EXPECT_EQ(Big5ToSimplifiedGbk("a\xA4\x30" "b"), Text("a?0b"));
+    EXPECT_EQ(Big5ToSimplifiedGbk("a\xA3\xC0" "b"), Text("a?b"));  // an unassigned pair is one character
     EXPECT_EQ(Big5ToSimplifiedGbk("ab\xA4"), Text("ab?"));
     EXPECT_EQ(Big5ToSimplifiedGbk(std::string_view("a\0\xA4\xA4", 4)), Text("a"));
 }
