@@ -11,11 +11,17 @@ Text MainWindowTitle() {
     return "Rankmoth V1.1  客服QQ:"_gbk + Text(links::kSupportAccountA) + " 或 "_gbk + Text(links::kSupportAccountB);
 }
 
-Text UpdateWindowTitle() { return "软件正在更新..请稍等..."_gbk; }
+Text UpdateWindowTitle() {
+    return "软件正在更新..请稍等..."_gbk;
+}
 
-Text TrayTip() { return "Pellwood旗下软件\r\n名称：Rankmoth\r\nPellwood网址："_gbk + Text(links::kMakerSite); }
+Text TrayTip() {
+    return "Pellwood旗下软件\r\n名称：Rankmoth\r\nPellwood网址："_gbk + Text(links::kMakerSite);
+}
 
-Text BalloonTitle() { return Text("Rankmoth V") + Text(kAppVersion); }
+Text BalloonTitle() {
+    return Text("Rankmoth V") + Text(kAppVersion);
+}
 
 Text BalloonText() {
     return "当前版本："_gbk + Text(kAppVersion) + "  发布时间：2013.12.1\r\n-------------\r\nPellwood网址："_gbk +
@@ -28,7 +34,9 @@ void OnMainWindowCreated(Controls& controls) {
     controls.SetStatusText(kMainWindow, kStatusBar, 1, " 界面已锁定，请等待加载完成！大约需要1-10秒"_gbk);
 }
 
-void StopStartupTimer(Controls& controls) { controls.SetTimerInterval(kMainWindow, kSiteConfigTimer, 0); }
+void StopStartupTimer(Controls& controls) {
+    controls.SetTimerInterval(kMainWindow, kSiteConfigTimer, 0);
+}
 
 void FinishStartupLoading(Controls& controls, const std::function<void()>& loadSubCategories, int startTab,
                           const std::string& currentDirectory, const std::string& configFile) {

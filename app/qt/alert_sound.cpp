@@ -11,7 +11,9 @@ namespace rankmoth::shell {
 
 AlertSound::AlertSound() : file_("rankmoth-alert-XXXXXX.wav") {}
 
-AlertSound::~AlertSound() { delete effect_; }
+AlertSound::~AlertSound() {
+    delete effect_;
+}
 
 bool AlertSound::Prepare() {
     if (prepared_)

@@ -41,7 +41,9 @@ template <class W> W* Child(QWidget* window, const char* name) {
     return window ? window->findChild<W*>(QString::fromUtf8(name)) : nullptr;
 }
 
-QString Q(const Text& text) { return QString::fromStdString(text.ToUtf8()); }
+QString Q(const Text& text) {
+    return QString::fromStdString(text.ToUtf8());
+}
 } // namespace
 
 Application::Application() : Application(Options{}) {}
@@ -179,7 +181,9 @@ void Application::OnMainWindowCreated() {
     app::OnMainWindowCreated(*controls_);
 }
 
-void Application::TrayEvent(app::TrayMouse event) { app::OnTrayEvent(*controls_, pump_, event); }
+void Application::TrayEvent(app::TrayMouse event) {
+    app::OnTrayEvent(*controls_, pump_, event);
+}
 
 void Application::OnMainPlacementChanged() {
     if (!main_)
@@ -313,7 +317,7 @@ int Application::ShowMessageBox(const QString& text, int style, const QString& c
     if (messageBox)
         return messageBox(text, style, caption);
     const int icon = style & 0xF0;
-    QMessageBox box(icon == app::kIconExclamation  ? QMessageBox::Warning
+    QMessageBox box(icon == app::kIconExclamation   ? QMessageBox::Warning
                     : icon == app::kIconInformation ? QMessageBox::Information
                                                     : QMessageBox::NoIcon,
                     caption, text, QMessageBox::Ok, QApplication::activeWindow());

@@ -23,17 +23,15 @@ class QSystemTrayIcon;
 
 namespace rankmoth::shell {
 
-
-
 // The program: its two windows, the control layer and pump over them, the tray icon, and the core bound to
 // them through the hooks. A QApplication must exist first. Tests build one in-process and replace the
 // services that would leave the process (message boxes, the browser, the end of the program).
 class Application final : public WindowHost {
 public:
     struct Options {
-        std::string configFile;   // empty: app::ConfigFile()
-        QString skinDirectory;    // empty: the executable's directory
-        bool bindCore = true;     // fill the hooks from the core folders
+        std::string configFile;            // empty: app::ConfigFile()
+        QString skinDirectory;             // empty: the executable's directory
+        bool bindCore = true;              // fill the hooks from the core folders
         std::optional<bool> trayAvailable; // empty: whether the desktop has a system tray
     };
 

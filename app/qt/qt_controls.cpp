@@ -25,14 +25,22 @@
 namespace rankmoth::shell {
 
 namespace {
-QString Q(const Text& text) { return QString::fromStdString(text.ToUtf8()); }
-Text T(const QString& text) { return Text::FromUtf8(text.toStdString()); }
-QString Name(std::string_view name) { return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())); }
+QString Q(const Text& text) {
+    return QString::fromStdString(text.ToUtf8());
+}
+Text T(const QString& text) {
+    return Text::FromUtf8(text.toStdString());
+}
+QString Name(std::string_view name) {
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
 } // namespace
 
 QtControls::QtControls(WindowHost& host) : host_(host), context_(new QObject) {}
 
-QtControls::~QtControls() { delete context_; }
+QtControls::~QtControls() {
+    delete context_;
+}
 
 template <class F> auto QtControls::Answer(F&& work) -> decltype(work()) {
     using R = decltype(work());
@@ -82,7 +90,9 @@ app::Colour QtControls::ToColour(const QColor& c) {
     return app::Rgb(static_cast<unsigned>(c.red()), static_cast<unsigned>(c.green()), static_cast<unsigned>(c.blue()));
 }
 
-QColor QtControls::FromColour(app::Colour c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+QColor QtControls::FromColour(app::Colour c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
 
 // ---- text and state
 
@@ -148,9 +158,8 @@ void QtControls::AddComboEntry(std::string_view window, std::string_view control
 }
 
 void QtControls::SelectComboEntry(std::string_view window, std::string_view control, int index) {
-    Write<QComboBox>(window, control, [index](QComboBox* c) {
-        c->setCurrentIndex(index >= 0 && index < c->count() ? index : -1);
-    });
+    Write<QComboBox>(window, control,
+                     [index](QComboBox* c) { c->setCurrentIndex(index >= 0 && index < c->count() ? index : -1); });
 }
 
 int QtControls::ComboSelection(std::string_view window, std::string_view control) {
@@ -183,8 +192,7 @@ int QtControls::AddRow(std::string_view window, std::string_view control, const 
     });
 }
 
-void QtControls::SetCellText(std::string_view window, std::string_view control, int row, int column,
-                             const Text& text) {
+void QtControls::SetCellText(std::string_view window, std::string_view control, int row, int column, const Text& text) {
     Write<QTreeWidget>(window, control, [row, column, value = Q(text)](QTreeWidget* l) {
         if (QTreeWidgetItem* item = l->topLevelItem(row); item && column >= 0 && column < l->columnCount())
             item->setText(column, value);

@@ -53,8 +53,7 @@ public:
     void DeleteAllRows(std::string_view window, std::string_view control) override;
     int RowCount(std::string_view window, std::string_view control) override;
     int AddRow(std::string_view window, std::string_view control, const Text& firstColumn) override;
-    void SetCellText(std::string_view window, std::string_view control, int row, int column,
-                     const Text& text) override;
+    void SetCellText(std::string_view window, std::string_view control, int row, int column, const Text& text) override;
     Text CellText(std::string_view window, std::string_view control, int row, int column) override;
     void ScrollRowIntoView(std::string_view window, std::string_view control, int row) override;
     app::Colour ListTextColour(std::string_view window, std::string_view control) override;

@@ -47,8 +47,7 @@ void QtEventPump::WaitForDoneOrEvents(const app::DoneSignal& done, std::chrono::
 }
 
 std::chrono::milliseconds QtEventPump::Now() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
 }
 
 } // namespace rankmoth::shell

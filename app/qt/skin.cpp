@@ -78,7 +78,9 @@ QToolButton:hover {
 )";
 } // namespace
 
-QString SkinBlock(int number) { return number == 28 ? QString::fromUtf8(kSkin28) : QString(); }
+QString SkinBlock(int number) {
+    return number == 28 ? QString::fromUtf8(kSkin28) : QString();
+}
 
 QString AttachSkin(int number, const QString& directory) {
     const QString block = SkinBlock(number);

@@ -176,9 +176,15 @@ QWidget* TabControl::AddPage(const QString& title) {
     return page;
 }
 
-int TabControl::count() const { return static_cast<int>(pages_.size()); }
-int TabControl::currentIndex() const { return bar_->currentIndex(); }
-QString TabControl::tabText(int index) const { return bar_->tabText(index); }
+int TabControl::count() const {
+    return static_cast<int>(pages_.size());
+}
+int TabControl::currentIndex() const {
+    return bar_->currentIndex();
+}
+QString TabControl::tabText(int index) const {
+    return bar_->tabText(index);
+}
 
 void TabControl::setCurrentIndex(int index) {
     if (index >= 0 && index < count())
@@ -236,7 +242,9 @@ void PartStatusBar::setPartWidth(int index, int width) {
     Arrange();
 }
 
-void PartStatusBar::resizeEvent(QResizeEvent*) { Arrange(); }
+void PartStatusBar::resizeEvent(QResizeEvent*) {
+    Arrange();
+}
 
 void PartStatusBar::Arrange() {
     int x = 0;
@@ -425,7 +433,8 @@ void SetReadingTabOrder(QWidget* window) {
     std::vector<std::pair<QWidget*, QPoint>> placed;
     for (QWidget* w : chain)
         placed.emplace_back(w, w->mapTo(window, QPoint(0, 0)));
-    std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.second.y() < b.second.y(); });
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const auto& a, const auto& b) { return a.second.y() < b.second.y(); });
     std::vector<std::tuple<int, int, QWidget*>> keyed;
     int row = 0;
     int rowTop = placed.empty() ? 0 : placed.front().second.y();

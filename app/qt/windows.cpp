@@ -10,7 +10,9 @@
 #include <QTimer>
 
 // Resources of a static library are registered by hand, and only from the global namespace.
-static void InitShellResources() { Q_INIT_RESOURCE(rankmoth); }
+static void InitShellResources() {
+    Q_INIT_RESOURCE(rankmoth);
+}
 
 namespace rankmoth::shell {
 
@@ -67,7 +69,8 @@ const QStringList& ContextMenuEntries() {
 ShellWindow* BuildMainWindow() {
     constexpr int width = 583, height = 591, statusHeight = 22;
     InitShellResources();
-    ShellWindow* window = NewWindow("MainWindow", QString::fromStdString(app::MainWindowTitle().ToUtf8()), width, height);
+    ShellWindow* window =
+        NewWindow("MainWindow", QString::fromStdString(app::MainWindowTitle().ToUtf8()), width, height);
     BuildControls(window, MainWindowDesign());
 
     auto* status = new PartStatusBar(window, {126, 1000}, {"程序状态", "进度和结果"});

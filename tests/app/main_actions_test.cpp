@@ -73,7 +73,9 @@ TEST_F(ShopIdStore, WritesTheTrimmedTextEveryTimeEvenWhenEmpty) {
     };
     const Case cases[] = {
         {" 12345 ", "12345"},
-        {"\xe3\x80\x80" "678\xe3\x80\x80", "678"}, // full-width spaces
+        {"\xe3\x80\x80"
+         "678\xe3\x80\x80",
+         "678"}, // full-width spaces
         {"12345", "12345"},
         {"", ""},
     };
@@ -117,8 +119,8 @@ TEST(NotYetAvailable, IsAnInformationBoxCaptionedNotice) {
 TEST(TrayMenu, EntriesOpenTheirPagesAndExitClosesTheMainWindow) {
     FakeControls controls;
     controls.LoadWindow(kMainWindow, true);
-    for (auto entry : {TrayMenuEntry::DownloadFernlane, TrayMenuEntry::DownloadTarnbay, TrayMenuEntry::Agent,
-                       TrayMenuEntry::Help})
+    for (auto entry :
+         {TrayMenuEntry::DownloadFernlane, TrayMenuEntry::DownloadTarnbay, TrayMenuEntry::Agent, TrayMenuEntry::Help})
         OnTrayMenuEntry(controls, entry);
     EXPECT_EQ(controls.OpenedAddresses(),
               (std::vector<std::string>{links::kForumFernlane, links::kForumTarnbay,
@@ -131,8 +133,10 @@ TEST(TrayMenu, EntriesOpenTheirPagesAndExitClosesTheMainWindow) {
 
 TEST(Links, ClickablePicturesAndLinksOpenTheirPages) {
     const std::pair<const char*, std::string> cases[] = {
-        {"透明标签_Tarnbay软件", links::kForumTarnbay}, {"透明标签_Fernlane软件", links::kForumFernlane},
-        {"图片框1", links::kForumHome},                 {"超级链接框1", links::kMakerHelp},
+        {"透明标签_Tarnbay软件", links::kForumTarnbay},
+        {"透明标签_Fernlane软件", links::kForumFernlane},
+        {"图片框1", links::kForumHome},
+        {"超级链接框1", links::kMakerHelp},
         {"超级链接框2", links::kMakerTutorial},
         {"超级按钮_客服3", SupportChatLink(links::kSupportAccountC, false)},
     };

@@ -21,8 +21,7 @@ using namespace std::chrono_literals;
 class TempDir {
 public:
     TempDir() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("rankmoth-startup-" + std::to_string(std::random_device{}()));
+        path_ = std::filesystem::temp_directory_path() / ("rankmoth-startup-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(path_);
     }
     ~TempDir() { std::filesystem::remove_all(path_); }

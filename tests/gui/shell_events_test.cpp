@@ -76,8 +76,7 @@ private:
             QVERIFY(QMetaObject::invokeMethod(Main<QTimer>(timer), "timeout"));
     }
     QString Stored() {
-        return QString::fromStdString(
-            app::ReadSetting(app_->configFile(), Text("canshu"), Text("youdianid")).ToUtf8());
+        return QString::fromStdString(app::ReadSetting(app_->configFile(), Text("canshu"), Text("youdianid")).ToUtf8());
     }
 
 private slots:
@@ -177,7 +176,7 @@ private slots:
         QTest::mouseClick(Main<QWidget>("透明标签_Tarnbay软件"), Qt::LeftButton);
         emit Main<QLabel>("超级链接框2")->linkActivated("#");
         QCOMPARE(opened_, (std::vector<std::string>{app::links::kForumHome, app::links::kForumFernlane,
-                                                     app::links::kForumTarnbay, app::links::kMakerTutorial}));
+                                                    app::links::kForumTarnbay, app::links::kMakerTutorial}));
     }
 
     void leavingTheShopIdBoxStoresItTrimmedEveryTime() {
@@ -257,8 +256,8 @@ private slots:
         for (int i = 0; i < 4; ++i)
             actions[i]->trigger();
         QCOMPARE(opened_, (std::vector<std::string>{app::links::kForumFernlane, app::links::kForumTarnbay,
-                                                     app::SupportChatLink(app::links::kSupportAccountA, false),
-                                                     app::links::kMakerHelp}));
+                                                    app::SupportChatLink(app::links::kSupportAccountA, false),
+                                                    app::links::kMakerHelp}));
         QVERIFY(exits_.empty());
     }
 
@@ -297,7 +296,7 @@ private slots:
             Main<QAbstractButton>(name)->click();
 
         const std::map<std::string, int> expected = {
-            {"queryStart", 1},       {"stopQuery", 2},       {"shopLoad", 1},    {"pageLimitFocus", 1},
+            {"queryStart", 1},       {"stopQuery", 2},       {"shopLoad", 1},           {"pageLimitFocus", 1},
             {"pageLimitChanged", 1}, {"intervalChanged", 1}, {"monitorModeChanged", 2}, {"monitorTick", 1},
             {"updateTimer1Tick", 1}, {"updateTimer2Tick", 1}};
         QCOMPARE(calls, expected);
@@ -354,8 +353,8 @@ private slots:
         StartAndSettle();
         auto* edit = Main<QLineEdit>("编辑框_优店ID");
         QThread* writer = nullptr;
-        connect(edit, &QLineEdit::textChanged, this, [&] { writer = QThread::currentThread(); },
-                Qt::DirectConnection);
+        connect(
+            edit, &QLineEdit::textChanged, this, [&] { writer = QThread::currentThread(); }, Qt::DirectConnection);
         auto& controls = app_->controls();
         Text readBack;
         std::atomic<int> row{-1};
@@ -408,8 +407,9 @@ private slots:
         c.SetCurrentTab(app::kMainWindow, "选择夹1", 7);
         QCOMPARE(dynamic_cast<shell::TabControl*>(Main<QWidget>("选择夹1"))->currentIndex(), 0);
         c.SelectComboEntry(app::kMainWindow, "组合框_大分类", 3);
-        QCOMPARE(c.ComboEntryText(app::kMainWindow, "组合框_大分类", c.ComboSelection(app::kMainWindow, "组合框_大分类")),
-                 "配饰"_gbk);
+        QCOMPARE(
+            c.ComboEntryText(app::kMainWindow, "组合框_大分类", c.ComboSelection(app::kMainWindow, "组合框_大分类")),
+            "配饰"_gbk);
         c.SetTimerInterval(app::kMainWindow, "时钟_监测间隔", 60000);
         QCOMPARE(c.TimerInterval(app::kMainWindow, "时钟_监测间隔"), 60000);
         c.SetTimerInterval(app::kMainWindow, "时钟_监测间隔", 0);
@@ -431,8 +431,8 @@ private slots:
             }
         });
         closer.start(10);
-        const int answer = app_->controls().MessageBox("无法连接到服务器!部分功能可能无法使用"_gbk,
-                                                       app::kIconExclamation, "提示"_gbk);
+        const int answer =
+            app_->controls().MessageBox("无法连接到服务器!部分功能可能无法使用"_gbk, app::kIconExclamation, "提示"_gbk);
         QCOMPARE(answer, app::kButtonOk);
         QCOMPARE(title, QString("提示"));
         QCOMPARE(icon, QMessageBox::Warning);
@@ -526,9 +526,8 @@ int RunEndProbe(const QString& how) {
     while (!(program.mainWindow() && program.mainWindow()->isVisible()) && waited.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     if (how == "exit-menu") {
-        QTimer::singleShot(20, [&program] {
-            program.mainWindow()->findChild<QMenu*>("托盘菜单")->actions().last()->trigger();
-        });
+        QTimer::singleShot(
+            20, [&program] { program.mainWindow()->findChild<QMenu*>("托盘菜单")->actions().last()->trigger(); });
         program.pump().PumpingWait(std::chrono::seconds(5));
     } else if (how == "close") {
         program.mainWindow()->close();

@@ -166,8 +166,9 @@ private slots:
     void windows() {
         QCOMPARE(main_->size(), QSize(583, 591));
         QCOMPARE(update_->size(), QSize(354, 200));
-        QCOMPARE(main_->windowTitle(), QString("Rankmoth V1.1  客服QQ:%1 或 %2")
-                                           .arg(app::links::kSupportAccountA, app::links::kSupportAccountB));
+        QCOMPARE(
+            main_->windowTitle(),
+            QString("Rankmoth V1.1  客服QQ:%1 或 %2").arg(app::links::kSupportAccountA, app::links::kSupportAccountB));
         QCOMPARE(update_->windowTitle(), QString("软件正在更新..请稍等..."));
         QVERIFY(!main_->windowIcon().isNull());
         QCOMPARE(main_->windowIcon().pixmap(16, 16).size(), QSize(16, 16));
@@ -200,8 +201,11 @@ private slots:
         QVERIFY(status->part(1)->width() > 300);
         QCOMPARE(status->geometry().bottom(), main_->height() - 1);
 
-        const std::pair<const char*, int> timers[] = {
-            {"时钟_监测间隔", 0}, {"时钟_在线统计", 120000}, {"时钟_网站配置", 0}, {"时钟_自动检索", 0}, {"时钟_靠侧边", 0}};
+        const std::pair<const char*, int> timers[] = {{"时钟_监测间隔", 0},
+                                                      {"时钟_在线统计", 120000},
+                                                      {"时钟_网站配置", 0},
+                                                      {"时钟_自动检索", 0},
+                                                      {"时钟_靠侧边", 0}};
         for (const auto& [name, interval] : timers) {
             auto* timer = main_->findChild<QTimer*>(name);
             QVERIFY2(timer, name);
@@ -263,10 +267,15 @@ private slots:
     }
 
     void accessibleNamesSayWhatEachInputIs() {
-        const std::pair<const char*, const char*> names[] = {
-            {"编辑框_优店ID", "优店ID"},     {"编辑框_最多页", "最多查到第…页"}, {"编辑框_检索间隔", "查询间隔（分钟）"},
-            {"组合框_大分类", "大分类"},     {"组合框_小分类", "小分类ID"},       {"选择框_提示音", "查到排名后给提示音"},
-            {"超级列表框1", "查询结果"},     {"状态条1", "状态栏"},               {"超级按钮_客服1", "在线客服1"}};
+        const std::pair<const char*, const char*> names[] = {{"编辑框_优店ID", "优店ID"},
+                                                             {"编辑框_最多页", "最多查到第…页"},
+                                                             {"编辑框_检索间隔", "查询间隔（分钟）"},
+                                                             {"组合框_大分类", "大分类"},
+                                                             {"组合框_小分类", "小分类ID"},
+                                                             {"选择框_提示音", "查到排名后给提示音"},
+                                                             {"超级列表框1", "查询结果"},
+                                                             {"状态条1", "状态栏"},
+                                                             {"超级按钮_客服1", "在线客服1"}};
         for (const auto& [control, name] : names)
             QCOMPARE(main_->findChild<QWidget*>(control)->accessibleName(), QString(name));
         auto* status = dynamic_cast<shell::PartStatusBar*>(main_->findChild<QWidget*>("状态条1"));
