@@ -184,10 +184,11 @@ void BareLibcurl(benchmark::State& state, const char* path, std::size_t expected
         std::string body;
         CURL* easy = curl_easy_init();
         curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* user) {
-            static_cast<std::string*>(user)->append(data, size * count);
-            return size * count;
-        });
+        curl_easy_setopt(
+            easy, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* user) {
+                static_cast<std::string*>(user)->append(data, size * count);
+                return size * count;
+            });
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
         curl_easy_perform(easy);
         curl_easy_cleanup(easy);
@@ -197,13 +198,25 @@ void BareLibcurl(benchmark::State& state, const char* path, std::size_t expected
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * expected));
 }
 
-void BM_BareLibcurl_1MiB(benchmark::State& state) { BareLibcurl(state, "/big", 1 << 20); }
-void BM_BareLibcurl_Small(benchmark::State& state) { BareLibcurl(state, "/small", 2000); }
+void BM_BareLibcurl_1MiB(benchmark::State& state) {
+    BareLibcurl(state, "/big", 1 << 20);
+}
+void BM_BareLibcurl_Small(benchmark::State& state) {
+    BareLibcurl(state, "/small", 2000);
+}
 
-void BM_RequestOperation_1MiB(benchmark::State& state) { RequestOperation(state, "/big", 1 << 20); }
-void BM_CurlTool_1MiB(benchmark::State& state) { CurlTool(state, "/big", 1 << 20); }
-void BM_RequestOperation_Small(benchmark::State& state) { RequestOperation(state, "/small", 2000); }
-void BM_CurlTool_Small(benchmark::State& state) { CurlTool(state, "/small", 2000); }
+void BM_RequestOperation_1MiB(benchmark::State& state) {
+    RequestOperation(state, "/big", 1 << 20);
+}
+void BM_CurlTool_1MiB(benchmark::State& state) {
+    CurlTool(state, "/big", 1 << 20);
+}
+void BM_RequestOperation_Small(benchmark::State& state) {
+    RequestOperation(state, "/small", 2000);
+}
+void BM_CurlTool_Small(benchmark::State& state) {
+    CurlTool(state, "/small", 2000);
+}
 
 BENCHMARK(BM_RequestOperation_1MiB)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CurlTool_1MiB)->UseRealTime()->Unit(benchmark::kMillisecond);

@@ -31,9 +31,8 @@ std::time_t ExpiryOf(std::string_view data, std::time_t now) {
     std::size_t at = data.find(';');
     while (at != std::string_view::npos) {
         const std::size_t next = data.find(';', at + 1);
-        const std::string_view attribute = TrimBlanks(data.substr(at + 1, next == std::string_view::npos
-                                                                               ? std::string_view::npos
-                                                                               : next - at - 1));
+        const std::string_view attribute =
+            TrimBlanks(data.substr(at + 1, next == std::string_view::npos ? std::string_view::npos : next - at - 1));
         const std::size_t eq = attribute.find('=');
         const std::string_view key = TrimBlanks(attribute.substr(0, eq));
         const std::string value(eq == std::string_view::npos ? std::string_view{}
@@ -56,7 +55,9 @@ std::time_t ExpiryOf(std::string_view data, std::time_t now) {
     return expires;
 }
 
-bool Expired(std::time_t expires, std::time_t now) { return expires != 0 && expires <= now; }
+bool Expired(std::time_t expires, std::time_t now) {
+    return expires != 0 && expires <= now;
+}
 
 } // namespace
 

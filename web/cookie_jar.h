@@ -12,9 +12,9 @@ namespace rankmoth::web {
 
 // One "Set-Cookie: " line of a response head, cut the way the request operations store it.
 struct SetCookieLine {
-    Text name;    // text before the first "=", blanks trimmed; empty when the line names no cookie
-    Text data;    // all text after it, attributes included
-    Text listed;  // text before the line's first ";" (empty when it has none), for returned cookie lists
+    Text name;   // text before the first "=", blanks trimmed; empty when the line names no cookie
+    Text data;   // all text after it, attributes included
+    Text listed; // text before the line's first ";" (empty when it has none), for returned cookie lists
 };
 
 // The "Set-Cookie: " lines of a raw header text (LF ends a line, a CR before it is dropped), in order.

@@ -162,7 +162,9 @@ void FetchWorker(FetchJob& job, CookieJar& jar) {
                  [&jar](const Text& host, const Text& head) { jar.StoreFromHeaders(host, head); }});
 }
 
-int FetchWorkersRunning() { return workersRunning.load(); }
+int FetchWorkersRunning() {
+    return workersRunning.load();
+}
 
 Bytes TimedFetch(WebEnv& env, Text& url, int method, const Text& proxy, const Text& extraHeaders,
                  const Bytes& postBytes, const Text& cookies, std::optional<int> 超时返回, Text* responseHeaders,
@@ -174,15 +176,21 @@ Bytes TimedFetch(WebEnv& env, Text& url, int method, const Text& proxy, const Te
     EnsureCurlInitialised();
 
     auto call = std::make_shared<FetchCall>();
-    call->job = {url.bytes(), method == 1 ? "POST" : "GET", proxy.bytes(), extraHeaders.bytes(), postBytes,
-                 cookies.bytes(), (followRedirects ? "真"_gbk : "假"_gbk).bytes()};
+    call->job = {url.bytes(),
+                 method == 1 ? "POST" : "GET",
+                 proxy.bytes(),
+                 extraHeaders.bytes(),
+                 postBytes,
+                 cookies.bytes(),
+                 (followRedirects ? "真"_gbk : "假"_gbk).bytes()};
     call->jar = &env.cookies;
 
     ++workersRunning;
     try {
         std::thread([call]() mutable {
             FetchCall& own = *call;
-            RunFetchJob(own.job, [&own] { return !own.abandoned.load(); }, own.Access());
+            RunFetchJob(
+                own.job, [&own] { return !own.abandoned.load(); }, own.Access());
             own.done.Signal();
             call.reset();
             --workersRunning;

@@ -89,7 +89,9 @@ struct Sink {
     bool headComplete = false;
 };
 
-bool KeepGoing(const HttpHooks& hooks) { return !hooks.keepGoing || hooks.keepGoing(); }
+bool KeepGoing(const HttpHooks& hooks) {
+    return !hooks.keepGoing || hooks.keepGoing();
+}
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto* sink = static_cast<Sink*>(user);

@@ -14,10 +14,10 @@ namespace rankmoth::web {
 struct HttpExchangeRequest {
     std::string method = "GET"; // "POST" sends `body`; anything else is a GET
     bool tls = false;
-    Text host;                  // lower-cased
-    int port = 80;              // 0 means the default port of the scheme
-    Text target;                // the path with its query, as it goes into the request line
-    Text proxy;                 // HTTP proxy for plain http requests; empty = direct
+    Text host;     // lower-cased
+    int port = 80; // 0 means the default port of the scheme
+    Text target;   // the path with its query, as it goes into the request line
+    Text proxy;    // HTTP proxy for plain http requests; empty = direct
     Text userAgent;
     std::vector<std::string> headerLines; // without line ends, in order
     Bytes body;

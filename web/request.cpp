@@ -22,7 +22,9 @@ const Text& DefaultAccept() {
     return accept;
 }
 
-bool StartsWith(const Text& text, std::string_view prefix) { return text.bytes().starts_with(prefix); }
+bool StartsWith(const Text& text, std::string_view prefix) {
+    return text.bytes().starts_with(prefix);
+}
 
 const Text kCrLf("\r\n");
 
@@ -77,7 +79,7 @@ int InfoBox(app::Controls& controls, const Text& message, const Text& caption, i
 }
 
 Bytes 网页_访问(WebEnv& env, Text& url, std::optional<int> 访问方式, const Text& proxy, Text* extraHeaders,
-               const Text& postData, const Text& cookies, int responseConversion, Text* responseHeaders) {
+                const Text& postData, const Text& cookies, int responseConversion, Text* responseHeaders) {
     url = TrimSpaces(url);
     const int method = 访问方式.value_or(0);
     if (method != 0 && method != 1) {

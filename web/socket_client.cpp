@@ -26,6 +26,7 @@ constexpr int kWsaEInval = 10022;
 constexpr int kWsaENotSock = 10038;
 constexpr int kWsaETimedOut = 10060;
 
+// clang-format off
 int WinsockCodeOf(int error) {
     switch (error) {
     case 0: return 0;
@@ -63,6 +64,7 @@ int WinsockCodeOf(int error) {
     default: return kWsaEInval;
     }
 }
+// clang-format on
 
 // Waits for `events` until `deadline`. 1: ready, 0: time-out, -1: the wait failed.
 int WaitFor(int fd, short events, Clock::time_point deadline, short* revents = nullptr) {
@@ -83,7 +85,9 @@ int WaitFor(int fd, short events, Clock::time_point deadline, short* revents = n
     }
 }
 
-Clock::time_point DeadlineIn(int seconds) { return Clock::now() + std::chrono::seconds(seconds < 0 ? 0 : seconds); }
+Clock::time_point DeadlineIn(int seconds) {
+    return Clock::now() + std::chrono::seconds(seconds < 0 ? 0 : seconds);
+}
 
 } // namespace
 
@@ -93,7 +97,9 @@ bool NetworkLibrary::Start() {
     return true;
 }
 
-SocketClient::~SocketClient() { Close(); }
+SocketClient::~SocketClient() {
+    Close();
+}
 
 bool SocketClient::Create(bool datagram) {
     // A second Create would otherwise leak the socket already open.

@@ -19,7 +19,8 @@ constexpr auto kRequestReadLimit = std::chrono::seconds(10);
 
 std::string Lower(std::string_view s) {
     std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return out;
 }
 
@@ -64,9 +65,8 @@ int RawRequest::HeaderCount(std::string_view name) const {
 }
 
 RawReply RawReply::Http(int status, std::string body, std::string headerLines) {
-    std::string head = "HTTP/1.1 " + std::to_string(status) + (status < 300 ? " OK" : " Other") + "\r\n" +
-                       headerLines + "Content-Length: " + std::to_string(body.size()) +
-                       "\r\nConnection: close\r\n\r\n";
+    std::string head = "HTTP/1.1 " + std::to_string(status) + (status < 300 ? " OK" : " Other") + "\r\n" + headerLines +
+                       "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
     return Raw(head + body);
 }
 
@@ -96,14 +96,15 @@ RawHttpServer::RawHttpServer(Handler handler) : handler_(std::move(handler)) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 64) != 0 ||
-        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        ::listen(listenFd_, 64) != 0 || ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         throw std::runtime_error("raw test server: cannot listen on 127.0.0.1");
     port_ = ntohs(address.sin_port);
     acceptThread_ = std::thread([this] { AcceptLoop(); });
 }
 
-RawHttpServer::~RawHttpServer() { Stop(); }
+RawHttpServer::~RawHttpServer() {
+    Stop();
+}
 
 void RawHttpServer::Stop() {
     if (stopping_.exchange(true))
@@ -126,8 +127,12 @@ void RawHttpServer::Stop() {
     ::close(listenFd_);
 }
 
-std::string RawHttpServer::BaseUrl() const { return "http://" + HostPort(); }
-std::string RawHttpServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string RawHttpServer::BaseUrl() const {
+    return "http://" + HostPort();
+}
+std::string RawHttpServer::HostPort() const {
+    return "127.0.0.1:" + std::to_string(port_);
+}
 
 std::vector<RawRequest> RawHttpServer::Requests() const {
     std::lock_guard lock(mutex_);

@@ -24,10 +24,7 @@ TEST(SetCookieLines, CutsNameDataAndListedPartOfEveryMarkedLine) {
         const char* data;
         const char* listed;
     } expected[] = {
-        {"a", "b; path=/", "a=b"},
-        {"plain", "1", ""},
-        {"eq", "x=y; Domain=.example", "eq=x=y"},
-        {"", "", ""},
+        {"a", "b; path=/", "a=b"}, {"plain", "1", ""}, {"eq", "x=y; Domain=.example", "eq=x=y"}, {"", "", ""},
         {"spaced", " v ", ""},
     };
     ASSERT_EQ(lines.size(), std::size(expected));
@@ -85,8 +82,8 @@ TEST(CookieJar, ConcurrentStoresAndReadsLoseNothing) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&jar, t] {
             for (int i = 0; i < 200; ++i) {
-                jar.StoreFromHeaders(Text("host"), Text("Set-Cookie: t" + std::to_string(t) + "_" +
-                                                        std::to_string(i) + "=v\r\n"));
+                jar.StoreFromHeaders(Text("host"),
+                                     Text("Set-Cookie: t" + std::to_string(t) + "_" + std::to_string(i) + "=v\r\n"));
                 jar.HeaderValueFor(Text("host"));
             }
         });

@@ -26,8 +26,7 @@ const std::string kAccept = "image/gif, image/bmp, image/x-xbitmap, image/jpeg, 
                             "application/msword, */*";
 
 // Polls a condition that another thread makes true, for at most `limit`.
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::milliseconds limit = 5s) {
+template <typename Condition> bool WaitUntil(Condition condition, std::chrono::milliseconds limit = 5s) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > end)
@@ -38,7 +37,9 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds limit = 5s) {
 }
 
 struct FetchFixture : ::testing::Test {
-    ~FetchFixture() override { EXPECT_TRUE(WaitUntil([] { return FetchWorkersRunning() == 0; })); }
+    ~FetchFixture() override {
+        EXPECT_TRUE(WaitUntil([] { return FetchWorkersRunning() == 0; }));
+    }
     testing::FakePump pump;
     testing::FakeControls controls;
     CookieJar jar;
@@ -51,6 +52,7 @@ TEST_F(FetchFixture, GetSendsTheWorkerDefaults) {
     EXPECT_EQ(TimedFetch(env, url), "feed");
     EXPECT_EQ(url.bytes(), server.BaseUrl() + "/index/feeds?id=7");
     ASSERT_EQ(server.Requests().size(), 1u);
+    // clang-format off
     EXPECT_EQ(server.Requests()[0].raw, "GET /index/feeds?id=7 HTTP/1.1\r\n"
                                         "Host: " + server.HostPort() + "\r\n"
                                         "User-Agent: " + kAgent + "\r\n"
@@ -58,6 +60,7 @@ TEST_F(FetchFixture, GetSendsTheWorkerDefaults) {
                                         "Referer: " + server.BaseUrl() + "/index/feeds?id=7\r\n"
                                         "Accept-Language: zh-cn\r\n"
                                         "\r\n");
+    // clang-format on
 }
 
 TEST_F(FetchFixture, CallerHeadersSteerTheDefaults) {
@@ -88,8 +91,8 @@ TEST_F(FetchFixture, CallerHeadersSteerTheDefaults) {
         EXPECT_EQ(r.Header("User-Agent"), cases[i].userAgent);
         EXPECT_EQ(r.HeaderCount("User-Agent"), 1);
         EXPECT_EQ(r.HeaderCount("Accept"), cases[i].acceptLines);
-        EXPECT_EQ(r.Header("Referer"), std::string(cases[i].referer) == "self" ? server.BaseUrl() + "/h"
-                                                                               : std::string(cases[i].referer));
+        EXPECT_EQ(r.Header("Referer"),
+                  std::string(cases[i].referer) == "self" ? server.BaseUrl() + "/h" : std::string(cases[i].referer));
         EXPECT_EQ(r.raw.find("RefererNo"), std::string::npos);
     }
 }
@@ -176,8 +179,8 @@ TEST_F(FetchFixture, TimeOutsReturnTheNoticeAndLeaveTheOutParametersAlone) {
 
 TEST(FetchAbandon, AWorkerAbandonedMidBodyNeverTouchesTheCallersState) {
     const std::string body(64 * 1024, 'b');
-    const std::string response = "HTTP/1.1 200 OK\r\nSet-Cookie: late=1\r\nContent-Length: " +
-                                 std::to_string(body.size()) + "\r\n\r\n" + body;
+    const std::string response =
+        "HTTP/1.1 200 OK\r\nSet-Cookie: late=1\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
     RawHttpServer server([&](const RawRequest&) { return RawReply::Trickle(response, 256, 5ms); });
     {
         testing::FakePump pump;

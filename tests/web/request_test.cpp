@@ -91,6 +91,7 @@ TEST_F(RequestFixture, GetSendsExactlyTheComposedHeaderBlock) {
     EXPECT_EQ(body, "page");
     ASSERT_EQ(server.Requests().size(), 1u);
     const std::string referer = server.BaseUrl() + "/list?page=1&sort=new";
+    // clang-format off
     EXPECT_EQ(server.Requests()[0].raw, "GET /list?page=1&sort=new HTTP/1.1\r\n"
                                         "Host: " + server.HostPort() + "\r\n"
                                         "User-Agent: " + kAgent + "\r\n"
@@ -98,6 +99,7 @@ TEST_F(RequestFixture, GetSendsExactlyTheComposedHeaderBlock) {
                                         "Referer: " + referer + "\r\n"
                                         "Accept-Language: zh-cn\r\n"
                                         "\r\n");
+    // clang-format on
     EXPECT_EQ(headers.bytes(), "Accept: " + kAccept + "\r\nReferer: " + referer + "\r\nAccept-Language: zh-cn\r\n");
     EXPECT_EQ(responseHeaders.bytes(), "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nConnection: close\r\n\r\n");
 }
@@ -114,6 +116,7 @@ TEST_F(RequestFixture, PostWithCallerHeadersInOtherCaseAndCookies) {
                                  "Cookie: sid=42; lang=cn\r\n\r\n";
     EXPECT_EQ(headers.bytes(), composed);
     ASSERT_EQ(server.Requests().size(), 1u);
+    // clang-format off
     EXPECT_EQ(server.Requests()[0].raw, "POST /book/ajax HTTP/1.1\r\n"
                                         "Host: " + server.HostPort() + "\r\n"
                                         "User-Agent: " + kAgent + "\r\n"
@@ -123,6 +126,7 @@ TEST_F(RequestFixture, PostWithCallerHeadersInOtherCaseAndCookies) {
                                         "Cookie: sid=42; lang=cn\r\n"
                                         "\r\n"
                                         "a=1&b=%E4");
+    // clang-format on
 }
 
 TEST_F(RequestFixture, PostWithoutDataSendsNoBodyHeadersAndALargeBodyNoExpect) {
@@ -317,7 +321,7 @@ TEST_F(RequestFixture, BadServersAndAddressesGiveEmptyOrPartialResults) {
     EXPECT_EQ(jar.DataOf(Text("127.0.0.1"), Text("big")), Text("1"));
 
     for (const std::string& address : {"http://127.0.0.1:" + std::to_string(ClosedPort()) + "/",
-                                      std::string("http://no-such-host.invalid/"), std::string("http://bad host/")}) {
+                                       std::string("http://no-such-host.invalid/"), std::string("http://bad host/")}) {
         SCOPED_TRACE(address);
         Text url(address);
         Text responseHeaders;
