@@ -15,6 +15,8 @@ Bytes 网页_访问(WebEnv& env, Text& url, std::optional<int> 访问方式 = st
 
 Text UrlHost(const Text& url);
 Text UrlPath(const Text& url);
+// 80 when the address names no port, 0 (the default port) when the text after its colon is empty or not a
+// number, -1 when the number lies beyond 65535 (such an address cannot be connected to).
 int UrlPort(const Text& url);
 
 // Modal message box with the caption "友情提醒" unless given; returns the button code minus 1.
