@@ -7,7 +7,9 @@ namespace rankmoth::app {
 namespace {
 
 // Blanks as the profile reader trims them: white space, CR and the DOS end-of-file mark.
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0x1A; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0x1A;
+}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front()))
@@ -33,9 +35,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 }
 
 struct Line {
-    std::size_t begin = 0;    // first byte of the line
-    std::size_t end = 0;      // first byte of its line end (or the file's end)
-    std::size_t next = 0;     // first byte of the following line
+    std::size_t begin = 0; // first byte of the line
+    std::size_t end = 0;   // first byte of its line end (or the file's end)
+    std::size_t next = 0;  // first byte of the following line
     enum Kind { Blank, Section, Entry, Other } kind = Blank;
     std::string_view name;    // section name or key, trimmed
     std::string_view value;   // entry value, trimmed

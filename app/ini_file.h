@@ -17,7 +17,6 @@ std::optional<std::string> IniLookup(std::string_view file, std::string_view sec
 // The file with `key` in `section` set to `value`: an existing key's line is rewritten in place, a new key
 // goes after the last non-blank line of its section, a new section at the end. Every other byte stays as it
 // was, and added lines end the way the file's first line does (CR LF in a new file).
-std::string IniWithValue(std::string_view file, std::string_view section, std::string_view key,
-                         std::string_view value);
+std::string IniWithValue(std::string_view file, std::string_view section, std::string_view key, std::string_view value);
 
 } // namespace rankmoth::app

@@ -204,8 +204,7 @@ std::string ExecutableDir() {
     return dir;
 }
 
-std::string ConfigFileFor(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
-                          const char* home) {
+std::string ConfigFileFor(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome, const char* home) {
     if (exeDirWritable)
         return exeDir + "/config.ini";
     std::string base;

@@ -51,7 +51,8 @@ const std::string& Utf8Page() {
 // A GBK listing page with the markers the walk cuts near its end.
 const Text& ListingPage() {
     static const Text page = [] {
-        const Text line = Text("<div class=\"item\"><a href=\"/item/1\">") + "新款夏季纯棉短袖T恤"_gbk + Text("</a></div>\n");
+        const Text line =
+            Text("<div class=\"item\"><a href=\"/item/1\">") + "新款夏季纯棉短袖T恤"_gbk + Text("</a></div>\n");
         std::string s;
         s.reserve(kPageSize);
         while (s.size() + line.size() + 64 < kPageSize)
@@ -122,7 +123,8 @@ void BM_TextBetweenBaseline_Memmem(benchmark::State& state) {
     for (auto _ : state) {
         const char* at = static_cast<const char*>(memmem(page.data(), page.size(), left.data(), left.size()));
         const char* rest = at + left.size();
-        const void* end = memmem(rest, page.size() - static_cast<std::size_t>(rest - page.data()), right.data(), right.size());
+        const void* end =
+            memmem(rest, page.size() - static_cast<std::size_t>(rest - page.data()), right.data(), right.size());
         benchmark::DoNotOptimize(end);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));

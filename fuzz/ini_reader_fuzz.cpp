@@ -10,7 +10,9 @@ using namespace rankmoth::app;
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0x1A; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0x1A;
+}
 
 // Names and values the settings code can hand to the writer: no line breaks, nothing that reads as other
 // syntax, no blanks at either end, no quotes around a value.
@@ -31,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t tab1 = header.find('\t');
     const std::size_t tab2 = tab1 == std::string_view::npos ? tab1 : header.find('\t', tab1 + 1);
     const std::string_view section = header.substr(0, tab1);
-    const std::string_view key = tab1 == std::string_view::npos ? std::string_view{} : header.substr(tab1 + 1, tab2 - tab1 - 1);
+    const std::string_view key =
+        tab1 == std::string_view::npos ? std::string_view{} : header.substr(tab1 + 1, tab2 - tab1 - 1);
     const std::string_view value = tab2 == std::string_view::npos ? std::string_view{} : header.substr(tab2 + 1);
 
     IniLookup(file, section, key);

@@ -125,9 +125,17 @@ int HexAt(const std::u16string& s, std::size_t at, std::size_t count) {
     return value;
 }
 
-bool IsTrailByte(unsigned char b) { return b >= 0x40 && b != 0x7F && b != 0xFF; }
+bool IsTrailByte(unsigned char b) {
+    return b >= 0x40 && b != 0x7F && b != 0xFF;
+}
 
-bool IsOctalDigit(char16_t c) { return c >= '0' && c <= '7'; }
+bool IsOctalDigit(char16_t c) {
+    return c >= '0' && c <= '7';
+}
+
+// \b \t \n \v \f \r and the control characters they stand for.
+constexpr std::u16string_view kControlEscapes = u"btnvfr";
+constexpr char16_t kControlUnits[] = {0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D};
 
 constexpr char16_t kRightQuote = u'\u2019';
 constexpr char16_t kReplacement = u'\uFFFD';
@@ -220,14 +228,11 @@ bool ReadLiteralBody(std::u16string& s) {
             return false;
         const char16_t e = s[r + 1];
         r += 2;
-        switch (e) {
-        case 'b': s[w++] = 0x08; break;
-        case 't': s[w++] = 0x09; break;
-        case 'n': s[w++] = 0x0A; break;
-        case 'v': s[w++] = 0x0B; break;
-        case 'f': s[w++] = 0x0C; break;
-        case 'r': s[w++] = 0x0D; break;
-        case 'x': {
+        if (const auto k = kControlEscapes.find(e); k != std::u16string_view::npos) {
+            s[w++] = kControlUnits[k];
+            continue;
+        }
+        if (e == 'x') {
             const int value = HexAt(s, r, 2);
             if (value >= 0) {
                 s[w++] = static_cast<char16_t>(value);
@@ -235,21 +240,16 @@ bool ReadLiteralBody(std::u16string& s) {
             } else {
                 s[w++] = e;
             }
-            break;
-        }
-        default:
-            if (IsOctalDigit(e)) {
-                // Legacy octal: up to three digits while the value stays within \377.
-                int value = e - '0';
-                const std::size_t maxDigits = e <= '3' ? 2 : 1;
-                for (std::size_t k = 0; k < maxDigits && r < n && IsOctalDigit(s[r]); ++k, ++r)
-                    value = value * 8 + (s[r] - '0');
-                s[w++] = static_cast<char16_t>(value);
-            } else {
-                // \" \\ and any other character stand for themselves (8 and 9 included).
-                s[w++] = e;
-            }
-            break;
+        } else if (IsOctalDigit(e)) {
+            // Legacy octal: up to three digits while the value stays within \377.
+            int value = e - '0';
+            const std::size_t maxDigits = e <= '3' ? 2 : 1;
+            for (std::size_t k = 0; k < maxDigits && r < n && IsOctalDigit(s[r]); ++k, ++r)
+                value = value * 8 + (s[r] - '0');
+            s[w++] = static_cast<char16_t>(value);
+        } else {
+            // \" \\ and any other character stand for themselves (8 and 9 included).
+            s[w++] = e;
         }
     }
     s.resize(w);
@@ -285,8 +285,12 @@ void Unescape(std::u16string& s) {
     s.resize(w);
 }
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // UTF-16 to GBK with "?" for what has no form, then the right quotation mark back to "'" and "{$}" back to
 // CR LF. The text ends at the first U+0000, as every text does.
@@ -413,8 +417,8 @@ Text Big5ToSimplifiedGbk(std::string_view big5) {
         out += std::string_view("?\0", 2);
         const auto lead = static_cast<unsigned char>(rest[0]);
         const auto trail = rest.size() > 1 ? static_cast<unsigned char>(rest[1]) : 0;
-        const bool pair = lead >= 0x81 && lead <= 0xFE &&
-                          ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0xA1 && trail <= 0xFE));
+        const bool pair =
+            lead >= 0x81 && lead <= 0xFE && ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0xA1 && trail <= 0xFE));
         return std::size_t{pair ? 2u : 1u};
     });
     const GbkTables& gbk = GbkTables::Get();
@@ -422,8 +426,8 @@ Text Big5ToSimplifiedGbk(std::string_view big5) {
     std::string out;
     out.reserve(big5.size());
     for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
-        const auto unit = static_cast<char16_t>(static_cast<unsigned char>(utf16[i]) |
-                                                static_cast<unsigned char>(utf16[i + 1]) << 8);
+        const auto unit =
+            static_cast<char16_t>(static_cast<unsigned char>(utf16[i]) | static_cast<unsigned char>(utf16[i + 1]) << 8);
         const std::uint16_t code = unit == 0 ? GbkTables::kNone : gbk.ToGbk(unit);
         if (code == GbkTables::kNone)
             break;

@@ -51,8 +51,8 @@ GbkTables::GbkTables() {
             const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
             if (ConvertOne(toUtf16, in, 2, out, sizeof out) != 2)
                 continue;
-            const auto unit = static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
-                                                    static_cast<unsigned char>(out[1]) << 8);
+            const auto unit =
+                static_cast<char16_t>(static_cast<unsigned char>(out[0]) | static_cast<unsigned char>(out[1]) << 8);
             fromGbk_[lead << 8 | trail] = unit;
         }
     }
@@ -107,8 +107,8 @@ SimplifiedGbk::SimplifiedGbk() {
         opencc_convert_utf8_free(simplified);
         if (m != 2)
             continue; // several characters, or one outside the basic plane
-        const auto target = static_cast<char16_t>(static_cast<unsigned char>(utf16[0]) |
-                                                  static_cast<unsigned char>(utf16[1]) << 8);
+        const auto target =
+            static_cast<char16_t>(static_cast<unsigned char>(utf16[0]) | static_cast<unsigned char>(utf16[1]) << 8);
         const std::uint16_t targetCode = gbk.ToGbk(target);
         if (targetCode != GbkTables::kNone && targetCode >= 0x100)
             map_[code] = targetCode;

@@ -97,6 +97,8 @@ Text NoticeText::Between(const Text& text, const Text& left, const Text& right) 
     return NoticeBetween(text, left, right);
 }
 
-bool NoticeText::Contains(const Text& text, const Text& part) { return rankmoth::Contains(text, part, true); }
+bool NoticeText::Contains(const Text& text, const Text& part) {
+    return rankmoth::Contains(text, part, true);
+}
 
 } // namespace rankmoth::web

@@ -62,17 +62,12 @@ TEST(IniLookupTest, FindsValuesTheWayThePlatformReadsThem) {
         const char* key;
         const char* expected; // null: not found
     } const cases[] = {
-        {"canshu", "youdianid", "12345"},
-        {"CANSHU", "YOUDIANID", "12345"},
-        {"canshu", "quoted", "a b"},
-        {"canshu", "half", "\"a b"},
-        {"canshu", "eq", "a=b"},
-        {"canshu", "bare", ""},
-        {"canshu", "dup", "first"},
-        {"peizhi", "caishu", "1|2|3"},
-        {"canshu", "top", nullptr},  // keys before the first section belong to none
-        {"peizhi", "youdianid", nullptr},
-        {"missing", "youdianid", nullptr},
+        {"canshu", "youdianid", "12345"}, {"CANSHU", "YOUDIANID", "12345"},
+        {"canshu", "quoted", "a b"},      {"canshu", "half", "\"a b"},
+        {"canshu", "eq", "a=b"},          {"canshu", "bare", ""},
+        {"canshu", "dup", "first"},       {"peizhi", "caishu", "1|2|3"},
+        {"canshu", "top", nullptr}, // keys before the first section belong to none
+        {"peizhi", "youdianid", nullptr}, {"missing", "youdianid", nullptr},
     };
     for (const auto& c : cases) {
         const auto value = IniLookup(file, c.section, c.key);

@@ -32,7 +32,7 @@ TEST(NoticePayloadTest, SplitsFieldsAtEverySeparator) {
     } const cases[] = {
         {"1.2|0|http://u/m_update.zip", Texts({"1.2", "0", "http://u/m_update.zip"})},
         {"a||c", Texts({"a", "", "c"})},
-        {"a|b|", Texts({"a", "b"})},  // no empty last field
+        {"a|b|", Texts({"a", "b"})}, // no empty last field
         {"a|b||", Texts({"a", "b", ""})},
         {"|", Texts({""})},
         {"|x", Texts({"", "x"})},
@@ -63,13 +63,9 @@ TEST(NoticePayloadTest, BetweenIsCaseSensitiveAndDoesNotTrim) {
         const char* right;
         const char* expected;
     } const cases[] = {
-        {"x[ a b ]y", "[", "]", " a b "},
-        {"x[a]y", "(", "]", ""},
-        {"x[a", "[", "]", ""},
-        {"]x[a", "[", "]", ""},  // right only before left does not count
-        {"<B>a</b>", "<b>", "</b>", ""},
-        {"[]", "[", "]", ""},
-        {"[", "[", "]", ""},
+        {"x[ a b ]y", "[", "]", " a b "}, {"x[a]y", "(", "]", ""}, {"x[a", "[", "]", ""},
+        {"]x[a", "[", "]", ""}, // right only before left does not count
+        {"<B>a</b>", "<b>", "</b>", ""},  {"[]", "[", "]", ""},    {"[", "[", "]", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(NoticeBetween(Text(c.text), Text(c.left), Text(c.right)), Text(c.expected)) << c.text;
@@ -182,8 +178,7 @@ TEST_F(NoticeTextFetchTest, SendsAPlainHttp10GetWithOnlyAcceptAndHost) {
     const std::string host = "127.0.0.1:" + std::to_string(server.port());
     NoticeText notice;
     std::vector<Text> fields;
-    const Text payload =
-        notice.SplitNotice(Text("http://" + host + "/w2/blogDetail.do?hostID=7&blogId=9"), fields, 1);
+    const Text payload = notice.SplitNotice(Text("http://" + host + "/w2/blogDetail.do?hostID=7&blogId=9"), fields, 1);
     EXPECT_EQ(payload, Text("1.4|1|http://h/m_update.zip|"));
     EXPECT_EQ(fields, Texts({"1.4", "1", "http://h/m_update.zip"}));
 
@@ -200,8 +195,7 @@ TEST_F(NoticeTextFetchTest, KeepsTheBytesReadBeforeTheBodyBreaksOff) {
     OneShotServer server("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + part);
     ASSERT_NE(server.port(), 0);
     NoticeText notice;
-    EXPECT_EQ(notice.NoticePayload(Text("http://127.0.0.1:" + std::to_string(server.port()) + "/p"), 1),
-              Text("a|b"));
+    EXPECT_EQ(notice.NoticePayload(Text("http://127.0.0.1:" + std::to_string(server.port()) + "/p"), 1), Text("a|b"));
 }
 
 TEST_F(NoticeTextFetchTest, UnreachablePageGivesEmptyTextAndKeepsTheFields) {
