@@ -200,8 +200,16 @@ HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const 
     // Only plain http goes through the proxy, as an "http=" proxy list does.
     const bool proxied = !hop.tls && !TrimBlanks(request.proxy.bytes()).empty();
     std::string target = RequestTargetOf(hop.target);
-    if (proxied)
-        target = scheme + hop.host + (port == 80 ? "" : ":" + std::to_string(port)) + target;
+    if (proxied) {
+        // Appended piece by piece: GCC 12 at -O3 misreads `":" + std::to_string(port)` as an overlapping copy
+        // (-Wrestrict) and fails a -Werror build.
+        std::string origin = scheme + hop.host;
+        if (port != 80) {
+            origin += ':';
+            origin += std::to_string(port);
+        }
+        target.insert(0, origin);
+    }
 
     bool listed = true;
     for (const auto& line : lines) {
