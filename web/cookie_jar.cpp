@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <climits>
 
 namespace rankmoth::web {
 
@@ -41,6 +42,9 @@ std::time_t ExpiryOf(std::string_view data, std::time_t now) {
             // Max-Age outranks Expires whatever their order.
             long long seconds = 0;
             const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+            // A number beyond the range is left unread: its sign alone says whether it lives or goes.
+            if (ec == std::errc::result_out_of_range)
+                seconds = value.front() == '-' ? -1 : LLONG_MAX;
             if (ec == std::errc() || ec == std::errc::result_out_of_range) {
                 haveMaxAge = true;
                 expires = seconds <= 0 ? 1 : (seconds > (1LL << 40) ? 0 : now + static_cast<std::time_t>(seconds));

@@ -65,6 +65,8 @@ TEST(CookieJar, ExpiryAttributesDeleteOrAgeCookies) {
         {"v; Expires=Thu, 01 Jan 1970 00:00:10 GMT; Max-Age=600", true},
         {"v; Max-Age=600", true},
         {"v; Max-Age=soon", true},
+        {"v; Max-Age=99999999999999999999", true},
+        {"v; Max-Age=-99999999999999999999", false},
         {"v", true},
     };
     for (const auto& c : cases) {
