@@ -13,4 +13,11 @@ void EnsureCurlInitialised() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+namespace {
+// Static initialisation of the program runs before main, and so before the toolkit or any of our workers
+// can start a thread; the lazy calls above then only confirm it. Every program that links a user of
+// libcurl links this file too, since those users call EnsureCurlInitialised.
+[[maybe_unused]] const bool initialisedBeforeMain = (EnsureCurlInitialised(), true);
+} // namespace
+
 } // namespace rankmoth::web
