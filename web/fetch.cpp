@@ -107,6 +107,9 @@ void RunFetchJob(FetchJob& job, const std::function<bool()>& keepGoing, const Ja
         hooks.storeCookies = jar.store;
     }
     HttpExchangeResult result = PerformHttpExchange(request, hooks);
+    // Once abandoned the worker touches nothing beyond its own record and handles, whatever it received.
+    if (keepGoing && !keepGoing())
+        return;
     if (!result.opened) {
         job[0].clear();
         job[1].clear();
