@@ -41,7 +41,7 @@ void DownloadThread(const UpdateEnv& env, UpdateState& state) {
     state.downloadResult = result;
     if (result != kDownloadComplete) {
         c.MessageBox("下载失败!请手动下载更新"_gbk, app::kIconExclamation, "信息提示:"_gbk);
-        c.OpenAddress(state.downloadPageAddress.bytes());
+        c.OpenAddress(state.downloadPageAddress.ToUtf8());
         c.EndProgram(0);
     }
     state.downloadThreadDone->Signal();

@@ -51,7 +51,7 @@ void InstallTick(const UpdateEnv& env, UpdateState& state) {
     if (unpacked == UnpackResult::kUnpacked)
         c.StartProcess(env.workDir + "/m_update.exe");
 
-    c.OpenAddress(state.downloadPageAddress.bytes());
+    c.OpenAddress(state.downloadPageAddress.ToUtf8());
     c.MessageBox("自动更新失败！刚刚打开的是最新版的下载网址\r\n请手动下载，之后卸载旧版，安装新版"_gbk,
                  app::kIconExclamation, "提示"_gbk);
     c.EndProgram(0);

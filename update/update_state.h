@@ -46,7 +46,7 @@ struct UpdateState {
     std::vector<Text> versionFields;  // of the version notice, as BackgroundCheck fetched it
     std::vector<Text> startTabFields; // of the start-tab notice
     Text updateArchiveUrl;
-    Text downloadPageAddress;
+    Text downloadPageAddress; // GBK like every notice field; the browser is given it in UTF-8
 
     DownloadCounters counters;
     // Window thread only (ProgressTick, InstallTick).

@@ -71,10 +71,10 @@ TEST(LaunchCheckTest, CachedNoticeDecidesWithoutTheNetwork) {
 TEST(LaunchCheckTest, NewerVersionDownloadsFromFieldsThreeAndFour) {
     UpdateFixture f;
     auto env = f.Env();
-    NoticeCache(env.configFile).Write(Text("111|1|http://127.0.0.1:1/|v2/|5|6|7|8|http://dl.example/page"));
+    NoticeCache(env.configFile).Write("111|1|http://127.0.0.1:1/|v2/|5|6|7|8|http://dl.example/下载页"_gbk);
     LaunchCheck(env, f.state);
     EXPECT_EQ(f.state->updateArchiveUrl.bytes(), "http://127.0.0.1:1/v2/zujian/m_update.zip");
-    EXPECT_EQ(f.state->downloadPageAddress.bytes(), "http://dl.example/page");
+    EXPECT_EQ(f.state->downloadPageAddress.ToUtf8(), "http://dl.example/下载页");
     EXPECT_FALSE(f.controls.Window(app::kMainWindow).loaded);
     EXPECT_TRUE(f.controls.Control(app::kUpdateWindow, "图片框1").visible);
     EXPECT_FALSE(f.controls.Control(app::kUpdateWindow, "标签8").visible);
@@ -86,7 +86,8 @@ TEST(LaunchCheckTest, NewerVersionDownloadsFromFieldsThreeAndFour) {
     EXPECT_EQ(boxes[0].text.ToUtf8(), "下载失败!请手动下载更新");
     EXPECT_EQ(boxes[0].caption.ToUtf8(), "信息提示:");
     EXPECT_EQ(boxes[0].style, app::kIconExclamation);
-    EXPECT_EQ(f.controls.OpenedAddresses(), std::vector<std::string>{"http://dl.example/page"});
+    // The browser gets the page in UTF-8, not in the GBK the notice was read into.
+    EXPECT_EQ(f.controls.OpenedAddresses(), std::vector<std::string>{"http://dl.example/下载页"});
     EXPECT_EQ(f.controls.ExitCode(), 0);
     EXPECT_EQ(f.controls.Control(app::kUpdateWindow, "标签2").text.ToUtf8(), "m_update.zip (来自 127.0.0.1:1 )");
     EXPECT_EQ(f.controls.Control(app::kUpdateWindow, "标签7").text.ToUtf8().substr(0, 10), "下载到:");

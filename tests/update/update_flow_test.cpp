@@ -38,7 +38,8 @@ TEST(UpdateFlowTest, CachedNewerVersionDownloadsUnpacksAndStartsTheUpdater) {
     ASSERT_GT(server.Start(), 0);
     auto env = f.Env();
     NoticeCache(env.configFile)
-        .Write(Text("111|1|http://127.0.0.1:" + std::to_string(server.port()) + "/|v2/|||||http://dl.example/p"));
+        .Write(Text("111|1|http://127.0.0.1:" + std::to_string(server.port()) + "/|v2/|||||") +
+               "http://dl.example/下载"_gbk);
 
     app::ShellHooks hooks;
     BindUpdateActions([&] { return f.Env(); }, hooks, f.state);
@@ -57,7 +58,7 @@ TEST(UpdateFlowTest, CachedNewerVersionDownloadsUnpacksAndStartsTheUpdater) {
     EXPECT_EQ(f.controls.StartedProcesses(), std::vector<std::string>{f.dir / "m_update.exe"});
     EXPECT_EQ(f.controls.Control(W, "标签4").text.ToUtf8(), "已完成:100%");
     EXPECT_TRUE(f.controls.Control(W, "标签8").visible);
-    EXPECT_EQ(f.controls.OpenedAddresses(), std::vector<std::string>{"http://dl.example/p"});
+    EXPECT_EQ(f.controls.OpenedAddresses(), std::vector<std::string>{"http://dl.example/下载"});
     EXPECT_EQ(f.controls.ExitCode(), 0);
     EXPECT_EQ(f.controls.TimerInterval(W, "时钟1"), 0);
 }
