@@ -6,6 +6,7 @@
 
 #include <curl/curl.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -54,6 +55,18 @@ std::string AddressForCurl(const Text& address) {
     return out;
 }
 
+// The hosts the proxy settings leave out, with the loopback addresses added: a page on this machine is
+// never fetched through a proxy.
+std::string NoProxyHosts() {
+    const char* env = std::getenv("no_proxy");
+    if (!env || !*env)
+        env = std::getenv("NO_PROXY");
+    const std::string configured = env ? env : "";
+    if (configured == "*")
+        return configured;
+    return configured.empty() ? "localhost,127.0.0.1,::1" : configured + ",localhost,127.0.0.1,::1";
+}
+
 // One plain GET: HTTP/1.0, "Accept: */*" and nothing else the server could vary on, so every read comes
 // fresh from the server. The bytes that arrived before a broken-off read are kept.
 Bytes FetchPlain(const Text& address) {
@@ -64,6 +77,7 @@ Bytes FetchPlain(const Text& address) {
         return body;
     std::unique_ptr<curl_slist, SlistCleanup> headers(curl_slist_append(nullptr, "Accept: */*"));
     const std::string url = AddressForCurl(address);
+    const std::string noProxy = NoProxyHosts();
     CURL* h = curl.get();
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -73,6 +87,7 @@ Bytes FetchPlain(const Text& address) {
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(h, CURLOPT_NOPROXY, noProxy.c_str());
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, kTotalTimeoutMs);

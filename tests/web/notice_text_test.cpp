@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -148,15 +147,6 @@ private:
     std::thread thread_;
 };
 
-// The loopback servers must be reached directly, whatever proxy the machine is set up with.
-class NoticeTextFetchTest : public testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        ::setenv("no_proxy", "127.0.0.1,localhost", 1);
-        ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
-    }
-};
-
 std::vector<std::string> HeaderLines(const std::string& request) {
     std::vector<std::string> lines;
     std::size_t pos = 0;
@@ -170,7 +160,7 @@ std::vector<std::string> HeaderLines(const std::string& request) {
     return lines;
 }
 
-TEST_F(NoticeTextFetchTest, SendsAPlainHttp10GetWithOnlyAcceptAndHost) {
+TEST(NoticeTextFetchTest, SendsAPlainHttp10GetWithOnlyAcceptAndHost) {
     const std::string body = "<html>开始喽1.4|1|http://h/m_update.zip|结束喽</html>";
     OneShotServer server("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
                          std::to_string(body.size()) + "\r\n\r\n" + body);
@@ -190,7 +180,7 @@ TEST_F(NoticeTextFetchTest, SendsAPlainHttp10GetWithOnlyAcceptAndHost) {
     EXPECT_EQ(lines, (std::vector<std::string>{"Accept: */*", "Host: " + host}));
 }
 
-TEST_F(NoticeTextFetchTest, KeepsTheBytesReadBeforeTheBodyBreaksOff) {
+TEST(NoticeTextFetchTest, KeepsTheBytesReadBeforeTheBodyBreaksOff) {
     const std::string part = "开始喽a|b结束喽 and then the line drops";
     OneShotServer server("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + part);
     ASSERT_NE(server.port(), 0);
@@ -198,7 +188,7 @@ TEST_F(NoticeTextFetchTest, KeepsTheBytesReadBeforeTheBodyBreaksOff) {
     EXPECT_EQ(notice.NoticePayload(Text("http://127.0.0.1:" + std::to_string(server.port()) + "/p"), 1), Text("a|b"));
 }
 
-TEST_F(NoticeTextFetchTest, UnreachablePageGivesEmptyTextAndKeepsTheFields) {
+TEST(NoticeTextFetchTest, UnreachablePageGivesEmptyTextAndKeepsTheFields) {
     // A port that was just free: nothing listens there.
     int port = 0;
     {
