@@ -3,13 +3,14 @@
 #include "app/alert_wave.h"
 
 #include <QAudioDevice>
+#include <QDir>
 #include <QMediaDevices>
 #include <QSoundEffect>
 #include <QUrl>
 
 namespace rankmoth::shell {
 
-AlertSound::AlertSound() : file_("rankmoth-alert-XXXXXX.wav") {}
+AlertSound::AlertSound() : file_(QDir::temp().filePath("rankmoth-alert-XXXXXX.wav")) {}
 
 AlertSound::~AlertSound() {
     delete effect_;
@@ -29,6 +30,13 @@ bool AlertSound::Prepare() {
     effect_->setSource(QUrl::fromLocalFile(file_.fileName()));
     usable_ = true;
     return true;
+}
+
+void AlertSound::Discard() {
+    delete effect_;
+    effect_ = nullptr;
+    usable_ = false;
+    file_.remove();
 }
 
 bool AlertSound::Play() {

@@ -350,6 +350,7 @@ void Application::EndProgram(int exitCode) {
     }
     if (tray_)
         tray_->hide();
+    alert_.Discard();
     EndProcess(exitCode);
 }
 

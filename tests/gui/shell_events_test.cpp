@@ -2,6 +2,7 @@
 // control layer and pump, on a real Application built in-process with the core left unbound.
 #include "app/endpoints.h"
 #include "app/main_actions.h"
+#include "app/qt/alert_sound.h"
 #include "app/qt/application.h"
 #include "app/qt/skin.h"
 #include "app/qt/window_design.h"
@@ -219,6 +220,15 @@ private slots:
         box->click();
         QVERIFY(!box->isChecked());
         QCOMPARE(app_->soundsPlayed(), 1);
+    }
+
+    void theAlertFileGoesToTheTemporaryDirectory() {
+        // Not the current directory: it may be read-only (no sound at all), and the program ends without
+        // destructors, so a file there would be left beside the update files.
+        shell::AlertSound sound;
+        const QFileInfo pattern(sound.FilePattern());
+        QVERIFY2(pattern.isAbsolute(), qPrintable(pattern.filePath()));
+        QCOMPARE(pattern.absolutePath(), QDir::temp().absolutePath());
     }
 
     void theNewsPageReloadsEveryFifthTick() {
