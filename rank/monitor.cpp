@@ -52,6 +52,10 @@ void Monitor::MonitorTick() {
 void Monitor::ModeChanged() {
     app::Controls& c = query_.env().controls;
     if (c.IsChecked(kWindow, kAutomaticRadio)) {
+        // A click on the radio button that is already selected switches nothing on: the countdown keeps its
+        // count and its minute.
+        if (c.TimerInterval(kWindow, kTimer) > 0)
+            return;
         // The interval is otherwise only taken when the box is edited or a query starts; monitoring switched
         // on before either would count down from the empty state's 0 and query every minute.
         const long long value = BoxInteger(c.GetText(kWindow, kIntervalBox));

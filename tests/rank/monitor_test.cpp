@@ -108,6 +108,10 @@ TEST(MonitorTest, AutomaticModeTicksEveryMinuteFromZeroAndManualStopsIt) {
     h.monitor.MonitorTick();
     h.query.RunRankQuery(); // a manual query keeps the count
     EXPECT_EQ(h.monitor.minutesCounted(), 1);
+    h.controls.SetText(kMain, "编辑框_检索间隔", Text("20"));
+    h.monitor.ModeChanged(); // the selected radio button clicked again
+    EXPECT_EQ(h.monitor.minutesCounted(), 1);
+    EXPECT_EQ(h.state.interval, 15);
 
     h.controls.SetChecked(kMain, "单选框_手动查询", true);
     h.monitor.ModeChanged();
