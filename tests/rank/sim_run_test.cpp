@@ -72,7 +72,9 @@ TEST(SimRunTest, DemoShopLoadsAndTwoPagesFindEveryPlacedItem) {
 TEST(SimRunTest, ListingEndsOnItsLastPageAndUnknownShopFailsAfterThreePacks) {
     const auto catalogue = std::filesystem::temp_directory_path() /
                            (std::string("rankmoth-sim-short-") + std::to_string(::getpid()) + ".catalogue");
-    std::ofstream(catalogue) << "pages 3\nshop tiny 2\nitem tiny 9001 晴天 短袖\nplace clothing pop 3 10 9001\n";
+    // The second title carries a quote and a backslash, which the feed and the listing both escape.
+    std::ofstream(catalogue) << "pages 3\nshop tiny 2\nitem tiny 9001 晴天 短袖\nplace clothing pop 3 10 9001\n"
+                                "item tiny 9002 5\"寸 A\\n/B款\nplace clothing pop 2 4 9002\n";
     SimHarness h({"--catalogue=" + catalogue.string()});
     if (!h.sim.running())
         GTEST_SKIP() << "rankmoth-sim is not built";
@@ -83,13 +85,15 @@ TEST(SimRunTest, ListingEndsOnItsLastPageAndUnknownShopFailsAfterThreePacks) {
 
     h.controls.SetText("MainWindow", "编辑框_优店ID", Text("tiny"));
     h.loader.Run();
-    ASSERT_EQ(h.items.ShopItemCount, 1);
+    ASSERT_EQ(h.items.ShopItemCount, 2);
+    EXPECT_EQ(h.items.ShopItemTitles[1], "5\"寸 A\\n/B款"_gbk);
     h.controls.SetText("MainWindow", "编辑框_最多页", Text("100"));
     h.query.RunRankQuery();
     EXPECT_EQ(h.state.pageNumber, 3);
     const auto rows = h.controls.Control("MainWindow", "超级列表框1").rows;
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0][2], "在第3页靠下面的位置发现了此宝贝"_gbk);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][2], "在第2页靠中间的位置发现了此宝贝"_gbk);
+    EXPECT_EQ(rows[1][2], "在第3页靠下面的位置发现了此宝贝"_gbk);
     std::filesystem::remove(catalogue);
 }
 

@@ -54,6 +54,23 @@ std::string ErrorBody(const std::string& message, std::string* error) {
     return "{\"status\":0,\"msg\":\"" + JsonEscape(message) + "\"}";
 }
 
+// A title as the shop host writes it into the feed's JSON string: quotes, backslashes, slashes and control
+// characters escaped, everything outside ASCII left as UTF-8 (unlike the listing, which escapes it too).
+std::string FeedTitle(const std::string& utf8) {
+    std::string out;
+    for (const char c : utf8) {
+        if (c == '"' || c == '\\' || c == '/') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            AppendUnit(out, static_cast<unsigned char>(c));
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 std::string JsonEscape(const std::string& utf8) {
@@ -93,7 +110,8 @@ std::string FeedPack(const CatalogueShop& shop, int pack, const std::string& sho
     for (std::size_t k = first; k < first + size && k < shop.items.size(); ++k) {
         const CatalogueItem& item = shop.items[k];
         html += "<li class=\\\"item\\\"><a class=\\\"creply\\\" href=\\\"" + JsonEscape(shopBase) + "detail\\/" +
-                item.id + "\\\" target=\\\"_blank\\\"><div class=\\\"title\\\">" + item.title + "<\\/div><\\/a><\\/li>";
+                item.id + "\\\" target=\\\"_blank\\\"><div class=\\\"title\\\">" + FeedTitle(item.title) +
+                "<\\/div><\\/a><\\/li>";
     }
     std::string body = "{\"status\":1,\"html\":\"<ul class=\\\"feeds\\\">" + html + "<\\/ul>\",";
     body += last ? "\"data\":{\"isEnd\":true}}" : std::string("\"data\":{\"next\":") + std::to_string(pack + 1) + "}}";
