@@ -14,6 +14,8 @@ void StartUpdateDownload(const UpdateEnv& env, const std::shared_ptr<UpdateState
     c.SetTimerInterval(w, ui::kTimer2, 100);
     c.SetControlVisible(w, ui::kBanner, true);
     c.SetControlVisible(w, ui::kDoneLabel, false);
+    if (env.showPicture)
+        env.showPicture(UpdatePicture::kBanner);
     state->previousDownloadedBytes = 0;
     state->lastSecondBytes = 0;
     state->elapsedSeconds = 0;

@@ -36,6 +36,8 @@ void InstallTick(const UpdateEnv& env, UpdateState& state) {
     c.SetText(w, ui::kDownloadedLabel,
               "已下载:"_gbk + FormatKilobytes(downloaded) + "KB 总共( "_gbk + TextOfInteger(state.elapsedSeconds) +
                   " 秒)"_gbk);
+    if (env.showPicture)
+        env.showPicture(UpdatePicture::kDone);
     c.SetControlVisible(w, ui::kDoneLabel, true);
     c.SetTimerInterval(w, ui::kTimer1, 0);
     c.SetTimerInterval(w, ui::kTimer2, 0);

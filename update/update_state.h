@@ -20,6 +20,9 @@ inline constexpr long long RunningVersionNumber = 110;
 // returns the payload, "" when there is none, and replaces `fields` only when the payload is not empty.
 using NoticeFetch = std::function<Text(const Text& address, std::vector<Text>& fields)>;
 
+// The pictures the program carries for 图片框1 of UpdateWindow.
+enum class UpdatePicture { kBanner, kDone };
+
 // What the update logic needs from around it. Paths are file-system paths (UTF-8 on this platform).
 struct UpdateEnv {
     app::Controls& controls;
@@ -30,6 +33,8 @@ struct UpdateEnv {
     std::string executableDir; // where an already delivered updater is looked for
     std::string workDir;       // the "current directory" the archive, its .tmp and the updater live in
     int receiveTimeoutSeconds = 15;
+    // Puts a carried picture into 图片框1 of UpdateWindow, which the control operations cannot.
+    std::function<void(UpdatePicture)> showPicture = {};
 };
 
 // The download counters. They are single 32-bit words written by the download thread and read by the two

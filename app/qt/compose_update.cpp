@@ -1,12 +1,50 @@
 #include "app/qt/compose.h"
 
+#include "app/qt/assets.h"
 #include "app/settings.h"
 #include "update/notice_check.h"
 #include "update/update_hooks.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPolygonF>
+
 #include <filesystem>
 
 namespace rankmoth::shell {
+
+namespace {
+
+// The 32 x 32 icon of a finished download.
+QPixmap DoneIcon() {
+    QPixmap icon(32, 32);
+    icon.fill(Qt::transparent);
+    QPainter p(&icon);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x3C, 0x9D, 0x4A));
+    p.drawEllipse(QRectF(1, 1, 30, 30));
+    p.setPen(QPen(Qt::white, 3.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPolyline(QPolygonF({QPointF(9, 16.5), QPointF(14, 21.5), QPointF(23, 11)}));
+    return icon;
+}
+
+void ShowUpdatePicture(update::UpdatePicture picture) {
+    // Widgets are touched on the window thread only.
+    QMetaObject::invokeMethod(qApp, [picture] {
+        const QString window = QString::fromUtf8(app::kUpdateWindow.data(), app::kUpdateWindow.size());
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->objectName() != window)
+                continue;
+            if (auto* box = top->findChild<QLabel*>(QString::fromUtf8("图片框1")))
+                box->setPixmap(picture == update::UpdatePicture::kDone ? DoneIcon()
+                                                                         : BannerImage("update", box->size()));
+        }
+    });
+}
+
+} // namespace
 
 void BindUpdateHooks(CoreContext& context, app::ShellHooks& hooks) {
     app::Controls& controls = context.controls;
@@ -21,6 +59,7 @@ void BindUpdateHooks(CoreContext& context, app::ShellHooks& hooks) {
                                   app::ConfigFile(),
                                   app::ExecutableDir(),
                                   std::filesystem::current_path(ec).string()};
+            env.showPicture = ShowUpdatePicture;
             return env;
         },
         hooks);

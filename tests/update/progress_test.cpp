@@ -120,6 +120,7 @@ TEST(InstallTickTest, CompletionWithoutArchiveStaysOpenAndStartsNothing) {
     InstallTick(env, *f.state);
     EXPECT_EQ(Label(f, "标签11"), "已下载:2KB 总共( 3 秒)");
     EXPECT_TRUE(f.controls.Control(W, "标签8").visible);
+    EXPECT_EQ(f.pictures, std::vector<UpdatePicture>{UpdatePicture::kDone});
     EXPECT_EQ(f.controls.TimerInterval(W, "时钟1"), 0);
     EXPECT_EQ(f.controls.TimerInterval(W, "时钟2"), 0);
     EXPECT_TRUE(f.controls.StartedProcesses().empty());

@@ -58,6 +58,8 @@ TEST(UpdateFlowTest, CachedNewerVersionDownloadsUnpacksAndStartsTheUpdater) {
     EXPECT_EQ(f.controls.StartedProcesses(), std::vector<std::string>{f.dir / "m_update.exe"});
     EXPECT_EQ(f.controls.Control(W, "标签4").text.ToUtf8(), "已完成:100%");
     EXPECT_TRUE(f.controls.Control(W, "标签8").visible);
+    // The banner while downloading, the completion icon once done.
+    EXPECT_EQ(f.pictures, (std::vector<UpdatePicture>{UpdatePicture::kBanner, UpdatePicture::kDone}));
     EXPECT_EQ(f.controls.OpenedAddresses(), std::vector<std::string>{"http://dl.example/下载"});
     EXPECT_EQ(f.controls.ExitCode(), 0);
     EXPECT_EQ(f.controls.TimerInterval(W, "时钟1"), 0);

@@ -111,6 +111,7 @@ struct UpdateFixture {
     TempDir exeDir;
     std::map<std::string, std::string> notices; // address -> payload (UTF-8); a missing address is unreachable
     std::vector<std::string> fetched;
+    std::vector<update::UpdatePicture> pictures; // shown in 图片框1 of UpdateWindow, in order
     std::shared_ptr<update::UpdateState> state = std::make_shared<update::UpdateState>();
 
     update::UpdateEnv Env() {
@@ -128,6 +129,7 @@ struct UpdateFixture {
                 fields.pop_back();
             return payload;
         };
+        env.showPicture = [this](update::UpdatePicture picture) { pictures.push_back(picture); };
         return env;
     }
 };
