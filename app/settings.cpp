@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 
 namespace rankmoth::app {
 
@@ -163,6 +164,11 @@ bool WriteSetting(const std::string& file, const Text& section, const Text& key,
             return false;
         path = resolved.string();
     }
+
+    // The start-up worker stores the notice cache while the window thread may be storing the shop ID: the
+    // read-modify-write below must not interleave, or one of the two values is lost.
+    static std::mutex writeMutex;
+    const std::lock_guard lock(writeMutex);
 
     std::string content;
     mode_t mode = 0644;

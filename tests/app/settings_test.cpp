@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace rankmoth::app {
 namespace {
@@ -126,6 +127,27 @@ TEST(SettingsFileTest, WriteKeepsEveryOtherSectionAndKey) {
     ASSERT_TRUE(WriteSetting(file, Text("canshu"), Text("youdianid"), Text("2")));
     EXPECT_EQ(Slurp(file), "; hand-written\n[PeiZhi]\ncaishu=a|b\n\n[canshu]\nyoudianid=2\nother=x\n");
     EXPECT_EQ(ReadSetting(file, Text("peizhi"), Text("CAISHU")), Text("a|b"));
+}
+
+TEST(SettingsFileTest, WritesFromTwoThreadsLoseNothing) {
+    // The start-up worker caches the notice while the window thread stores the shop ID. Every write adds a
+    // key of its own, so a write that overtook another would leave a key missing for good.
+    TempDir dir;
+    const std::string file = dir.File("config.ini");
+    constexpr int kRounds = 100;
+    std::thread worker([&] {
+        for (int i = 0; i < kRounds; ++i)
+            WriteSetting(file, Text("peizhi"), Text("w" + std::to_string(i)), Text("1"));
+    });
+    for (int i = 0; i < kRounds; ++i)
+        WriteSetting(file, Text("canshu"), Text("m" + std::to_string(i)), Text("1"));
+    worker.join();
+    int missing = 0;
+    for (int i = 0; i < kRounds; ++i) {
+        missing += ReadSetting(file, Text("peizhi"), Text("w" + std::to_string(i))).empty();
+        missing += ReadSetting(file, Text("canshu"), Text("m" + std::to_string(i))).empty();
+    }
+    EXPECT_EQ(missing, 0);
 }
 
 TEST(SettingsFileTest, LongValuesAreReadBackCut) {
