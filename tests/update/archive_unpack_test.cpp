@@ -148,8 +148,9 @@ TEST(InstallTickTest, CompletionUnpacksDeletesStartsAndEnds) {
         EXPECT_FALSE(Exists(f.dir.path() + "/../evil")) << c.what;
         const auto started = f.controls.StartedProcesses();
         EXPECT_EQ(started.size(), c.updaterStarted ? 1u : 0u) << c.what;
-        if (!started.empty())
+        if (!started.empty()) {
             EXPECT_EQ(started[0], f.dir / "m_update.exe");
+        }
         EXPECT_EQ(f.controls.OpenedAddresses(), std::vector<std::string>{"http://dl.example/page.html"}) << c.what;
         const auto boxes = f.controls.MessageBoxes();
         ASSERT_EQ(boxes.size(), 1u) << c.what;

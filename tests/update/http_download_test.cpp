@@ -105,10 +105,11 @@ TEST(HttpDownloadTest, ResumesAPartialFile) {
         EXPECT_EQ(o.result, c.result) << c.what;
         EXPECT_EQ(o.total, c.total) << c.what;
         EXPECT_EQ(Exists(dir / "m_update.zip.tmp"), c.tmpRemains) << c.what;
-        if (c.result == 0)
+        if (c.result == 0) {
             EXPECT_EQ(ReadFile(dir / "m_update.zip"), source) << c.what;
-        else
+        } else {
             EXPECT_FALSE(Exists(dir / "m_update.zip")) << c.what;
+        }
         ASSERT_EQ(o.requests.size(), 1u);
         const std::string port = std::to_string(server.port());
         EXPECT_EQ(o.requests[0], "GET /a/zujian/m_update.zip HTTP/1.1\r\nHost: 127.0.0.1:" + port +

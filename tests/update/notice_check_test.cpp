@@ -17,8 +17,9 @@ Text CachedNotice(UpdateFixture& f) { return NoticeCache(f.dir / "config.ini").R
 
 // LaunchCheck may start a download thread; it must be over before the fixture goes.
 void WaitForDownloadThread(UpdateFixture& f) {
-    if (f.state->downloadResult.load() != -1 || f.controls.TimerInterval(app::kUpdateWindow, "时钟1") != 0)
+    if (f.state->downloadResult.load() != -1 || f.controls.TimerInterval(app::kUpdateWindow, "时钟1") != 0) {
         ASSERT_TRUE(f.state->downloadThreadDone->WaitFor(std::chrono::seconds(20)));
+    }
 }
 
 TEST(NoticeFieldsTest, SplitKeepsInnerEmptyFieldsAndDropsTheLastEmptyOne) {
@@ -170,8 +171,9 @@ TEST(BackgroundCheckTest, EndsOrFinishesStartUp) {
             EXPECT_TRUE(boxes.empty()) << c.what;
         }
         EXPECT_EQ(f.controls.StartedProcesses().size(), c.updaterStarted ? 1u : 0u) << c.what;
-        if (c.updaterStarted)
+        if (c.updaterStarted) {
             EXPECT_EQ(f.controls.StartedProcesses()[0], f.dir / "m_update.exe");
+        }
         // The cache holds the payload of every run that got one, also of a run the payload then ends.
         const bool gotPayload = c.versionPage && c.versionPage->find('|') != std::string::npos;
         EXPECT_EQ(CachedNotice(f).ToUtf8(), gotPayload ? *c.versionPage : "previous|1") << c.what;
