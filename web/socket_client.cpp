@@ -223,11 +223,8 @@ bool SocketClient::Receive(Bytes& data, int timeoutSeconds) {
     const auto deadline = DeadlineIn(timeoutSeconds);
     char buffer[kReceiveBuffer];
     for (;;) {
-        const int ready = WaitFor(fd_, POLLIN, deadline);
-        if (ready <= 0) {
-            lastError_ = ready == 0 ? kWsaETimedOut : WinsockCodeOf(errno);
-            return false;
-        }
+        // The socket does not block: read what is there first and wait only when nothing is, which spares a
+        // poll per block while a download streams.
         const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
         if (n > 0) {
             data.assign(buffer, static_cast<std::size_t>(n));
@@ -235,10 +232,15 @@ bool SocketClient::Receive(Bytes& data, int timeoutSeconds) {
         }
         if (n == 0)
             return false; // orderly close by the peer
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            continue;
-        lastError_ = WinsockCodeOf(errno);
-        return false;
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            lastError_ = WinsockCodeOf(errno);
+            return false;
+        }
+        const int ready = WaitFor(fd_, POLLIN, deadline);
+        if (ready <= 0) {
+            lastError_ = ready == 0 ? kWsaETimedOut : WinsockCodeOf(errno);
+            return false;
+        }
     }
 }
 
