@@ -1,7 +1,6 @@
 // The item check of one slice: K = 500 titles against a 200 KiB slice, with the 0.1 s pauses and the window
 // writes made free, next to the floor of one memmem pass per title over the same slice.
-#include "app/controls.h"
-#include "app/eventpump.h"
+#include "bench/null_controls.h"
 #include "rank/rank_query.h"
 
 #include <benchmark/benchmark.h>
@@ -14,64 +13,10 @@
 namespace {
 
 using namespace rankmoth;
+using bench::FreePump;
+using bench::NullControls;
 
-class NullControls final : public app::Controls {
-public:
-    Text GetText(std::string_view, std::string_view) override { return {}; }
-    void SetText(std::string_view, std::string_view, const Text& t) override { benchmark::DoNotOptimize(t.size()); }
-    bool IsChecked(std::string_view, std::string_view) override { return false; }
-    void SetChecked(std::string_view, std::string_view, bool) override {}
-    void SetEnabled(std::string_view, std::string_view, bool) override {}
-    void SetControlVisible(std::string_view, std::string_view, bool) override {}
-    void SetFocus(std::string_view, std::string_view) override {}
-    void AddComboEntry(std::string_view, std::string_view, const Text&) override {}
-    void SelectComboEntry(std::string_view, std::string_view, int) override {}
-    int ComboSelection(std::string_view, std::string_view) override { return -1; }
-    Text ComboEntryText(std::string_view, std::string_view, int) override { return {}; }
-    int ComboCount(std::string_view, std::string_view) override { return 0; }
-    void DeleteAllRows(std::string_view, std::string_view) override { rows = 0; }
-    int RowCount(std::string_view, std::string_view) override { return rows; }
-    int AddRow(std::string_view, std::string_view, const Text&) override { return rows++; }
-    void SetCellText(std::string_view, std::string_view, int, int, const Text&) override {}
-    Text CellText(std::string_view, std::string_view, int, int) override { return {}; }
-    void ScrollRowIntoView(std::string_view, std::string_view, int) override {}
-    app::Colour ListTextColour(std::string_view, std::string_view) override { return 0; }
-    app::Colour ListBackgroundColour(std::string_view, std::string_view) override { return 0xFFFFFF; }
-    void SetCellColours(std::string_view, std::string_view, int, int, app::Colour, app::Colour) override {}
-    void SetStatusText(std::string_view, std::string_view, int, const Text& t) override {
-        benchmark::DoNotOptimize(t.size());
-    }
-    Text StatusText(std::string_view, std::string_view, int) override { return {}; }
-    void SetStatusPartWidth(std::string_view, std::string_view, int, int) override {}
-    void SetTimerInterval(std::string_view, std::string_view, int) override {}
-    int TimerInterval(std::string_view, std::string_view) override { return 0; }
-    void SetProgress(std::string_view, std::string_view, int) override {}
-    void SetCurrentTab(std::string_view, std::string_view, int) override {}
-    void ReloadPage(std::string_view, std::string_view) override {}
-    void LoadWindow(std::string_view, bool) override {}
-    void CloseWindow(std::string_view) override {}
-    bool IsWindowVisible(std::string_view) override { return true; }
-    void SetWindowVisible(std::string_view, bool) override {}
-    app::Placement WindowPlacement(std::string_view) override { return app::Placement::Normal; }
-    void SetWindowPlacement(std::string_view, app::Placement) override {}
-    void SetAlwaysOnTop(std::string_view, bool) override {}
-    void PopupMenuAtCursor(std::string_view, std::string_view) override {}
-    int MessageBox(const Text&, int, const Text&) override { return app::kButtonOk; }
-    void OpenAddress(const std::string&) override {}
-    void PlayAlertSound() override {}
-    bool StartProcess(const std::string&) override { return false; }
-    void EndProgram(int) override {}
 
-    int rows = 0;
-};
-
-class FreePump final : public app::EventPump {
-public:
-    void PumpingWait(std::chrono::microseconds) override {}
-    void DispatchPending() override {}
-    void WaitForDoneOrEvents(const app::DoneSignal&, std::chrono::milliseconds) override {}
-    std::chrono::milliseconds Now() override { return {}; }
-};
 
 constexpr int kTitles = 500;
 constexpr std::size_t kSliceBytes = 200 * 1024;

@@ -2,8 +2,7 @@
 // command-line tool fetching the same address in the same run. The tool's figure includes starting a
 // process, which is what a user would pay for fetching the page with it; a bare libcurl transfer in this
 // process shows the floor without that start.
-#include "app/controls.h"
-#include "app/eventpump.h"
+#include "bench/null_controls.h"
 #include "web/cookie_jar.h"
 #include "web/request.h"
 
@@ -27,53 +26,8 @@ extern char** environ;
 namespace {
 
 using namespace rankmoth;
+using bench::NullControls;
 
-// Controls that do nothing: a well-formed request never shows a message box.
-class NoControls final : public app::Controls {
-public:
-    Text GetText(std::string_view, std::string_view) override { return {}; }
-    void SetText(std::string_view, std::string_view, const Text&) override {}
-    bool IsChecked(std::string_view, std::string_view) override { return false; }
-    void SetChecked(std::string_view, std::string_view, bool) override {}
-    void SetEnabled(std::string_view, std::string_view, bool) override {}
-    void SetControlVisible(std::string_view, std::string_view, bool) override {}
-    void SetFocus(std::string_view, std::string_view) override {}
-    void AddComboEntry(std::string_view, std::string_view, const Text&) override {}
-    void SelectComboEntry(std::string_view, std::string_view, int) override {}
-    int ComboSelection(std::string_view, std::string_view) override { return -1; }
-    Text ComboEntryText(std::string_view, std::string_view, int) override { return {}; }
-    int ComboCount(std::string_view, std::string_view) override { return 0; }
-    void DeleteAllRows(std::string_view, std::string_view) override {}
-    int RowCount(std::string_view, std::string_view) override { return 0; }
-    int AddRow(std::string_view, std::string_view, const Text&) override { return 0; }
-    void SetCellText(std::string_view, std::string_view, int, int, const Text&) override {}
-    Text CellText(std::string_view, std::string_view, int, int) override { return {}; }
-    void ScrollRowIntoView(std::string_view, std::string_view, int) override {}
-    app::Colour ListTextColour(std::string_view, std::string_view) override { return 0; }
-    app::Colour ListBackgroundColour(std::string_view, std::string_view) override { return 0; }
-    void SetCellColours(std::string_view, std::string_view, int, int, app::Colour, app::Colour) override {}
-    void SetStatusText(std::string_view, std::string_view, int, const Text&) override {}
-    Text StatusText(std::string_view, std::string_view, int) override { return {}; }
-    void SetStatusPartWidth(std::string_view, std::string_view, int, int) override {}
-    void SetTimerInterval(std::string_view, std::string_view, int) override {}
-    int TimerInterval(std::string_view, std::string_view) override { return 0; }
-    void SetProgress(std::string_view, std::string_view, int) override {}
-    void SetCurrentTab(std::string_view, std::string_view, int) override {}
-    void ReloadPage(std::string_view, std::string_view) override {}
-    void LoadWindow(std::string_view, bool) override {}
-    void CloseWindow(std::string_view) override {}
-    bool IsWindowVisible(std::string_view) override { return false; }
-    void SetWindowVisible(std::string_view, bool) override {}
-    app::Placement WindowPlacement(std::string_view) override { return app::Placement::Normal; }
-    void SetWindowPlacement(std::string_view, app::Placement) override {}
-    void SetAlwaysOnTop(std::string_view, bool) override {}
-    void PopupMenuAtCursor(std::string_view, std::string_view) override {}
-    int MessageBox(const Text&, int, const Text&) override { return app::kButtonOk; }
-    void OpenAddress(const std::string&) override {}
-    void PlayAlertSound() override {}
-    bool StartProcess(const std::string&) override { return false; }
-    void EndProgram(int) override {}
-};
 
 // Answers every connection with one fixed response, chosen by whether the path asks for "/big".
 class PageServer {
@@ -145,7 +99,7 @@ PageServer& Server() {
 
 void RequestOperation(benchmark::State& state, const char* path, std::size_t expected) {
     app::PlainEventPump pump;
-    NoControls controls;
+    NullControls controls;
     web::CookieJar jar;
     web::WebEnv env{pump, controls, jar};
     const std::string address = Server().Url(path);
