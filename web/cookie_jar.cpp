@@ -1,5 +1,7 @@
 #include "web/cookie_jar.h"
 
+#include "web/header_text.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -10,14 +12,6 @@
 namespace rankmoth::web {
 
 namespace {
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {

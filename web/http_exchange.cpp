@@ -2,6 +2,7 @@
 
 #include "web/curl_global.h"
 #include "web/curl_handle.h"
+#include "web/header_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,14 +17,6 @@ constexpr std::size_t kHeaderBufferSize = 2048;
 constexpr long kLowSpeedBytesPerSecond = 1;
 // How long one wait inside the transfer may last before the hooks get control again.
 constexpr int kWakeUpMilliseconds = 20;
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 std::string LowerAscii(std::string_view s) {
     std::string out(s);
