@@ -64,19 +64,9 @@ std::vector<SetCookieLine> SetCookieLines(const Text& headers) {
     std::vector<SetCookieLine> lines;
     if (!Contains(headers, marker, false))
         return lines;
-    const std::string& all = headers.bytes();
-    std::size_t start = 0;
-    while (start < all.size()) {
-        std::size_t end = all.find('\n', start);
-        if (end == std::string::npos)
-            end = all.size();
-        std::string_view line(all.data() + start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        start = end + 1;
-        const Text lineText{line};
-        if (!Contains(lineText, marker, false))
-            continue;
+    ForEachHeaderLine(headers.bytes(), [&](std::string_view line) {
+        if (!Contains(Text(line), marker, false))
+            return;
         // The marker is taken to open the line, as in every response we read.
         const std::string_view rest = line.size() > marker.size() ? line.substr(marker.size()) : std::string_view{};
         const std::size_t eq = rest.find('=');
@@ -89,7 +79,7 @@ std::vector<SetCookieLine> SetCookieLines(const Text& headers) {
         }
         cut.listed = semicolon == std::string_view::npos ? Text() : Text(rest.substr(0, semicolon));
         lines.push_back(std::move(cut));
-    }
+    });
     return lines;
 }
 

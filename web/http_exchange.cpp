@@ -404,21 +404,13 @@ Text HeaderBufferText(const Text& head) {
 
 std::vector<std::string> HeaderLinesOf(const Text& headers) {
     std::vector<std::string> lines;
-    const std::string& all = headers.bytes();
-    std::size_t start = 0;
-    while (start < all.size()) {
-        std::size_t end = all.find('\n', start);
-        if (end == std::string::npos)
-            end = all.size();
-        std::string line = all.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    ForEachHeaderLine(headers.bytes(), [&](std::string_view view) {
+        std::string line(view);
         // A stray CR inside a line would end it on the wire.
         line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
         if (!line.empty())
             lines.push_back(std::move(line));
-    }
+    });
     return lines;
 }
 
