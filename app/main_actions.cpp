@@ -1,8 +1,8 @@
 #include "app/main_actions.h"
 
-#include "app/endpoints.h"
-#include "app/settings.h"
-#include "web/text.h"
+#include "base/endpoints.h"
+#include "base/settings.h"
+#include "base/text.h"
 
 #include <ctime>
 
@@ -10,7 +10,7 @@ namespace rankmoth::app {
 
 std::string SupportChatLink(std::string_view account, bool ampersandsAsEntities) {
     const std::string amp = ampersandsAsEntities ? "&amp;" : "&";
-    return std::string(links::kChatAddress) + "/msgrd?v=3" + amp + "uin=" + std::string(account) + amp + "site=qq" +
+    return std::string(base::links::kChatAddress) + "/msgrd?v=3" + amp + "uin=" + std::string(account) + amp + "site=qq" +
            amp + "menu=yes";
 }
 
@@ -18,11 +18,11 @@ std::string SupportButtonAddress(int button, int dayOfMonth) {
     const bool odd = dayOfMonth % 2 != 0;
     switch (button) {
     case 1:
-        return SupportChatLink(odd ? links::kSupportAccountA : links::kSupportAccountB, true);
+        return SupportChatLink(odd ? base::links::kSupportAccountA : base::links::kSupportAccountB, true);
     case 2:
-        return SupportChatLink(odd ? links::kSupportAccountB : links::kSupportAccountA, true);
+        return SupportChatLink(odd ? base::links::kSupportAccountB : base::links::kSupportAccountA, true);
     case 3:
-        return SupportChatLink(links::kSupportAccountC, false);
+        return SupportChatLink(base::links::kSupportAccountC, false);
     default:
         return {};
     }
@@ -43,42 +43,42 @@ bool NewsReloadCounter::Tick() {
     return true;
 }
 
-void StoreShopId(Controls& controls, const std::string& configFile) {
-    WriteSetting(configFile, Text("canshu"), Text("youdianid"),
-                 TrimSpaces(controls.GetText(kMainWindow, "编辑框_优店ID")));
+void StoreShopId(base::Controls& controls, const std::string& configFile) {
+    base::WriteSetting(configFile, Text("canshu"), Text("youdianid"),
+                 TrimSpaces(controls.GetText(base::kMainWindow, "编辑框_优店ID")));
 }
 
-void OnAlertBoxClicked(Controls& controls) {
-    if (controls.IsChecked(kMainWindow, "选择框_提示音"))
+void OnAlertBoxClicked(base::Controls& controls) {
+    if (controls.IsChecked(base::kMainWindow, "选择框_提示音"))
         controls.PlayAlertSound();
 }
 
-void ShowNotYetAvailable(Controls& controls) {
-    controls.MessageBox("此功能尚未开放，请等待以后版本！"_gbk, kIconInformation, "提示"_gbk);
+void ShowNotYetAvailable(base::Controls& controls) {
+    controls.MessageBox("此功能尚未开放，请等待以后版本！"_gbk, base::kIconInformation, "提示"_gbk);
 }
 
-void OnTrayMenuEntry(Controls& controls, TrayMenuEntry entry) {
+void OnTrayMenuEntry(base::Controls& controls, TrayMenuEntry entry) {
     switch (entry) {
     case TrayMenuEntry::DownloadFernlane:
-        controls.OpenAddress(links::kForumFernlane);
+        controls.OpenAddress(base::links::kForumFernlane);
         break;
     case TrayMenuEntry::DownloadTarnbay:
-        controls.OpenAddress(links::kForumTarnbay);
+        controls.OpenAddress(base::links::kForumTarnbay);
         break;
     case TrayMenuEntry::Agent:
-        controls.OpenAddress(SupportChatLink(links::kSupportAccountA, false));
+        controls.OpenAddress(SupportChatLink(base::links::kSupportAccountA, false));
         break;
     case TrayMenuEntry::Help:
-        controls.OpenAddress(links::kMakerHelp);
+        controls.OpenAddress(base::links::kMakerHelp);
         break;
     case TrayMenuEntry::Exit:
         // Closing the main window is what ends the program.
-        controls.CloseWindow(kMainWindow);
+        controls.CloseWindow(base::kMainWindow);
         break;
     }
 }
 
-bool OpenLinkOf(Controls& controls, std::string_view control) {
+bool OpenLinkOf(base::Controls& controls, std::string_view control) {
     std::string address;
     if (control == "超级按钮_客服1")
         address = SupportButtonAddress(1, TodayDayOfMonth());
@@ -87,15 +87,15 @@ bool OpenLinkOf(Controls& controls, std::string_view control) {
     else if (control == "超级按钮_客服3")
         address = SupportButtonAddress(3, TodayDayOfMonth());
     else if (control == "透明标签_Tarnbay软件")
-        address = links::kForumTarnbay;
+        address = base::links::kForumTarnbay;
     else if (control == "透明标签_Fernlane软件")
-        address = links::kForumFernlane;
+        address = base::links::kForumFernlane;
     else if (control == "图片框1")
-        address = links::kForumHome;
+        address = base::links::kForumHome;
     else if (control == "超级链接框1")
-        address = links::kMakerHelp;
+        address = base::links::kMakerHelp;
     else if (control == "超级链接框2")
-        address = links::kMakerTutorial;
+        address = base::links::kMakerTutorial;
     if (address.empty())
         return false;
     controls.OpenAddress(address);

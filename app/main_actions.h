@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/controls.h"
+#include "base/controls.h"
 
 #include <string>
 #include <string_view>
@@ -30,19 +30,19 @@ private:
 };
 
 // 编辑框_优店ID lost the focus: its text, trimmed, is stored every time, also when empty or unchanged.
-void StoreShopId(Controls& controls, const std::string& configFile);
+void StoreShopId(base::Controls& controls, const std::string& configFile);
 
 // 选择框_提示音 clicked: the alert plays once as a preview, only when the box has just been ticked.
-void OnAlertBoxClicked(Controls& controls);
+void OnAlertBoxClicked(base::Controls& controls);
 
 // The "not available yet" notice of the 打开 / 保存 buttons.
-void ShowNotYetAvailable(Controls& controls);
+void ShowNotYetAvailable(base::Controls& controls);
 
 // Entries of 托盘菜单, in menu order.
 enum class TrayMenuEntry { DownloadFernlane, DownloadTarnbay, Agent, Help, Exit };
-void OnTrayMenuEntry(Controls& controls, TrayMenuEntry entry);
+void OnTrayMenuEntry(base::Controls& controls, TrayMenuEntry entry);
 
 // Clickable pictures and links of the main window, by design name; false for a control without a link.
-bool OpenLinkOf(Controls& controls, std::string_view control);
+bool OpenLinkOf(base::Controls& controls, std::string_view control);
 
 } // namespace rankmoth::app

@@ -1,14 +1,14 @@
 #include "app/startup.h"
 
-#include "app/endpoints.h"
-#include "app/settings.h"
+#include "base/endpoints.h"
+#include "base/settings.h"
 
 #include <chrono>
 
 namespace rankmoth::app {
 
 Text MainWindowTitle() {
-    return "Rankmoth V1.1  客服QQ:"_gbk + Text(links::kSupportAccountA) + " 或 "_gbk + Text(links::kSupportAccountB);
+    return "Rankmoth V1.1  客服QQ:"_gbk + Text(base::links::kSupportAccountA) + " 或 "_gbk + Text(base::links::kSupportAccountB);
 }
 
 Text UpdateWindowTitle() {
@@ -16,7 +16,7 @@ Text UpdateWindowTitle() {
 }
 
 Text TrayTip() {
-    return "Pellwood旗下软件\r\n名称：Rankmoth\r\nPellwood网址："_gbk + Text(links::kMakerSite);
+    return "Pellwood旗下软件\r\n名称：Rankmoth\r\nPellwood网址："_gbk + Text(base::links::kMakerSite);
 }
 
 Text BalloonTitle() {
@@ -25,60 +25,60 @@ Text BalloonTitle() {
 
 Text BalloonText() {
     return "当前版本："_gbk + Text(kAppVersion) + "  发布时间：2013.12.1\r\n-------------\r\nPellwood网址："_gbk +
-           Text(links::kMakerSite);
+           Text(base::links::kMakerSite);
 }
 
-void OnMainWindowCreated(Controls& controls) {
-    controls.SetTimerInterval(kMainWindow, kSiteConfigTimer, 10);
-    controls.SetStatusText(kMainWindow, kStatusBar, 0, " 正在加载配置..."_gbk);
-    controls.SetStatusText(kMainWindow, kStatusBar, 1, " 界面已锁定，请等待加载完成！大约需要1-10秒"_gbk);
+void OnMainWindowCreated(base::Controls& controls) {
+    controls.SetTimerInterval(base::kMainWindow, kSiteConfigTimer, 10);
+    controls.SetStatusText(base::kMainWindow, kStatusBar, 0, " 正在加载配置..."_gbk);
+    controls.SetStatusText(base::kMainWindow, kStatusBar, 1, " 界面已锁定，请等待加载完成！大约需要1-10秒"_gbk);
 }
 
-void StopStartupTimer(Controls& controls) {
-    controls.SetTimerInterval(kMainWindow, kSiteConfigTimer, 0);
+void StopStartupTimer(base::Controls& controls) {
+    controls.SetTimerInterval(base::kMainWindow, kSiteConfigTimer, 0);
 }
 
-void FinishStartupLoading(Controls& controls, const std::function<void()>& loadSubCategories, int startTab,
+void FinishStartupLoading(base::Controls& controls, const std::function<void()>& loadSubCategories, int startTab,
                           const std::string& currentDirectory, const std::string& configFile) {
-    controls.SetFocus(kMainWindow, "编辑框_关键词");
-    controls.SelectComboEntry(kMainWindow, "组合框_大分类", 0);
-    controls.SetChecked(kMainWindow, "单选框_手动查询", true);
-    controls.SetChecked(kMainWindow, "单选框_先查潮流", true);
+    controls.SetFocus(base::kMainWindow, "编辑框_关键词");
+    controls.SelectComboEntry(base::kMainWindow, "组合框_大分类", 0);
+    controls.SetChecked(base::kMainWindow, "单选框_手动查询", true);
+    controls.SetChecked(base::kMainWindow, "单选框_先查潮流", true);
     if (loadSubCategories)
         loadSubCategories();
-    controls.SelectComboEntry(kMainWindow, "组合框_小分类", 0);
-    controls.SetText(kMainWindow, "通用对话框1", Text::FromUtf8(currentDirectory));
-    controls.SetText(kMainWindow, "编辑框_优店ID", ReadSetting(configFile, Text("canshu"), Text("youdianid")));
-    controls.SetCurrentTab(kMainWindow, kTabControl, startTab);
-    controls.SetEnabled(kMainWindow, kTabControl, true);
+    controls.SelectComboEntry(base::kMainWindow, "组合框_小分类", 0);
+    controls.SetText(base::kMainWindow, "通用对话框1", Text::FromUtf8(currentDirectory));
+    controls.SetText(base::kMainWindow, "编辑框_优店ID", base::ReadSetting(configFile, Text("canshu"), Text("youdianid")));
+    controls.SetCurrentTab(base::kMainWindow, kTabControl, startTab);
+    controls.SetEnabled(base::kMainWindow, kTabControl, true);
 }
 
-void OnTrayEvent(Controls& controls, EventPump& pump, TrayMouse event) {
+void OnTrayEvent(base::Controls& controls, base::EventPump& pump, TrayMouse event) {
     using namespace std::chrono_literals;
     switch (event) {
     case TrayMouse::RightDown:
-        controls.PopupMenuAtCursor(kMainWindow, kTrayMenu);
+        controls.PopupMenuAtCursor(base::kMainWindow, kTrayMenu);
         break;
     case TrayMouse::LeftDown:
-        if (!controls.IsWindowVisible(kMainWindow)) {
-            controls.SetWindowVisible(kMainWindow, true);
-            controls.SetWindowPlacement(kMainWindow, Placement::Normal);
+        if (!controls.IsWindowVisible(base::kMainWindow)) {
+            controls.SetWindowVisible(base::kMainWindow, true);
+            controls.SetWindowPlacement(base::kMainWindow, base::Placement::Normal);
         }
         // A moment on top brings the window in front of whatever covers it, without pinning it there.
-        controls.SetAlwaysOnTop(kMainWindow, true);
+        controls.SetAlwaysOnTop(base::kMainWindow, true);
         pump.PumpingWait(1s);
-        controls.SetAlwaysOnTop(kMainWindow, false);
+        controls.SetAlwaysOnTop(base::kMainWindow, false);
         break;
     case TrayMouse::LeftDoubleClick:
-        controls.OpenAddress(links::kMakerSite);
+        controls.OpenAddress(base::links::kMakerSite);
         break;
     case TrayMouse::Other:
         break;
     }
 }
 
-bool HidesToTray(Placement placement, bool trayAvailable) {
-    return placement == Placement::Minimised && trayAvailable;
+bool HidesToTray(base::Placement placement, bool trayAvailable) {
+    return placement == base::Placement::Minimised && trayAvailable;
 }
 
 } // namespace rankmoth::app

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/controls.h"
-#include "app/eventpump.h"
-#include "web/text.h"
+#include "base/controls.h"
+#include "base/eventpump.h"
+#include "base/text.h"
 
 #include <functional>
 #include <string>
@@ -28,23 +28,23 @@ Text BalloonText();
 
 // The part of the main window's creation that only writes controls: the one-shot start-up timer is armed
 // and the status bar announces the loading. Skin and tray icon are the shell's own business.
-void OnMainWindowCreated(Controls& controls);
+void OnMainWindowCreated(base::Controls& controls);
 
 // The first tick of the start-up timer: the timer is stopped so that the start-up worker starts only once.
-void StopStartupTimer(Controls& controls);
+void StopStartupTimer(base::Controls& controls);
 
 // The last stage of the start-up loading, run on the start-up worker. `loadSubCategories` fills the
 // sub-category box; `currentDirectory` becomes the file dialog's initial directory; the shop ID comes from
 // `configFile`.
-void FinishStartupLoading(Controls& controls, const std::function<void()>& loadSubCategories, int startTab,
+void FinishStartupLoading(base::Controls& controls, const std::function<void()>& loadSubCategories, int startTab,
                           const std::string& currentDirectory, const std::string& configFile);
 
 // Mouse events of the tray icon.
 enum class TrayMouse { LeftDown, LeftDoubleClick, RightDown, Other };
-void OnTrayEvent(Controls& controls, EventPump& pump, TrayMouse event);
+void OnTrayEvent(base::Controls& controls, base::EventPump& pump, TrayMouse event);
 
 // Whether a placement change sends the main window to the tray. Hiding a minimised window is only safe when
 // a tray icon exists to bring it back; without a system tray the window stays minimised on the task bar.
-bool HidesToTray(Placement placement, bool trayAvailable);
+bool HidesToTray(base::Placement placement, bool trayAvailable);
 
 } // namespace rankmoth::app

@@ -1,15 +1,15 @@
 #pragma once
 
 // Windows and a pump that cost nothing, so a benchmark measures the core's own work.
-#include "app/controls.h"
-#include "app/eventpump.h"
+#include "base/controls.h"
+#include "base/eventpump.h"
 
 #include <benchmark/benchmark.h>
 
 namespace rankmoth::bench {
 
 // Every write is dropped (its size kept alive so the text is still built); rows are only counted.
-class NullControls final : public app::Controls {
+class NullControls final : public base::Controls {
 public:
     Text GetText(std::string_view, std::string_view) override { return {}; }
     void SetText(std::string_view, std::string_view, const Text& t) override { benchmark::DoNotOptimize(t.size()); }
@@ -29,9 +29,9 @@ public:
     void SetCellText(std::string_view, std::string_view, int, int, const Text&) override {}
     Text CellText(std::string_view, std::string_view, int, int) override { return {}; }
     void ScrollRowIntoView(std::string_view, std::string_view, int) override {}
-    app::Colour ListTextColour(std::string_view, std::string_view) override { return 0; }
-    app::Colour ListBackgroundColour(std::string_view, std::string_view) override { return 0xFFFFFF; }
-    void SetCellColours(std::string_view, std::string_view, int, int, app::Colour, app::Colour) override {}
+    base::Colour ListTextColour(std::string_view, std::string_view) override { return 0; }
+    base::Colour ListBackgroundColour(std::string_view, std::string_view) override { return 0xFFFFFF; }
+    void SetCellColours(std::string_view, std::string_view, int, int, base::Colour, base::Colour) override {}
     void SetStatusText(std::string_view, std::string_view, int, const Text& t) override {
         benchmark::DoNotOptimize(t.size());
     }
@@ -46,11 +46,11 @@ public:
     void CloseWindow(std::string_view) override {}
     bool IsWindowVisible(std::string_view) override { return true; }
     void SetWindowVisible(std::string_view, bool) override {}
-    app::Placement WindowPlacement(std::string_view) override { return app::Placement::Normal; }
-    void SetWindowPlacement(std::string_view, app::Placement) override {}
+    base::Placement WindowPlacement(std::string_view) override { return base::Placement::Normal; }
+    void SetWindowPlacement(std::string_view, base::Placement) override {}
     void SetAlwaysOnTop(std::string_view, bool) override {}
     void PopupMenuAtCursor(std::string_view, std::string_view) override {}
-    int MessageBox(const Text&, int, const Text&) override { return app::kButtonOk; }
+    int MessageBox(const Text&, int, const Text&) override { return base::kButtonOk; }
     void OpenAddress(const std::string&) override {}
     void PlayAlertSound() override {}
     bool StartProcess(const std::string&) override { return false; }
@@ -60,11 +60,11 @@ public:
 };
 
 // Pauses that return at once and a clock that stands still.
-class FreePump final : public app::EventPump {
+class FreePump final : public base::EventPump {
 public:
     void PumpingWait(std::chrono::microseconds) override {}
     void DispatchPending() override {}
-    void WaitForDoneOrEvents(const app::DoneSignal&, std::chrono::milliseconds) override {}
+    void WaitForDoneOrEvents(const base::DoneSignal&, std::chrono::milliseconds) override {}
     std::chrono::milliseconds Now() override { return {}; }
 };
 

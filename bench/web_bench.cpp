@@ -98,7 +98,7 @@ PageServer& Server() {
 }
 
 void RequestOperation(benchmark::State& state, const char* path, std::size_t expected) {
-    app::PlainEventPump pump;
+    base::PlainEventPump pump;
     NullControls controls;
     web::CookieJar jar;
     web::WebEnv env{pump, controls, jar};

@@ -1,12 +1,12 @@
 // The INI reader on arbitrary bytes, and the writer's promise: what was written reads back.
-#include "app/ini_file.h"
+#include "base/ini_file.h"
 #include "fuzz/fuzz_check.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-using namespace rankmoth::app;
+using namespace rankmoth::base;
 
 namespace {
 

@@ -4,13 +4,13 @@
 
 namespace rankmoth::rank {
 
-void CellColourTable::SetCellColour(app::Controls& controls, std::string_view window, std::string_view list, int row,
-                                    int column, app::Colour text, app::Colour background, bool useBackground) {
+void CellColourTable::SetCellColour(base::Controls& controls, std::string_view window, std::string_view list, int row,
+                                    int column, base::Colour text, base::Colour background, bool useBackground) {
     window_ = window;
     list_ = list;
-    const app::Colour listText = controls.ListTextColour(window, list);
-    const app::Colour listBackground = controls.ListBackgroundColour(window, list);
-    const app::Colour effectiveBackground = useBackground ? background : listBackground;
+    const base::Colour listText = controls.ListTextColour(window, list);
+    const base::Colour listBackground = controls.ListBackgroundColour(window, list);
+    const base::Colour effectiveBackground = useBackground ? background : listBackground;
 
     bool replaced = false;
     const auto it = std::find_if(entries_.begin(), entries_.end(),

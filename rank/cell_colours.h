@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/controls.h"
+#include "base/controls.h"
 
 #include <optional>
 #include <string>
@@ -18,14 +18,14 @@ public:
     struct Entry {
         int row;
         int column;
-        app::Colour text;
-        app::Colour background;
+        base::Colour text;
+        base::Colour background;
     };
 
     // Records (or removes) the colours of one cell and hands the cell's resulting colours to the list. With
     // `useBackground` false the list's own background is taken instead of `background`.
-    void SetCellColour(app::Controls& controls, std::string_view window, std::string_view list, int row, int column,
-                       app::Colour text, app::Colour background, bool useBackground);
+    void SetCellColour(base::Controls& controls, std::string_view window, std::string_view list, int row, int column,
+                       base::Colour text, base::Colour background, bool useBackground);
 
     std::optional<Entry> Find(int row, int column) const;
     const std::vector<Entry>& entries() const { return entries_; }

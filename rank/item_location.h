@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/controls.h"
-#include "web/text.h"
+#include "base/controls.h"
+#include "base/text.h"
 
 #include <cstdint>
 #include <string_view>
@@ -25,8 +25,8 @@ DateTime LocalNow();
 Text FormatQueryTime(const DateTime& time);
 
 struct CellColours {
-    app::Colour text;
-    app::Colour background;
+    base::Colour text;
+    base::Colour background;
 };
 // The colours of the sort cell: red on yellow (最热), red on cyan (最新), red on light green (the rest).
 CellColours SortCellColours(const Text& sortLabel);

@@ -5,7 +5,7 @@
 namespace rankmoth::rank {
 
 namespace {
-constexpr std::string_view kWindow = app::kMainWindow;
+constexpr std::string_view kWindow = base::kMainWindow;
 constexpr std::string_view kIntervalBox = "编辑框_检索间隔";
 constexpr std::string_view kHintLabel = "标签_提示";
 constexpr std::string_view kTimer = "时钟_监测间隔";
@@ -26,7 +26,7 @@ void Monitor::IntervalChanged() {
     // Putting "10" back changes the box again; that change is ours.
     if (writingInterval_)
         return;
-    app::Controls& c = query_.env().controls;
+    base::Controls& c = query_.env().controls;
     const long long value = BoxInteger(c.GetText(kWindow, kIntervalBox));
     if (value < 10 || value > 600) {
         writingInterval_ = true;
@@ -50,7 +50,7 @@ void Monitor::MonitorTick() {
 }
 
 void Monitor::ModeChanged() {
-    app::Controls& c = query_.env().controls;
+    base::Controls& c = query_.env().controls;
     if (c.IsChecked(kWindow, kAutomaticRadio)) {
         // A click on the radio button that is already selected switches nothing on: the countdown keeps its
         // count and its minute.

@@ -12,7 +12,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::string_view kWindow = app::kMainWindow;
+constexpr std::string_view kWindow = base::kMainWindow;
 constexpr std::string_view kHintLabel = "标签_提示";
 constexpr std::string_view kPageLimitBox = "编辑框_最多页";
 constexpr std::string_view kIntervalBox = "编辑框_检索间隔";
@@ -39,7 +39,7 @@ bool PageLimitInRange(long long value) {
     return value >= 1 && value <= 100;
 }
 
-Text SelectedComboText(app::Controls& controls, std::string_view combo) {
+Text SelectedComboText(base::Controls& controls, std::string_view combo) {
     const int selected = controls.ComboSelection(kWindow, combo);
     return selected < 0 ? Text{} : controls.ComboEntryText(kWindow, combo, selected);
 }
@@ -52,14 +52,14 @@ void RankQuery::RestoreHintLater() {
     static const Text kUsualHint = "关键词可以为: 主人ID、宝贝ID"_gbk;
     if (!env_.later)
         return;
-    app::Controls& controls = env_.controls;
+    base::Controls& controls = env_.controls;
     env_.later(10s, [&controls] { controls.SetText(kWindow, kHintLabel, kUsualHint); });
 }
 
 bool RankQuery::PrepareQuery() {
     static const Text kRunning = "提示：当前正在进行查询哦~"_gbk;
     static const Text kNoItems = "还木有要查询的宝贝！请导入宝贝ID或加载宝贝ID"_gbk;
-    app::Controls& c = env_.controls;
+    base::Controls& c = env_.controls;
     QueryState& s = env_.state;
 
     if (s.running) {
@@ -68,7 +68,7 @@ bool RankQuery::PrepareQuery() {
         return true;
     }
     if (env_.items.ShopItemCount <= 0) {
-        c.MessageBox(kNoItems, app::kIconExclamation, Caption());
+        c.MessageBox(kNoItems, base::kIconExclamation, Caption());
         return true;
     }
     const long long limit = BoxInteger(c.GetText(kWindow, kPageLimitBox));
@@ -78,7 +78,7 @@ bool RankQuery::PrepareQuery() {
         writingPageLimit_ = true;
         c.SetText(kWindow, kPageLimitBox, Text("100"));
         writingPageLimit_ = false;
-        c.MessageBox(PageLimitMessage(), app::kIconExclamation, Caption());
+        c.MessageBox(PageLimitMessage(), base::kIconExclamation, Caption());
         return true;
     }
     s.pageLimit = static_cast<int>(limit);
@@ -141,7 +141,7 @@ void RankQuery::WalkListing() {
 }
 
 void RankQuery::CheckItemsInSlice(const Text& slice, int sliceIndex) {
-    app::Controls& c = env_.controls;
+    base::Controls& c = env_.controls;
     const QueryState& s = env_.state;
     const std::vector<sources::ShopItem> items = env_.items.Snapshot();
     const GbkHaystack haystack(slice);
@@ -183,13 +183,13 @@ void RankQuery::PageLimitChanged() {
     // Putting the remembered text back changes the box again; that change is ours and is not checked.
     if (writingPageLimit_)
         return;
-    app::Controls& c = env_.controls;
+    base::Controls& c = env_.controls;
     const long long value = BoxInteger(c.GetText(kWindow, kPageLimitBox));
     if (!PageLimitInRange(value)) {
         writingPageLimit_ = true;
         c.SetText(kWindow, kPageLimitBox, rememberedPageLimit_);
         writingPageLimit_ = false;
-        c.MessageBox(PageLimitMessage(), app::kIconExclamation, Caption());
+        c.MessageBox(PageLimitMessage(), base::kIconExclamation, Caption());
         return;
     }
     env_.state.pageLimit = static_cast<int>(value);

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/controls.h"
-#include "app/eventpump.h"
+#include "base/controls.h"
+#include "base/eventpump.h"
 #include "rank/cell_colours.h"
 #include "rank/item_location.h"
 #include "rank/query_state.h"
 #include "sources/item_list.h"
-#include "web/text.h"
+#include "base/text.h"
 #include "web/web_env.h"
 
 #include <chrono>
@@ -28,8 +28,8 @@ ListingTransport WebListingTransport(web::WebEnv env);
 using DelayedCall = std::function<void(std::chrono::milliseconds delay, std::function<void()> action)>;
 
 struct RankEnv {
-    app::Controls& controls;
-    app::EventPump& pump;
+    base::Controls& controls;
+    base::EventPump& pump;
     sources::ItemList& items;
     QueryState& state;
     CellColourTable& colours;

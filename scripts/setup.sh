@@ -7,7 +7,9 @@ packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libcurl4-openssl-dev libopencc-dev libminizip-dev zlib1g-dev libcpp-httplib-dev
-    qt6-base-dev qt6-multimedia-dev libgl-dev
+    qt6-base-dev qt6-multimedia-dev qt6-charts-dev libgl-dev
+    libsqlite3-dev libsqlitecpp-dev sqlite3 libcli11-dev nlohmann-json3-dev
+    desktop-file-utils appstream
     xvfb xauth fonts-wqy-microhei curl zip unzip
 )
 

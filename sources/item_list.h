@@ -1,6 +1,6 @@
 #pragma once
 
-#include "web/text.h"
+#include "base/text.h"
 
 #include <vector>
 

@@ -10,7 +10,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::string_view kWindow = app::kMainWindow;
+constexpr std::string_view kWindow = base::kMainWindow;
 constexpr std::string_view kShopIdBox = "编辑框_优店ID";
 constexpr std::string_view kCountLabel = "标签_宝贝ID个数";
 constexpr std::string_view kResultList = "超级列表框1";
@@ -96,7 +96,7 @@ bool IsFeedEnd(const Text& page) {
     return Contains(page, EndMarker(), true);
 }
 
-ShopFeedLoader::ShopFeedLoader(app::Controls& controls, app::EventPump& pump, ItemList& items, std::string shopBase,
+ShopFeedLoader::ShopFeedLoader(base::Controls& controls, base::EventPump& pump, ItemList& items, std::string shopBase,
                                FeedFetch fetch, FeedLimits limits)
     : controls_(controls), pump_(pump), items_(items), shopBase_(std::move(shopBase)), fetch_(std::move(fetch)),
       limits_(limits) {}
@@ -116,7 +116,7 @@ void ShopFeedLoader::Run() {
 
     const Text shopId = TrimSpaces(controls_.GetText(kWindow, kShopIdBox));
     if (shopId.empty()) {
-        controls_.MessageBox(kNoShopId, app::kIconExclamation, kCaption);
+        controls_.MessageBox(kNoShopId, base::kIconExclamation, kCaption);
         return;
     }
 

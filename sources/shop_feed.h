@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/controls.h"
-#include "app/eventpump.h"
+#include "base/controls.h"
+#include "base/eventpump.h"
 #include "sources/item_list.h"
-#include "web/text.h"
+#include "base/text.h"
 #include "web/web_env.h"
 
 #include <functional>
@@ -44,7 +44,7 @@ struct FeedLimits {
 // The click action of 按钮_自动加载全店宝贝ID: loads every item of the shop typed into 编辑框_优店ID.
 class ShopFeedLoader {
 public:
-    ShopFeedLoader(app::Controls& controls, app::EventPump& pump, ItemList& items, std::string shopBase,
+    ShopFeedLoader(base::Controls& controls, base::EventPump& pump, ItemList& items, std::string shopBase,
                    FeedFetch fetch, FeedLimits limits = {});
 
     void Run();
@@ -53,8 +53,8 @@ public:
 private:
     void Pause();
 
-    app::Controls& controls_;
-    app::EventPump& pump_;
+    base::Controls& controls_;
+    base::EventPump& pump_;
     ItemList& items_;
     std::string shopBase_;
     FeedFetch fetch_;

@@ -15,7 +15,7 @@ std::vector<Text> SplitSubCategories(const Text& content) {
     return entries;
 }
 
-void LoadSubCategories(app::Controls& controls, const std::string& path) {
+void LoadSubCategories(base::Controls& controls, const std::string& path) {
     // Plain stdio: a path that opens but cannot be read (a directory) just reads as empty, without the
     // exception a stream buffer throws there.
     Bytes content;
@@ -27,7 +27,7 @@ void LoadSubCategories(app::Controls& controls, const std::string& path) {
         std::fclose(file);
     }
     for (const Text& entry : SplitSubCategories(TextOf(content)))
-        controls.AddComboEntry(app::kMainWindow, "组合框_小分类", entry);
+        controls.AddComboEntry(base::kMainWindow, "组合框_小分类", entry);
 }
 
 } // namespace rankmoth::sources

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/controls.h"
-#include "web/text.h"
+#include "base/controls.h"
+#include "base/text.h"
 
 #include <string>
 #include <vector>
@@ -16,6 +16,6 @@ std::string SubCategoryFile(const std::string& directory);
 std::vector<Text> SplitSubCategories(const Text& content);
 
 // Appends the entries of the file at `path` to 组合框_小分类; a missing or unreadable file adds none.
-void LoadSubCategories(app::Controls& controls, const std::string& path);
+void LoadSubCategories(base::Controls& controls, const std::string& path);
 
 } // namespace rankmoth::sources

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "update/update_state.h"
-#include "web/text.h"
+#include "base/text.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "update/notice_check.h"
 
-#include "app/endpoints.h"
-#include "app/settings.h"
+#include "base/endpoints.h"
+#include "base/settings.h"
 #include "update/update_download.h"
 
 #include <algorithm>
@@ -35,10 +35,10 @@ Text Fetch(const UpdateEnv& env, const std::string& address, std::vector<Text>& 
 
 } // namespace
 
-Text NoticeCache::Read() const { return app::ReadSetting(file_, CacheSection(), CacheKey()); }
+Text NoticeCache::Read() const { return base::ReadSetting(file_, CacheSection(), CacheKey()); }
 
 bool NoticeCache::Write(const Text& payload) const {
-    return app::WriteSetting(file_, CacheSection(), CacheKey(), payload);
+    return base::WriteSetting(file_, CacheSection(), CacheKey(), payload);
 }
 
 void LaunchCheck(const UpdateEnv& env, const std::shared_ptr<UpdateState>& state) {
@@ -52,8 +52,8 @@ void LaunchCheck(const UpdateEnv& env, const std::shared_ptr<UpdateState>& state
     // normally; BackgroundCheck then reports the unreachable server.
     const long long version = IntegerOf(NoticeField(state->noticeFields, 1));
     if (version <= RunningVersionNumber) {
-        env.controls.LoadWindow(app::kMainWindow, true);
-        env.controls.CloseWindow(app::kUpdateWindow);
+        env.controls.LoadWindow(base::kMainWindow, true);
+        env.controls.CloseWindow(base::kUpdateWindow);
         return;
     }
 
@@ -67,11 +67,11 @@ void LaunchCheck(const UpdateEnv& env, const std::shared_ptr<UpdateState>& state
 }
 
 void BackgroundCheck(const UpdateEnv& env, UpdateState& state, const std::function<void(int startTab)>& finish) {
-    app::Controls& controls = env.controls;
+    base::Controls& controls = env.controls;
     Fetch(env, env.startTabNoticeUrl, state.startTabFields);
     const Text payload = Fetch(env, env.versionNoticeUrl, state.versionFields);
     if (payload.empty()) {
-        controls.MessageBox("无法连接到服务器!部分功能可能无法使用"_gbk, app::kIconExclamation, "提示"_gbk);
+        controls.MessageBox("无法连接到服务器!部分功能可能无法使用"_gbk, base::kIconExclamation, "提示"_gbk);
         controls.EndProgram(0);
         return;
     }
@@ -79,7 +79,7 @@ void BackgroundCheck(const UpdateEnv& env, UpdateState& state, const std::functi
     NoticeCache(env.configFile).Write(payload);
 
     if (IntegerOf(NoticeField(state.versionFields, 2)) == 0) {
-        controls.MessageBox(SuspendedMessage(), app::kIconExclamation, "提示"_gbk);
+        controls.MessageBox(SuspendedMessage(), base::kIconExclamation, "提示"_gbk);
         controls.EndProgram(0);
         return;
     }

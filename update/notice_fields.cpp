@@ -1,6 +1,6 @@
 #include "update/notice_check.h"
 
-#include "app/endpoints.h"
+#include "base/endpoints.h"
 
 namespace rankmoth::update {
 
@@ -20,8 +20,8 @@ Text UpdateArchiveUrlOf(const std::vector<Text>& fields) {
 }
 
 Text SuspendedMessage() {
-    return "软件已暂停服务!如有疑问请联系QQ："_gbk + Text(app::links::kSupportAccountA) + " 或 "_gbk +
-           Text(app::links::kSupportAccountB);
+    return "软件已暂停服务!如有疑问请联系QQ："_gbk + Text(base::links::kSupportAccountA) + " 或 "_gbk +
+           Text(base::links::kSupportAccountB);
 }
 
 } // namespace rankmoth::update

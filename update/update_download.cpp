@@ -8,8 +8,8 @@
 namespace rankmoth::update {
 
 void StartUpdateDownload(const UpdateEnv& env, const std::shared_ptr<UpdateState>& state) {
-    app::Controls& c = env.controls;
-    const auto w = app::kUpdateWindow;
+    base::Controls& c = env.controls;
+    const auto w = base::kUpdateWindow;
     c.SetTimerInterval(w, ui::kTimer1, 1000);
     c.SetTimerInterval(w, ui::kTimer2, 100);
     c.SetControlVisible(w, ui::kBanner, true);
@@ -29,11 +29,11 @@ void StartUpdateDownload(const UpdateEnv& env, const std::shared_ptr<UpdateState
 }
 
 void DownloadThread(const UpdateEnv& env, UpdateState& state) {
-    app::Controls& c = env.controls;
+    base::Controls& c = env.controls;
     const ArchiveNames names = ArchiveNamesOf(state.updateArchiveUrl, env.workDir);
     const Text shownPath = Text::FromUtf8(names.localPath);
-    c.SetText(app::kUpdateWindow, ui::kPathLabel, PathLabelText(shownPath, names.fileName));
-    c.SetText(app::kUpdateWindow, ui::kFileLabel, names.fileName + " (来自 "_gbk + names.hostLabel + Text(" )"));
+    c.SetText(base::kUpdateWindow, ui::kPathLabel, PathLabelText(shownPath, names.fileName));
+    c.SetText(base::kUpdateWindow, ui::kFileLabel, names.fileName + " (来自 "_gbk + names.hostLabel + Text(" )"));
 
     web::SocketClient socket;
     DownloadOptions options;
@@ -42,7 +42,7 @@ void DownloadThread(const UpdateEnv& env, UpdateState& state) {
                                     state.counters.downloadedBytes, options);
     state.downloadResult = result;
     if (result != kDownloadComplete) {
-        c.MessageBox("下载失败!请手动下载更新"_gbk, app::kIconExclamation, "信息提示:"_gbk);
+        c.MessageBox("下载失败!请手动下载更新"_gbk, base::kIconExclamation, "信息提示:"_gbk);
         c.OpenAddress(state.downloadPageAddress.ToUtf8());
         c.EndProgram(0);
     }

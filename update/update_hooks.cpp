@@ -6,7 +6,7 @@
 
 namespace rankmoth::update {
 
-void BindUpdateActions(std::function<UpdateEnv()> makeEnv, app::ShellHooks& hooks,
+void BindUpdateActions(std::function<UpdateEnv()> makeEnv, base::ShellHooks& hooks,
                        std::shared_ptr<UpdateState> state) {
     auto env = std::make_shared<std::function<UpdateEnv()>>(std::move(makeEnv));
     hooks.updateWindowCreated = [env, state] { LaunchCheck((*env)(), state); };

@@ -20,8 +20,8 @@ long long CompletedPercent(long long totalBytes, long long downloadedBytes) {
 void InstallTick(const UpdateEnv& env, UpdateState& state) {
     if (state.installDone)
         return;
-    app::Controls& c = env.controls;
-    const auto w = app::kUpdateWindow;
+    base::Controls& c = env.controls;
+    const auto w = base::kUpdateWindow;
     const long long total = state.counters.totalBytes.load();
     const long long downloaded = state.counters.downloadedBytes.load();
 
@@ -55,7 +55,7 @@ void InstallTick(const UpdateEnv& env, UpdateState& state) {
 
     c.OpenAddress(state.downloadPageAddress.ToUtf8());
     c.MessageBox("自动更新失败！刚刚打开的是最新版的下载网址\r\n请手动下载，之后卸载旧版，安装新版"_gbk,
-                 app::kIconExclamation, "提示"_gbk);
+                 base::kIconExclamation, "提示"_gbk);
     c.EndProgram(0);
 }
 

@@ -33,8 +33,8 @@ Text FormatKilobytes(long long bytes) {
 }
 
 void ProgressTick(const UpdateEnv& env, UpdateState& state) {
-    app::Controls& c = env.controls;
-    const auto w = app::kUpdateWindow;
+    base::Controls& c = env.controls;
+    const auto w = base::kUpdateWindow;
     const long long total = state.counters.totalBytes.load();
     const long long downloaded = state.counters.downloadedBytes.load();
 

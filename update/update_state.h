@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/controls.h"
-#include "app/eventpump.h"
-#include "web/text.h"
+#include "base/controls.h"
+#include "base/eventpump.h"
+#include "base/text.h"
 
 #include <atomic>
 #include <cstdint>
@@ -25,7 +25,7 @@ enum class UpdatePicture { kBanner, kDone };
 
 // What the update logic needs from around it. Paths are file-system paths (UTF-8 on this platform).
 struct UpdateEnv {
-    app::Controls& controls;
+    base::Controls& controls;
     std::string versionNoticeUrl;
     std::string startTabNoticeUrl;
     NoticeFetch fetchNotice;
@@ -63,7 +63,7 @@ struct UpdateState {
     // The result of HttpDownload once it has returned; -1 while none has.
     std::atomic<int> downloadResult{-1};
     // Set when the download thread has finished everything it does (including its failure message).
-    std::shared_ptr<app::DoneSignal> downloadThreadDone = std::make_shared<app::DoneSignal>();
+    std::shared_ptr<base::DoneSignal> downloadThreadDone = std::make_shared<base::DoneSignal>();
 };
 
 // Field `number` (1-based) of a field list; a missing field reads as empty text.

@@ -1,28 +1,26 @@
 #pragma once
 
-#include "web/text.h"
+#include "base/text.h"
+#include "base/utf8_gbk.h"
 
 #include <string>
 #include <string_view>
 
-namespace rankmoth::app {
+namespace rankmoth::base {
 class EventPump;
 }
 
 namespace rankmoth::web {
 
-// UTF-8 bytes (ending at their first zero byte) to GBK; characters without a GBK form become "?".
-// Invalid UTF-8 sequences are taken as U+FFFD, which has no GBK form either.
-Text Utf8ToGbk(std::string_view utf8);
-// GBK to UTF-8; invalid GBK sequences become U+FFFD.
-std::string GbkToUtf8(const Text& text);
+using base::GbkToUtf8;
+using base::Utf8ToGbk;
 // Big5 to GBK in simplified characters, byte length kept. The text ends at the first character without a
 // GBK form.
 Text Big5ToSimplifiedGbk(std::string_view big5);
 
 // Percent-encodes the UTF-8 form of `text`. With keepSafe, the bytes , - . / 0-9 A-Z a-z stay as they
 // are. Pending events are dispatched once per byte when a pump is given.
-std::string UrlEncode(const Text& text, bool keepSafe, app::EventPump* pump = nullptr);
+std::string UrlEncode(const Text& text, bool keepSafe, base::EventPump* pump = nullptr);
 
 // Decodes the escapes of JSON page fragments (\uXXXX, %uXXXX, %XX, backslash escapes) as a single-quoted
 // script string literal run through unescape() would; empty when the text cannot be read as such a literal.

@@ -1,6 +1,6 @@
 #include "web/fetch.h"
 
-#include "app/eventpump.h"
+#include "base/eventpump.h"
 #include "web/codecs.h"
 #include "web/cookie_jar.h"
 #include "web/curl_global.h"
@@ -130,7 +130,7 @@ void RunFetchJob(FetchJob& job, const std::function<bool()>& keepGoing, const Ja
 // worker still writes into memory of its own.
 struct FetchCall {
     FetchJob job;
-    app::DoneSignal done;
+    base::DoneSignal done;
     std::atomic<bool> abandoned{false};
     std::mutex jarMutex;
     CookieJar* jar = nullptr; // cleared under jarMutex when the call is abandoned

@@ -1,7 +1,7 @@
 #include "web/request.h"
 
-#include "app/controls.h"
-#include "app/eventpump.h"
+#include "base/controls.h"
+#include "base/eventpump.h"
 #include "web/codecs.h"
 #include "web/cookie_jar.h"
 #include "web/http_exchange.h"
@@ -74,7 +74,7 @@ int UrlPort(const Text& url) {
     return port < 0 || port > 65535 ? -1 : static_cast<int>(port);
 }
 
-int InfoBox(app::Controls& controls, const Text& message, const Text& caption, int style) {
+int InfoBox(base::Controls& controls, const Text& message, const Text& caption, int style) {
     return controls.MessageBox(message, style, caption.empty() ? "友情提醒"_gbk : caption) - 1;
 }
 

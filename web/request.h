@@ -1,6 +1,6 @@
 #pragma once
 
-#include "web/text.h"
+#include "base/text.h"
 #include "web/web_env.h"
 
 #include <optional>
@@ -20,6 +20,6 @@ Text UrlPath(const Text& url);
 int UrlPort(const Text& url);
 
 // Modal message box with the caption "友情提醒" unless given; returns the button code minus 1.
-int InfoBox(app::Controls& controls, const Text& message, const Text& caption = {}, int style = 64);
+int InfoBox(base::Controls& controls, const Text& message, const Text& caption = {}, int style = 64);
 
 } // namespace rankmoth::web

@@ -1,9 +1,9 @@
 #pragma once
 
-namespace rankmoth::app {
+namespace rankmoth::base {
 class Controls;
 class EventPump;
-} // namespace rankmoth::app
+} // namespace rankmoth::base
 
 namespace rankmoth::web {
 
@@ -12,8 +12,8 @@ class CookieJar;
 // What a request needs from around it: the pump that keeps the window alive while it waits, the controls
 // that show its message boxes, and the cookie store it shares with every other request.
 struct WebEnv {
-    app::EventPump& pump;
-    app::Controls& controls;
+    base::EventPump& pump;
+    base::Controls& controls;
     CookieJar& cookies;
 };
 

@@ -1,11 +1,11 @@
 #include "app/qt/application.h"
 
-#include "app/endpoints.h"
+#include "base/endpoints.h"
 #include "app/qt/assets.h"
 #include "app/qt/skin.h"
 #include "app/qt/window_design.h"
 #include "app/qt/windows.h"
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include "web/cookie_jar.h"
 
@@ -50,9 +50,9 @@ Application::Application() : Application(Options{}) {}
 
 Application::Application(Options options) : options_(std::move(options)), controls_(new QtControls(*this)) {
     if (options_.configFile.empty())
-        options_.configFile = app::ConfigFile();
+        options_.configFile = base::ConfigFile();
     if (options_.skinDirectory.isEmpty())
-        options_.skinDirectory = QString::fromStdString(app::ExecutableDir());
+        options_.skinDirectory = QString::fromStdString(base::ExecutableDir());
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
         app->setFont(WindowFont());
         app->setWindowIcon(WindowIcon());
@@ -62,7 +62,7 @@ Application::Application(Options options) : options_(std::move(options)), contro
     }
 
     if (options_.bindCore) {
-        core_.reset(new CoreContext{*controls_, pump_, app::Endpoints::FromEnvironment(),
+        core_.reset(new CoreContext{*controls_, pump_, base::Endpoints::FromEnvironment(),
                                     web::WebEnv{pump_, *controls_, web::ProcessCookieJar()}});
         BindRankHooks(*core_, hooks_);
         BindUpdateHooks(*core_, hooks_);
@@ -92,36 +92,36 @@ bool Application::trayAvailable() const {
 }
 
 void Application::Start() {
-    controls_->LoadWindow(app::kUpdateWindow, false);
+    controls_->LoadWindow(base::kUpdateWindow, false);
     // The creation action may open the main window or start a download: it runs once the start window is
     // up and the event loop turns, never inside the caller.
     QTimer::singleShot(0, update_, [this] {
         if (hooks_.updateWindowCreated)
             hooks_.updateWindowCreated();
         else
-            controls_->LoadWindow(app::kMainWindow, true);
+            controls_->LoadWindow(base::kMainWindow, true);
     });
 }
 
 // ---- windows
 
 QWidget* Application::FindWindow(std::string_view name) {
-    if (name == app::kMainWindow)
+    if (name == base::kMainWindow)
         return main_;
-    if (name == app::kUpdateWindow)
+    if (name == base::kUpdateWindow)
         return update_;
     return nullptr;
 }
 
 void Application::LoadWindow(std::string_view name, bool modal) {
     ShellWindow* window = nullptr;
-    if (name == app::kMainWindow) {
+    if (name == base::kMainWindow) {
         if (!main_) {
             CreateMainWindow();
             OnMainWindowCreated();
         }
         window = main_;
-    } else if (name == app::kUpdateWindow) {
+    } else if (name == base::kUpdateWindow) {
         if (!update_)
             CreateUpdateWindow();
         window = update_;
@@ -188,7 +188,7 @@ void Application::TrayEvent(app::TrayMouse event) {
 void Application::OnMainPlacementChanged() {
     if (!main_)
         return;
-    const auto placement = main_->isMinimized() ? app::Placement::Minimised : app::Placement::Normal;
+    const auto placement = main_->isMinimized() ? base::Placement::Minimised : base::Placement::Normal;
     if (!app::HidesToTray(placement, trayAvailable()))
         return;
     // Hidden after the state change has been dealt with, not from inside it.
@@ -259,7 +259,7 @@ void Application::WireMainWindow() {
 
     if (auto* list = Child<QTreeWidget>(w, "超级列表框1"))
         QObject::connect(list, &QWidget::customContextMenuRequested, w,
-                         [this] { controls_->PopupMenuAtCursor(app::kMainWindow, "右键菜单"); });
+                         [this] { controls_->PopupMenuAtCursor(base::kMainWindow, "右键菜单"); });
 
     for (const char* name : {"透明标签_Tarnbay软件", "透明标签_Fernlane软件", "图片框1"})
         if (auto* area = Child<QWidget>(w, name))
@@ -284,7 +284,7 @@ void Application::WireMainWindow() {
     });
     onTick("时钟_在线统计", [this] {
         if (newsCounter_.Tick())
-            controls_->ReloadPage(app::kMainWindow, "超文本浏览框2");
+            controls_->ReloadPage(base::kMainWindow, "超文本浏览框2");
     });
 
     if (auto* menu = Child<QMenu>(w, "托盘菜单")) {
@@ -317,13 +317,13 @@ int Application::ShowMessageBox(const QString& text, int style, const QString& c
     if (messageBox)
         return messageBox(text, style, caption);
     const int icon = style & 0xF0;
-    QMessageBox box(icon == app::kIconExclamation   ? QMessageBox::Warning
-                    : icon == app::kIconInformation ? QMessageBox::Information
+    QMessageBox box(icon == base::kIconExclamation   ? QMessageBox::Warning
+                    : icon == base::kIconInformation ? QMessageBox::Information
                                                     : QMessageBox::NoIcon,
                     caption, text, QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
     // OK is the only button: closing the box answers it too.
-    return app::kButtonOk;
+    return base::kButtonOk;
 }
 
 void Application::OpenAddress(const std::string& address) {

@@ -6,7 +6,7 @@
 #include "app/qt/qt_controls.h"
 #include "app/qt/qt_event_pump.h"
 #include "app/qt/windows.h"
-#include "app/shell_hooks.h"
+#include "base/shell_hooks.h"
 #include "app/startup.h"
 
 #include <QPointer>
@@ -29,7 +29,7 @@ namespace rankmoth::shell {
 class Application final : public WindowHost {
 public:
     struct Options {
-        std::string configFile;            // empty: app::ConfigFile()
+        std::string configFile;            // empty: base::ConfigFile()
         QString skinDirectory;             // empty: the executable's directory
         bool bindCore = true;              // fill the hooks from the core folders
         std::optional<bool> trayAvailable; // empty: whether the desktop has a system tray
@@ -44,10 +44,10 @@ public:
     // Loads UpdateWindow, the start window; its creation action runs from the event loop.
     void Start();
 
-    app::Controls& controls() { return *controls_; }
+    base::Controls& controls() { return *controls_; }
     QtControls& qtControls() { return *controls_; }
-    app::EventPump& pump() { return pump_; }
-    app::ShellHooks& hooks() { return hooks_; }
+    base::EventPump& pump() { return pump_; }
+    base::ShellHooks& hooks() { return hooks_; }
     const std::string& configFile() const { return options_.configFile; }
     ShellWindow* mainWindow() const { return main_; }
     ShellWindow* updateWindow() const { return update_; }
@@ -91,7 +91,7 @@ private:
     Options options_;
     std::unique_ptr<QtControls> controls_;
     QtEventPump pump_;
-    app::ShellHooks hooks_;
+    base::ShellHooks hooks_;
     std::unique_ptr<CoreContext> core_;
     QPointer<ShellWindow> main_;
     QPointer<ShellWindow> update_;

@@ -1,6 +1,6 @@
 #include "app/qt/compose.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "rank/monitor.h"
 #include "rank/rank_query.h"
 #include "sources/item_list.h"
@@ -28,7 +28,7 @@ struct RankCore {
 
 } // namespace
 
-void BindRankHooks(CoreContext& context, app::ShellHooks& hooks) {
+void BindRankHooks(CoreContext& context, base::ShellHooks& hooks) {
     auto core = std::make_shared<RankCore>();
     core->loader = std::make_unique<sources::ShopFeedLoader>(
         context.controls, context.pump, core->items, context.endpoints.shopBase, sources::TimedFeedFetch(context.web));
@@ -49,9 +49,9 @@ void BindRankHooks(CoreContext& context, app::ShellHooks& hooks) {
     hooks.intervalChanged = [core] { core->monitor->IntervalChanged(); };
     hooks.monitorModeChanged = [core] { core->monitor->ModeChanged(); };
     hooks.monitorTick = [core] { core->monitor->MonitorTick(); };
-    app::Controls& controls = context.controls;
+    base::Controls& controls = context.controls;
     hooks.loadSubCategories = [&controls] {
-        sources::LoadSubCategories(controls, sources::SubCategoryFile(app::ExecutableDir()));
+        sources::LoadSubCategories(controls, sources::SubCategoryFile(base::ExecutableDir()));
     };
 }
 

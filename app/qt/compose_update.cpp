@@ -1,7 +1,7 @@
 #include "app/qt/compose.h"
 
 #include "app/qt/assets.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "update/notice_check.h"
 #include "update/update_hooks.h"
 
@@ -33,7 +33,7 @@ QPixmap DoneIcon() {
 void ShowUpdatePicture(update::UpdatePicture picture) {
     // Widgets are touched on the window thread only.
     QMetaObject::invokeMethod(qApp, [picture] {
-        const QString window = QString::fromUtf8(app::kUpdateWindow.data(), app::kUpdateWindow.size());
+        const QString window = QString::fromUtf8(base::kUpdateWindow.data(), base::kUpdateWindow.size());
         for (QWidget* top : QApplication::topLevelWidgets()) {
             if (top->objectName() != window)
                 continue;
@@ -46,9 +46,9 @@ void ShowUpdatePicture(update::UpdatePicture picture) {
 
 } // namespace
 
-void BindUpdateHooks(CoreContext& context, app::ShellHooks& hooks) {
-    app::Controls& controls = context.controls;
-    const app::Endpoints endpoints = context.endpoints;
+void BindUpdateHooks(CoreContext& context, base::ShellHooks& hooks) {
+    base::Controls& controls = context.controls;
+    const base::Endpoints endpoints = context.endpoints;
     update::BindUpdateActions(
         [&controls, endpoints] {
             std::error_code ec;
@@ -56,8 +56,8 @@ void BindUpdateHooks(CoreContext& context, app::ShellHooks& hooks) {
                                   endpoints.versionNoticeUrl,
                                   endpoints.startTabNoticeUrl,
                                   update::NoticeTextFetch(),
-                                  app::ConfigFile(),
-                                  app::ExecutableDir(),
+                                  base::ConfigFile(),
+                                  base::ExecutableDir(),
                                   std::filesystem::current_path(ec).string()};
             env.showPicture = ShowUpdatePicture;
             return env;

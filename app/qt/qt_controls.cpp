@@ -86,11 +86,11 @@ QObject* QtControls::Find(std::string_view window, std::string_view control) con
     return w->findChild<QObject*>(Name(control));
 }
 
-app::Colour QtControls::ToColour(const QColor& c) {
-    return app::Rgb(static_cast<unsigned>(c.red()), static_cast<unsigned>(c.green()), static_cast<unsigned>(c.blue()));
+base::Colour QtControls::ToColour(const QColor& c) {
+    return base::Rgb(static_cast<unsigned>(c.red()), static_cast<unsigned>(c.green()), static_cast<unsigned>(c.blue()));
 }
 
-QColor QtControls::FromColour(app::Colour c) {
+QColor QtControls::FromColour(base::Colour c) {
     return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
@@ -213,18 +213,18 @@ void QtControls::ScrollRowIntoView(std::string_view window, std::string_view con
     });
 }
 
-app::Colour QtControls::ListTextColour(std::string_view window, std::string_view control) {
-    return Read<QTreeWidget>(window, control, app::Colour(0),
+base::Colour QtControls::ListTextColour(std::string_view window, std::string_view control) {
+    return Read<QTreeWidget>(window, control, base::Colour(0),
                              [](QTreeWidget* l) { return ToColour(l->palette().color(QPalette::Text)); });
 }
 
-app::Colour QtControls::ListBackgroundColour(std::string_view window, std::string_view control) {
-    return Read<QTreeWidget>(window, control, app::Rgb(255, 255, 255),
+base::Colour QtControls::ListBackgroundColour(std::string_view window, std::string_view control) {
+    return Read<QTreeWidget>(window, control, base::Rgb(255, 255, 255),
                              [](QTreeWidget* l) { return ToColour(l->palette().color(QPalette::Base)); });
 }
 
 void QtControls::SetCellColours(std::string_view window, std::string_view control, int row, int column,
-                                app::Colour text, app::Colour background) {
+                                base::Colour text, base::Colour background) {
     Write<QTreeWidget>(window, control, [row, column, text, background](QTreeWidget* l) {
         QTreeWidgetItem* item = l->topLevelItem(row);
         if (!item || column < 0 || column >= l->columnCount())
@@ -313,19 +313,19 @@ void QtControls::SetWindowVisible(std::string_view window, bool visible) {
     });
 }
 
-app::Placement QtControls::WindowPlacement(std::string_view window) {
+base::Placement QtControls::WindowPlacement(std::string_view window) {
     return Answer([&] {
         QWidget* w = host_.FindWindow(window);
-        return w && w->isMinimized() ? app::Placement::Minimised : app::Placement::Normal;
+        return w && w->isMinimized() ? base::Placement::Minimised : base::Placement::Normal;
     });
 }
 
-void QtControls::SetWindowPlacement(std::string_view window, app::Placement placement) {
+void QtControls::SetWindowPlacement(std::string_view window, base::Placement placement) {
     Post([this, name = std::string(window), placement] {
         QWidget* w = host_.FindWindow(name);
         if (!w)
             return;
-        if (placement == app::Placement::Minimised)
+        if (placement == base::Placement::Minimised)
             w->setWindowState(w->windowState() | Qt::WindowMinimized);
         else
             w->setWindowState(w->windowState() & ~Qt::WindowMinimized);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/controls.h"
+#include "base/controls.h"
 
 #include <QColor>
 #include <QString>
@@ -30,7 +30,7 @@ public:
 // Controls on the real windows: each control is found by its objectName inside the named window. Text
 // crosses as GBK and is converted to and from UTF-8 here. A call from another thread is carried out on the
 // window thread; calls that answer something wait for it, writes are queued in order.
-class QtControls final : public app::Controls {
+class QtControls final : public base::Controls {
 public:
     explicit QtControls(WindowHost& host);
     ~QtControls() override;
@@ -56,10 +56,10 @@ public:
     void SetCellText(std::string_view window, std::string_view control, int row, int column, const Text& text) override;
     Text CellText(std::string_view window, std::string_view control, int row, int column) override;
     void ScrollRowIntoView(std::string_view window, std::string_view control, int row) override;
-    app::Colour ListTextColour(std::string_view window, std::string_view control) override;
-    app::Colour ListBackgroundColour(std::string_view window, std::string_view control) override;
-    void SetCellColours(std::string_view window, std::string_view control, int row, int column, app::Colour text,
-                        app::Colour background) override;
+    base::Colour ListTextColour(std::string_view window, std::string_view control) override;
+    base::Colour ListBackgroundColour(std::string_view window, std::string_view control) override;
+    void SetCellColours(std::string_view window, std::string_view control, int row, int column, base::Colour text,
+                        base::Colour background) override;
     void SetStatusText(std::string_view window, std::string_view control, int part, const Text& text) override;
     Text StatusText(std::string_view window, std::string_view control, int part) override;
     void SetStatusPartWidth(std::string_view window, std::string_view control, int part, int width) override;
@@ -72,8 +72,8 @@ public:
     void CloseWindow(std::string_view window) override;
     bool IsWindowVisible(std::string_view window) override;
     void SetWindowVisible(std::string_view window, bool visible) override;
-    app::Placement WindowPlacement(std::string_view window) override;
-    void SetWindowPlacement(std::string_view window, app::Placement placement) override;
+    base::Placement WindowPlacement(std::string_view window) override;
+    void SetWindowPlacement(std::string_view window, base::Placement placement) override;
     void SetAlwaysOnTop(std::string_view window, bool onTop) override;
     void PopupMenuAtCursor(std::string_view window, std::string_view menu) override;
     int MessageBox(const Text& text, int style, const Text& caption) override;
@@ -83,8 +83,8 @@ public:
     void EndProgram(int exitCode) override;
 
     // 0x00BBGGRR, the form the core gives colours in.
-    static app::Colour ToColour(const QColor& colour);
-    static QColor FromColour(app::Colour colour);
+    static base::Colour ToColour(const QColor& colour);
+    static QColor FromColour(base::Colour colour);
 
 private:
     template <class F> auto Answer(F&& work) -> decltype(work());

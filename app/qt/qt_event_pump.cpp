@@ -40,7 +40,7 @@ void QtEventPump::DispatchPending() {
         QCoreApplication::processEvents();
 }
 
-void QtEventPump::WaitForDoneOrEvents(const app::DoneSignal& done, std::chrono::milliseconds limit) {
+void QtEventPump::WaitForDoneOrEvents(const base::DoneSignal& done, std::chrono::milliseconds limit) {
     // Qt cannot block on "a signal or an event" at once, so the window thread waits in short slices and
     // returns; its caller dispatches and comes back.
     done.WaitFor(OnWindowThread() ? std::min(limit, kSlice) : limit);

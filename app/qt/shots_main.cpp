@@ -34,12 +34,12 @@ int main(int argc, char** argv) {
 
     auto& controls = program.controls();
     using namespace rankmoth;
-    const int row = controls.AddRow(app::kMainWindow, "超级列表框1", Text("1"));
-    controls.SetCellText(app::kMainWindow, "超级列表框1", row, 1, Text("2046****"));
-    controls.SetCellText(app::kMainWindow, "超级列表框1", row, 2, "在第3页靠上的位置发现了此宝贝"_gbk);
-    controls.SetCellText(app::kMainWindow, "超级列表框1", row, 3, "最热"_gbk);
-    controls.SetCellText(app::kMainWindow, "超级列表框1", row, 4, Text("2026-12-08 09:00:00"));
-    controls.SetCellColours(app::kMainWindow, "超级列表框1", row, 3, app::Rgb(255, 255, 255), app::Rgb(255, 0, 0));
+    const int row = controls.AddRow(base::kMainWindow, "超级列表框1", Text("1"));
+    controls.SetCellText(base::kMainWindow, "超级列表框1", row, 1, Text("2046****"));
+    controls.SetCellText(base::kMainWindow, "超级列表框1", row, 2, "在第3页靠上的位置发现了此宝贝"_gbk);
+    controls.SetCellText(base::kMainWindow, "超级列表框1", row, 3, "最热"_gbk);
+    controls.SetCellText(base::kMainWindow, "超级列表框1", row, 4, Text("2026-12-08 09:00:00"));
+    controls.SetCellColours(base::kMainWindow, "超级列表框1", row, 3, base::Rgb(255, 255, 255), base::Rgb(255, 0, 0));
     for (int i = 0; i < 10; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 
@@ -55,16 +55,16 @@ int main(int argc, char** argv) {
         program.updateWindow()->show();
     save(program.updateWindow(), "update.png");
     // The update window as a download shows it.
-    controls.SetControlVisible(app::kUpdateWindow, "图片框1", true);
-    controls.SetText(app::kUpdateWindow, "标签2", "m_update.zip  (来自 www.pellwood.example)"_gbk);
-    controls.SetProgress(app::kUpdateWindow, "进度条1", 42);
-    controls.SetText(app::kUpdateWindow, "标签10", "文件大小: 2.31 MB"_gbk);
-    controls.SetText(app::kUpdateWindow, "标签11", "已下载: 0.97 MB (用时 3 秒)"_gbk);
-    controls.SetText(app::kUpdateWindow, "标签4", "已完成: 42%"_gbk);
+    controls.SetControlVisible(base::kUpdateWindow, "图片框1", true);
+    controls.SetText(base::kUpdateWindow, "标签2", "m_update.zip  (来自 www.pellwood.example)"_gbk);
+    controls.SetProgress(base::kUpdateWindow, "进度条1", 42);
+    controls.SetText(base::kUpdateWindow, "标签10", "文件大小: 2.31 MB"_gbk);
+    controls.SetText(base::kUpdateWindow, "标签11", "已下载: 0.97 MB (用时 3 秒)"_gbk);
+    controls.SetText(base::kUpdateWindow, "标签4", "已完成: 42%"_gbk);
     QCoreApplication::processEvents();
     save(program.updateWindow(), "update-download.png");
 
-    controls.SetCurrentTab(app::kMainWindow, "选择夹1", 1);
+    controls.SetCurrentTab(base::kMainWindow, "选择夹1", 1);
     QCoreApplication::processEvents();
     save(program.mainWindow(), "main-help.png");
     return failures == 0 ? 0 : 1;

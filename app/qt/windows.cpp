@@ -1,6 +1,6 @@
 #include "app/qt/windows.h"
 
-#include "app/controls.h"
+#include "base/controls.h"
 #include "app/qt/assets.h"
 #include "app/qt/window_design.h"
 #include "app/startup.h"

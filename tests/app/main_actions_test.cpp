@@ -1,8 +1,8 @@
 #include "app/main_actions.h"
 
 #include "app/alert_wave.h"
-#include "app/endpoints.h"
-#include "app/settings.h"
+#include "base/endpoints.h"
+#include "base/settings.h"
 #include "tests/support/fake_controls.h"
 
 #include <gtest/gtest.h>
@@ -24,8 +24,8 @@ TEST(SupportLinks, DayButtonsSendEntityAmpersandsOthersPlainOnes) {
 }
 
 TEST(SupportLinks, TheTwoDayButtonsNeverShareAnAccount) {
-    const std::string a = SupportChatLink(links::kSupportAccountA, true);
-    const std::string b = SupportChatLink(links::kSupportAccountB, true);
+    const std::string a = SupportChatLink(base::links::kSupportAccountA, true);
+    const std::string b = SupportChatLink(base::links::kSupportAccountB, true);
     for (int day = 1; day <= 31; ++day) {
         SCOPED_TRACE(day);
         const std::string first = SupportButtonAddress(1, day);
@@ -33,7 +33,7 @@ TEST(SupportLinks, TheTwoDayButtonsNeverShareAnAccount) {
         EXPECT_NE(first, second);
         EXPECT_EQ(first, day % 2 ? a : b);
         EXPECT_EQ(second, day % 2 ? b : a);
-        EXPECT_EQ(SupportButtonAddress(3, day), SupportChatLink(links::kSupportAccountC, false));
+        EXPECT_EQ(SupportButtonAddress(3, day), SupportChatLink(base::links::kSupportAccountC, false));
     }
     EXPECT_EQ(SupportButtonAddress(4, 1), "");
     const int today = TodayDayOfMonth();
@@ -59,7 +59,7 @@ protected:
         config_ = (dir_ / "config.ini").string();
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
-    Text Stored() { return ReadSetting(config_, Text("canshu"), Text("youdianid")); }
+    Text Stored() { return base::ReadSetting(config_, Text("canshu"), Text("youdianid")); }
 
     std::filesystem::path dir_;
     std::string config_;
@@ -81,7 +81,7 @@ TEST_F(ShopIdStore, WritesTheTrimmedTextEveryTimeEvenWhenEmpty) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
-        controls_.SetText(kMainWindow, "编辑框_优店ID", Text::FromUtf8(c.typed));
+        controls_.SetText(base::kMainWindow, "编辑框_优店ID", Text::FromUtf8(c.typed));
         StoreShopId(controls_, config_);
         EXPECT_EQ(Stored(), Text::FromUtf8(c.stored));
     }
@@ -90,7 +90,7 @@ TEST_F(ShopIdStore, WritesTheTrimmedTextEveryTimeEvenWhenEmpty) {
 }
 
 TEST_F(ShopIdStore, UnchangedTextIsWrittenAgain) {
-    controls_.SetText(kMainWindow, "编辑框_优店ID", Text("42"));
+    controls_.SetText(base::kMainWindow, "编辑框_优店ID", Text("42"));
     StoreShopId(controls_, config_);
     std::filesystem::remove(config_);
     StoreShopId(controls_, config_);
@@ -99,9 +99,9 @@ TEST_F(ShopIdStore, UnchangedTextIsWrittenAgain) {
 
 TEST(AlertPreview, PlaysOnlyWhenTheBoxHasJustBeenTicked) {
     FakeControls controls;
-    controls.SetChecked(kMainWindow, "选择框_提示音", true);
+    controls.SetChecked(base::kMainWindow, "选择框_提示音", true);
     OnAlertBoxClicked(controls);
-    controls.SetChecked(kMainWindow, "选择框_提示音", false);
+    controls.SetChecked(base::kMainWindow, "选择框_提示音", false);
     OnAlertBoxClicked(controls);
     EXPECT_EQ(controls.SoundsPlayed(), 1);
 }
@@ -112,33 +112,33 @@ TEST(NotYetAvailable, IsAnInformationBoxCaptionedNotice) {
     ASSERT_EQ(controls.MessageBoxes().size(), 1u);
     const auto box = controls.MessageBoxes()[0];
     EXPECT_EQ(box.text, "此功能尚未开放，请等待以后版本！"_gbk);
-    EXPECT_EQ(box.style, kIconInformation);
+    EXPECT_EQ(box.style, base::kIconInformation);
     EXPECT_EQ(box.caption, "提示"_gbk);
 }
 
 TEST(TrayMenu, EntriesOpenTheirPagesAndExitClosesTheMainWindow) {
     FakeControls controls;
-    controls.LoadWindow(kMainWindow, true);
+    controls.LoadWindow(base::kMainWindow, true);
     for (auto entry :
          {TrayMenuEntry::DownloadFernlane, TrayMenuEntry::DownloadTarnbay, TrayMenuEntry::Agent, TrayMenuEntry::Help})
         OnTrayMenuEntry(controls, entry);
     EXPECT_EQ(controls.OpenedAddresses(),
-              (std::vector<std::string>{links::kForumFernlane, links::kForumTarnbay,
+              (std::vector<std::string>{base::links::kForumFernlane, base::links::kForumTarnbay,
                                         "http://chat.im.example/msgrd?v=3&uin=800100201&site=qq&menu=yes",
-                                        links::kMakerHelp}));
-    EXPECT_TRUE(controls.Window(kMainWindow).loaded);
+                                        base::links::kMakerHelp}));
+    EXPECT_TRUE(controls.Window(base::kMainWindow).loaded);
     OnTrayMenuEntry(controls, TrayMenuEntry::Exit);
-    EXPECT_FALSE(controls.Window(kMainWindow).loaded);
+    EXPECT_FALSE(controls.Window(base::kMainWindow).loaded);
 }
 
 TEST(Links, ClickablePicturesAndLinksOpenTheirPages) {
     const std::pair<const char*, std::string> cases[] = {
-        {"透明标签_Tarnbay软件", links::kForumTarnbay},
-        {"透明标签_Fernlane软件", links::kForumFernlane},
-        {"图片框1", links::kForumHome},
-        {"超级链接框1", links::kMakerHelp},
-        {"超级链接框2", links::kMakerTutorial},
-        {"超级按钮_客服3", SupportChatLink(links::kSupportAccountC, false)},
+        {"透明标签_Tarnbay软件", base::links::kForumTarnbay},
+        {"透明标签_Fernlane软件", base::links::kForumFernlane},
+        {"图片框1", base::links::kForumHome},
+        {"超级链接框1", base::links::kMakerHelp},
+        {"超级链接框2", base::links::kMakerTutorial},
+        {"超级按钮_客服3", SupportChatLink(base::links::kSupportAccountC, false)},
     };
     for (const auto& [control, address] : cases) {
         SCOPED_TRACE(control);

@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
-#include "app/endpoints.h"
-#include "app/settings.h"
+#include "base/endpoints.h"
+#include "base/settings.h"
 #include "tests/support/fake_controls.h"
 #include "tests/support/fake_pump.h"
 
@@ -37,8 +37,8 @@ TEST(StartupTexts, CarryVersionAccountsAndMakerSite) {
     const Text balloon = BalloonText();
     EXPECT_EQ(Find(balloon, "当前版本：1.1"_gbk), 1);
     EXPECT_NE(Find(balloon, "  发布时间：2013.12.1\r\n-------------\r\n"_gbk), -1);
-    EXPECT_EQ(Right(balloon, static_cast<int>(std::string(links::kMakerSite).size())), Text(links::kMakerSite));
-    EXPECT_EQ(TrayTip(), "Pellwood旗下软件\r\n名称：Rankmoth\r\nPellwood网址："_gbk + Text(links::kMakerSite));
+    EXPECT_EQ(Right(balloon, static_cast<int>(std::string(base::links::kMakerSite).size())), Text(base::links::kMakerSite));
+    EXPECT_EQ(TrayTip(), "Pellwood旗下软件\r\n名称：Rankmoth\r\nPellwood网址："_gbk + Text(base::links::kMakerSite));
     EXPECT_EQ(UpdateWindowTitle(), "软件正在更新..请稍等..."_gbk);
 }
 
@@ -52,28 +52,28 @@ TEST(StartupTexts, FitTheirTrayBuffers) {
 TEST(MainWindowCreation, ArmsTheOneShotTimerAndAnnouncesTheLoading) {
     FakeControls controls;
     OnMainWindowCreated(controls);
-    EXPECT_EQ(controls.Control(kMainWindow, kSiteConfigTimer).timerInterval, 10);
-    const auto status = controls.Control(kMainWindow, kStatusBar).statusParts;
+    EXPECT_EQ(controls.Control(base::kMainWindow, kSiteConfigTimer).timerInterval, 10);
+    const auto status = controls.Control(base::kMainWindow, kStatusBar).statusParts;
     EXPECT_EQ(status.at(0), " 正在加载配置..."_gbk);
     EXPECT_EQ(status.at(1), " 界面已锁定，请等待加载完成！大约需要1-10秒"_gbk);
 
     StopStartupTimer(controls);
-    EXPECT_EQ(controls.Control(kMainWindow, kSiteConfigTimer).timerInterval, 0);
+    EXPECT_EQ(controls.Control(base::kMainWindow, kSiteConfigTimer).timerInterval, 0);
 }
 
 TEST(FinishStartupLoading, SetsTheDefaultsInOrderAndRestoresTheShopId) {
     TempDir dir;
     const std::string config = dir.File("config.ini");
-    ASSERT_TRUE(WriteSetting(config, Text("canshu"), Text("youdianid"), Text("12 345")));
+    ASSERT_TRUE(base::WriteSetting(config, Text("canshu"), Text("youdianid"), Text("12 345")));
 
     FakeControls controls;
-    controls.AddRadioGroup(kMainWindow, {"单选框_先查潮流", "单选框_先查最热", "单选框_先查最新"});
-    controls.AddRadioGroup(kMainWindow, {"单选框_自动监测", "单选框_手动查询"});
-    controls.SetChecked(kMainWindow, "单选框_先查最新", true);
-    controls.SetChecked(kMainWindow, "单选框_自动监测", true);
+    controls.AddRadioGroup(base::kMainWindow, {"单选框_先查潮流", "单选框_先查最热", "单选框_先查最新"});
+    controls.AddRadioGroup(base::kMainWindow, {"单选框_自动监测", "单选框_手动查询"});
+    controls.SetChecked(base::kMainWindow, "单选框_先查最新", true);
+    controls.SetChecked(base::kMainWindow, "单选框_自动监测", true);
     for (const char* entry : {"衣服", "鞋子"})
-        controls.AddComboEntry(kMainWindow, "组合框_大分类", Text::FromUtf8(entry));
-    controls.SetEnabled(kMainWindow, kTabControl, false);
+        controls.AddComboEntry(base::kMainWindow, "组合框_大分类", Text::FromUtf8(entry));
+    controls.SetEnabled(base::kMainWindow, kTabControl, false);
 
     int loads = 0;
     FinishStartupLoading(
@@ -81,33 +81,33 @@ TEST(FinishStartupLoading, SetsTheDefaultsInOrderAndRestoresTheShopId) {
         [&] {
             ++loads;
             // The sub-categories are in place before their box is given a selection.
-            EXPECT_EQ(controls.Control(kMainWindow, "组合框_小分类").comboSelection, -1);
-            controls.AddComboEntry(kMainWindow, "组合框_小分类", Text("50010850"));
+            EXPECT_EQ(controls.Control(base::kMainWindow, "组合框_小分类").comboSelection, -1);
+            controls.AddComboEntry(base::kMainWindow, "组合框_小分类", Text("50010850"));
         },
         1, "/work/dir", config);
 
     EXPECT_EQ(loads, 1);
     EXPECT_EQ(controls.FocusedControl(), "MainWindow/编辑框_关键词");
-    EXPECT_EQ(controls.Control(kMainWindow, "组合框_大分类").comboSelection, 0);
-    EXPECT_EQ(controls.Control(kMainWindow, "组合框_小分类").comboSelection, 0);
-    EXPECT_TRUE(controls.IsChecked(kMainWindow, "单选框_手动查询"));
-    EXPECT_FALSE(controls.IsChecked(kMainWindow, "单选框_自动监测"));
-    EXPECT_TRUE(controls.IsChecked(kMainWindow, "单选框_先查潮流"));
-    EXPECT_FALSE(controls.IsChecked(kMainWindow, "单选框_先查最新"));
-    EXPECT_EQ(controls.GetText(kMainWindow, "通用对话框1"), Text("/work/dir"));
+    EXPECT_EQ(controls.Control(base::kMainWindow, "组合框_大分类").comboSelection, 0);
+    EXPECT_EQ(controls.Control(base::kMainWindow, "组合框_小分类").comboSelection, 0);
+    EXPECT_TRUE(controls.IsChecked(base::kMainWindow, "单选框_手动查询"));
+    EXPECT_FALSE(controls.IsChecked(base::kMainWindow, "单选框_自动监测"));
+    EXPECT_TRUE(controls.IsChecked(base::kMainWindow, "单选框_先查潮流"));
+    EXPECT_FALSE(controls.IsChecked(base::kMainWindow, "单选框_先查最新"));
+    EXPECT_EQ(controls.GetText(base::kMainWindow, "通用对话框1"), Text("/work/dir"));
     // The value comes back as the file holds it: spaces are removed only when it is stored.
-    EXPECT_EQ(controls.GetText(kMainWindow, "编辑框_优店ID"), Text("12 345"));
-    EXPECT_EQ(controls.Control(kMainWindow, kTabControl).currentTab, 1);
-    EXPECT_TRUE(controls.Control(kMainWindow, kTabControl).enabled);
+    EXPECT_EQ(controls.GetText(base::kMainWindow, "编辑框_优店ID"), Text("12 345"));
+    EXPECT_EQ(controls.Control(base::kMainWindow, kTabControl).currentTab, 1);
+    EXPECT_TRUE(controls.Control(base::kMainWindow, kTabControl).enabled);
 }
 
 TEST(FinishStartupLoading, WorksWithoutSettingsFileOrSubCategoryLoader) {
     TempDir dir;
     FakeControls controls;
-    controls.SetText(kMainWindow, "编辑框_优店ID", Text("stale"));
+    controls.SetText(base::kMainWindow, "编辑框_优店ID", Text("stale"));
     FinishStartupLoading(controls, {}, 0, "/", dir.File("missing.ini"));
-    EXPECT_EQ(controls.GetText(kMainWindow, "编辑框_优店ID"), Text());
-    EXPECT_EQ(controls.Control(kMainWindow, kTabControl).currentTab, 0);
+    EXPECT_EQ(controls.GetText(base::kMainWindow, "编辑框_优店ID"), Text());
+    EXPECT_EQ(controls.Control(base::kMainWindow, kTabControl).currentTab, 0);
 }
 
 TEST(TrayEvents, EachMouseEventDoesItsOwnThing) {
@@ -131,17 +131,17 @@ TEST(TrayEvents, EachMouseEventDoesItsOwnThing) {
         SCOPED_TRACE(c.name);
         FakeControls controls;
         FakePump pump;
-        controls.LoadWindow(kMainWindow, true);
-        controls.SetWindowVisible(kMainWindow, c.visibleBefore);
+        controls.LoadWindow(base::kMainWindow, true);
+        controls.SetWindowVisible(base::kMainWindow, c.visibleBefore);
         if (!c.visibleBefore)
-            controls.SetWindowPlacement(kMainWindow, Placement::Minimised);
+            controls.SetWindowPlacement(base::kMainWindow, base::Placement::Minimised);
 
         // On top for the length of the wait, and off again afterwards.
         bool onTopDuringWait = false;
-        pump.Post([&] { onTopDuringWait = controls.Window(kMainWindow).onTop; });
+        pump.Post([&] { onTopDuringWait = controls.Window(base::kMainWindow).onTop; });
         OnTrayEvent(controls, pump, c.event);
 
-        const auto window = controls.Window(kMainWindow);
+        const auto window = controls.Window(base::kMainWindow);
         EXPECT_EQ(window.visible, c.visibleAfter);
         EXPECT_EQ(static_cast<int>(window.menusPopped.size()), c.menus);
         EXPECT_EQ(static_cast<int>(controls.OpenedAddresses().size()), c.addresses);
@@ -149,7 +149,7 @@ TEST(TrayEvents, EachMouseEventDoesItsOwnThing) {
         EXPECT_FALSE(window.onTop);
         if (c.event == TrayMouse::LeftDown) {
             EXPECT_TRUE(onTopDuringWait);
-            EXPECT_EQ(window.placement, c.visibleBefore ? Placement::Normal : Placement::Normal);
+            EXPECT_EQ(window.placement, c.visibleBefore ? base::Placement::Normal : base::Placement::Normal);
         }
     }
 }
@@ -159,15 +159,15 @@ TEST(TrayEvents, RightClickPopsTheTrayMenuAndDoubleClickOpensTheMakerSite) {
     FakePump pump;
     OnTrayEvent(controls, pump, TrayMouse::RightDown);
     OnTrayEvent(controls, pump, TrayMouse::LeftDoubleClick);
-    EXPECT_EQ(controls.Window(kMainWindow).menusPopped, std::vector<std::string>{"托盘菜单"});
-    EXPECT_EQ(controls.OpenedAddresses(), std::vector<std::string>{links::kMakerSite});
+    EXPECT_EQ(controls.Window(base::kMainWindow).menusPopped, std::vector<std::string>{"托盘菜单"});
+    EXPECT_EQ(controls.OpenedAddresses(), std::vector<std::string>{base::links::kMakerSite});
 }
 
 TEST(HidesToTray, OnlyAMinimisedWindowWithATrayToComeBackFrom) {
-    EXPECT_TRUE(HidesToTray(Placement::Minimised, true));
-    EXPECT_FALSE(HidesToTray(Placement::Minimised, false));
-    EXPECT_FALSE(HidesToTray(Placement::Normal, true));
-    EXPECT_FALSE(HidesToTray(Placement::Normal, false));
+    EXPECT_TRUE(HidesToTray(base::Placement::Minimised, true));
+    EXPECT_FALSE(HidesToTray(base::Placement::Minimised, false));
+    EXPECT_FALSE(HidesToTray(base::Placement::Normal, true));
+    EXPECT_FALSE(HidesToTray(base::Placement::Normal, false));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The program's windows, in-process and offscreen, against rankmoth-sim on a free loopback port: start-up
 // through the notice pages, a shop load of 45 items in three packs, and a two-page query whose rows and
 // status texts are read back from the real widgets.
-#include "app/endpoints.h"
+#include "base/endpoints.h"
 #include "app/qt/application.h"
 #include "app/qt/compose.h"
 #include "tests/rank/sim_process.h"
@@ -26,18 +26,18 @@ namespace {
 
 // The window thread's pump with every pause shortened: the item checks still dispatch the window's events
 // between them, but 900 checks of 0.1 s would make the test take minutes.
-class ShortPausePump final : public app::EventPump {
+class ShortPausePump final : public base::EventPump {
 public:
-    explicit ShortPausePump(app::EventPump& inner) : inner_(inner) {}
+    explicit ShortPausePump(base::EventPump& inner) : inner_(inner) {}
     void PumpingWait(std::chrono::microseconds duration) override { inner_.PumpingWait(duration / 25); }
     void DispatchPending() override { inner_.DispatchPending(); }
-    void WaitForDoneOrEvents(const app::DoneSignal& done, std::chrono::milliseconds limit) override {
+    void WaitForDoneOrEvents(const base::DoneSignal& done, std::chrono::milliseconds limit) override {
         inner_.WaitForDoneOrEvents(done, limit);
     }
     std::chrono::milliseconds Now() override { return inner_.Now(); }
 
 private:
-    app::EventPump& inner_;
+    base::EventPump& inner_;
 };
 
 QString U(const Text& text) {
@@ -60,7 +60,7 @@ private:
     template <class W> W* Main(const char* name) {
         return app_->mainWindow() ? app_->mainWindow()->findChild<W*>(QString::fromUtf8(name)) : nullptr;
     }
-    QString Status(int part) { return U(app_->controls().StatusText(app::kMainWindow, "状态条1", part)); }
+    QString Status(int part) { return U(app_->controls().StatusText(base::kMainWindow, "状态条1", part)); }
 
 private slots:
     void initTestCase() {
@@ -84,14 +84,14 @@ private slots:
         app_ = std::make_unique<shell::Application>(options);
         app_->messageBox = [this](const QString& text, int, const QString&) {
             messages_ << text;
-            return app::kButtonOk;
+            return base::kButtonOk;
         };
         app_->openAddress = [](const std::string&) {};
         app_->endProgram = [](int) {};
 
         // The rank hooks bound again as the application binds them, over the short-pause pump.
         pump_ = std::make_unique<ShortPausePump>(app_->pump());
-        core_.reset(new shell::CoreContext{app_->controls(), *pump_, app::Endpoints::FromEnvironment(),
+        core_.reset(new shell::CoreContext{app_->controls(), *pump_, base::Endpoints::FromEnvironment(),
                                            web::WebEnv{*pump_, app_->controls(), web::ProcessCookieJar()}});
         shell::BindRankHooks(*core_, app_->hooks());
 
@@ -122,7 +122,7 @@ private slots:
         const QString lastProgress =
             QString::fromUtf8(" 当前查询排序: 潮流 -> 当前查询页面: 第2页 -> 查询进度: 9 -> 宝贝进度: 45");
         QTRY_COMPARE_WITH_TIMEOUT(Status(1), lastProgress, 90000);
-        QCOMPARE(U(app_->controls().GetText(app::kMainWindow, "标签_进度提示")),
+        QCOMPARE(U(app_->controls().GetText(base::kMainWindow, "标签_进度提示")),
                  QString::fromUtf8("正在查询第45个，宝贝ID:52000145"));
         QVERIFY(messages_.isEmpty());
 

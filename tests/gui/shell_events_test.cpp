@@ -1,12 +1,12 @@
 // The shell in action: start order, the event actions of the main window, the tray behaviour, and the Qt
 // control layer and pump, on a real Application built in-process with the core left unbound.
-#include "app/endpoints.h"
+#include "base/endpoints.h"
 #include "app/main_actions.h"
 #include "app/qt/alert_sound.h"
 #include "app/qt/application.h"
 #include "app/qt/skin.h"
 #include "app/qt/window_design.h"
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -59,7 +59,7 @@ private:
         app_ = std::make_unique<Application>(options);
         app_->messageBox = [this](const QString& text, int style, const QString& caption) {
             boxes_.push_back({text, style, caption});
-            return app::kButtonOk;
+            return base::kButtonOk;
         };
         app_->openAddress = [this](const std::string& address) { opened_.push_back(address); };
         app_->endProgram = [this](int code) { exits_.push_back(code); };
@@ -77,7 +77,7 @@ private:
             QVERIFY(QMetaObject::invokeMethod(Main<QTimer>(timer), "timeout"));
     }
     QString Stored() {
-        return QString::fromStdString(app::ReadSetting(app_->configFile(), Text("canshu"), Text("youdianid")).ToUtf8());
+        return QString::fromStdString(base::ReadSetting(app_->configFile(), Text("canshu"), Text("youdianid")).ToUtf8());
     }
 
 private slots:
@@ -103,13 +103,13 @@ private slots:
         // The creation texts are up at once; the start-up worker then fills in the defaults.
         QTRY_VERIFY(app_->startupFinished());
         auto& c = app_->controls();
-        QTRY_COMPARE(c.ComboSelection(app::kMainWindow, "组合框_大分类"), 0);
-        QCOMPARE(c.StatusText(app::kMainWindow, "状态条1", 0), " 正在加载配置..."_gbk);
-        QCOMPARE(c.StatusText(app::kMainWindow, "状态条1", 1), " 界面已锁定，请等待加载完成！大约需要1-10秒"_gbk);
-        QCOMPARE(c.TimerInterval(app::kMainWindow, "时钟_网站配置"), 0);
-        QVERIFY(c.IsChecked(app::kMainWindow, "单选框_手动查询"));
-        QVERIFY(c.IsChecked(app::kMainWindow, "单选框_先查潮流"));
-        QCOMPARE(c.GetText(app::kMainWindow, "通用对话框1"), Text::FromUtf8(QDir::currentPath().toStdString()));
+        QTRY_COMPARE(c.ComboSelection(base::kMainWindow, "组合框_大分类"), 0);
+        QCOMPARE(c.StatusText(base::kMainWindow, "状态条1", 0), " 正在加载配置..."_gbk);
+        QCOMPARE(c.StatusText(base::kMainWindow, "状态条1", 1), " 界面已锁定，请等待加载完成！大约需要1-10秒"_gbk);
+        QCOMPARE(c.TimerInterval(base::kMainWindow, "时钟_网站配置"), 0);
+        QVERIFY(c.IsChecked(base::kMainWindow, "单选框_手动查询"));
+        QVERIFY(c.IsChecked(base::kMainWindow, "单选框_先查潮流"));
+        QCOMPARE(c.GetText(base::kMainWindow, "通用对话框1"), Text::FromUtf8(QDir::currentPath().toStdString()));
         // The keyboard focus lands on the parked keyword box.
         QTRY_COMPARE(QApplication::focusWidget(), Main<QWidget>("编辑框_关键词"));
         // The skin was written beside the executable and applied.
@@ -119,7 +119,7 @@ private slots:
 
     void startupCheckRunsOffTheWindowThreadAndChoosesTheTab() {
         Make();
-        QVERIFY(app::WriteSetting(app_->configFile(), Text("canshu"), Text("youdianid"), Text("31415")));
+        QVERIFY(base::WriteSetting(app_->configFile(), Text("canshu"), Text("youdianid"), Text("31415")));
         std::atomic<bool> checkOffThread{false}, loadOffThread{false};
         app_->hooks().backgroundCheck = [&](const std::function<void(int)>& finish) {
             checkOffThread = QThread::currentThread() != qApp->thread();
@@ -127,8 +127,8 @@ private slots:
         };
         app_->hooks().loadSubCategories = [&] {
             loadOffThread = QThread::currentThread() != qApp->thread();
-            app_->controls().AddComboEntry(app::kMainWindow, "组合框_小分类", Text("50010850"));
-            app_->controls().AddComboEntry(app::kMainWindow, "组合框_小分类", Text("50000671"));
+            app_->controls().AddComboEntry(base::kMainWindow, "组合框_小分类", Text("50010850"));
+            app_->controls().AddComboEntry(base::kMainWindow, "组合框_小分类", Text("50000671"));
         };
         app_->Start();
         QTRY_VERIFY(app_->startupFinished());
@@ -165,7 +165,7 @@ private slots:
         QCOMPARE(opened_[1], app::SupportButtonAddress(2, today));
         QVERIFY(opened_[0] != opened_[1]);
         QVERIFY(opened_[0].find("&amp;uin=") != std::string::npos);
-        QCOMPARE(opened_[2], app::SupportChatLink(app::links::kSupportAccountC, false));
+        QCOMPARE(opened_[2], app::SupportChatLink(base::links::kSupportAccountC, false));
     }
 
     void picturesAndLinksOpenTheirPages() {
@@ -176,8 +176,8 @@ private slots:
         QTest::mouseClick(Main<QWidget>("透明标签_Fernlane软件"), Qt::LeftButton);
         QTest::mouseClick(Main<QWidget>("透明标签_Tarnbay软件"), Qt::LeftButton);
         emit Main<QLabel>("超级链接框2")->linkActivated("#");
-        QCOMPARE(opened_, (std::vector<std::string>{app::links::kForumHome, app::links::kForumFernlane,
-                                                    app::links::kForumTarnbay, app::links::kMakerTutorial}));
+        QCOMPARE(opened_, (std::vector<std::string>{base::links::kForumHome, base::links::kForumFernlane,
+                                                    base::links::kForumTarnbay, base::links::kMakerTutorial}));
     }
 
     void leavingTheShopIdBoxStoresItTrimmedEveryTime() {
@@ -205,7 +205,7 @@ private slots:
         QCOMPARE(boxes_.size(), size_t(2));
         for (const Box& box : boxes_) {
             QCOMPARE(box.text, QString("此功能尚未开放，请等待以后版本！"));
-            QCOMPARE(box.style, app::kIconInformation);
+            QCOMPARE(box.style, base::kIconInformation);
             QCOMPARE(box.caption, QString("提示"));
         }
     }
@@ -265,9 +265,9 @@ private slots:
         const auto actions = Main<QMenu>("托盘菜单")->actions();
         for (int i = 0; i < 4; ++i)
             actions[i]->trigger();
-        QCOMPARE(opened_, (std::vector<std::string>{app::links::kForumFernlane, app::links::kForumTarnbay,
-                                                    app::SupportChatLink(app::links::kSupportAccountA, false),
-                                                    app::links::kMakerHelp}));
+        QCOMPARE(opened_, (std::vector<std::string>{base::links::kForumFernlane, base::links::kForumTarnbay,
+                                                    app::SupportChatLink(base::links::kSupportAccountA, false),
+                                                    base::links::kMakerHelp}));
         QVERIFY(exits_.empty());
     }
 
@@ -352,7 +352,7 @@ private slots:
         QVERIFY(!main->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
         app_->TrayEvent(app::TrayMouse::LeftDoubleClick);
-        QCOMPARE(opened_, std::vector<std::string>{app::links::kMakerSite});
+        QCOMPARE(opened_, std::vector<std::string>{base::links::kMakerSite});
         app_->TrayEvent(app::TrayMouse::RightDown);
         QTRY_VERIFY(Main<QMenu>("托盘菜单")->isVisible());
         Main<QMenu>("托盘菜单")->hide();
@@ -369,10 +369,10 @@ private slots:
         Text readBack;
         std::atomic<int> row{-1};
         std::thread worker([&] {
-            controls.SetText(app::kMainWindow, "编辑框_优店ID", "优店"_gbk);
-            readBack = controls.GetText(app::kMainWindow, "编辑框_优店ID");
-            const int added = controls.AddRow(app::kMainWindow, "超级列表框1", Text("1"));
-            controls.SetCellText(app::kMainWindow, "超级列表框1", added, 2, "在第"_gbk);
+            controls.SetText(base::kMainWindow, "编辑框_优店ID", "优店"_gbk);
+            readBack = controls.GetText(base::kMainWindow, "编辑框_优店ID");
+            const int added = controls.AddRow(base::kMainWindow, "超级列表框1", Text("1"));
+            controls.SetCellText(base::kMainWindow, "超级列表框1", added, 2, "在第"_gbk);
             row = added;
         });
         // The worker's calls wait for the window thread, which keeps turning here.
@@ -388,42 +388,42 @@ private slots:
         StartAndSettle();
         auto& c = app_->controls();
         auto* list = Main<QTreeWidget>("超级列表框1");
-        QCOMPARE(c.ListTextColour(app::kMainWindow, "超级列表框1"),
+        QCOMPARE(c.ListTextColour(base::kMainWindow, "超级列表框1"),
                  shell::QtControls::ToColour(list->palette().color(QPalette::Text)));
-        QCOMPARE(c.ListBackgroundColour(app::kMainWindow, "超级列表框1"),
+        QCOMPARE(c.ListBackgroundColour(base::kMainWindow, "超级列表框1"),
                  shell::QtControls::ToColour(list->palette().color(QPalette::Base)));
-        const int row = c.AddRow(app::kMainWindow, "超级列表框1", Text("1"));
-        c.SetCellColours(app::kMainWindow, "超级列表框1", row, 3, app::Rgb(255, 255, 255), app::Rgb(255, 0, 0));
+        const int row = c.AddRow(base::kMainWindow, "超级列表框1", Text("1"));
+        c.SetCellColours(base::kMainWindow, "超级列表框1", row, 3, base::Rgb(255, 255, 255), base::Rgb(255, 0, 0));
         QCOMPARE(list->topLevelItem(row)->foreground(3).color(), QColor(255, 255, 255));
         QCOMPARE(list->topLevelItem(row)->background(3).color(), QColor(255, 0, 0));
         // Out of range cells are ignored rather than crash.
-        c.SetCellColours(app::kMainWindow, "超级列表框1", 5, 3, 0, 0);
-        c.SetCellText(app::kMainWindow, "超级列表框1", row, 9, Text("x"));
-        QCOMPARE(c.CellText(app::kMainWindow, "超级列表框1", 7, 0), Text());
-        QCOMPARE(c.RowCount(app::kMainWindow, "超级列表框1"), 1);
-        c.DeleteAllRows(app::kMainWindow, "超级列表框1");
-        QCOMPARE(c.RowCount(app::kMainWindow, "超级列表框1"), 0);
+        c.SetCellColours(base::kMainWindow, "超级列表框1", 5, 3, 0, 0);
+        c.SetCellText(base::kMainWindow, "超级列表框1", row, 9, Text("x"));
+        QCOMPARE(c.CellText(base::kMainWindow, "超级列表框1", 7, 0), Text());
+        QCOMPARE(c.RowCount(base::kMainWindow, "超级列表框1"), 1);
+        c.DeleteAllRows(base::kMainWindow, "超级列表框1");
+        QCOMPARE(c.RowCount(base::kMainWindow, "超级列表框1"), 0);
     }
 
     void unknownControlsReadEmptyAndIgnoreWrites() {
         Make();
         StartAndSettle();
         auto& c = app_->controls();
-        c.SetText(app::kMainWindow, "没有这个控件", Text("x"));
-        QCOMPARE(c.GetText(app::kMainWindow, "没有这个控件"), Text());
+        c.SetText(base::kMainWindow, "没有这个控件", Text("x"));
+        QCOMPARE(c.GetText(base::kMainWindow, "没有这个控件"), Text());
         QCOMPARE(c.IsChecked("NoSuchWindow", "选择框_提示音"), false);
-        QCOMPARE(c.ComboSelection(app::kMainWindow, "没有这个控件"), -1);
-        QCOMPARE(c.RowCount(app::kMainWindow, "没有这个控件"), -1);
-        c.SetCurrentTab(app::kMainWindow, "选择夹1", 7);
+        QCOMPARE(c.ComboSelection(base::kMainWindow, "没有这个控件"), -1);
+        QCOMPARE(c.RowCount(base::kMainWindow, "没有这个控件"), -1);
+        c.SetCurrentTab(base::kMainWindow, "选择夹1", 7);
         QCOMPARE(dynamic_cast<shell::TabControl*>(Main<QWidget>("选择夹1"))->currentIndex(), 0);
-        c.SelectComboEntry(app::kMainWindow, "组合框_大分类", 3);
+        c.SelectComboEntry(base::kMainWindow, "组合框_大分类", 3);
         QCOMPARE(
-            c.ComboEntryText(app::kMainWindow, "组合框_大分类", c.ComboSelection(app::kMainWindow, "组合框_大分类")),
+            c.ComboEntryText(base::kMainWindow, "组合框_大分类", c.ComboSelection(base::kMainWindow, "组合框_大分类")),
             "配饰"_gbk);
-        c.SetTimerInterval(app::kMainWindow, "时钟_监测间隔", 60000);
-        QCOMPARE(c.TimerInterval(app::kMainWindow, "时钟_监测间隔"), 60000);
-        c.SetTimerInterval(app::kMainWindow, "时钟_监测间隔", 0);
-        QCOMPARE(c.TimerInterval(app::kMainWindow, "时钟_监测间隔"), 0);
+        c.SetTimerInterval(base::kMainWindow, "时钟_监测间隔", 60000);
+        QCOMPARE(c.TimerInterval(base::kMainWindow, "时钟_监测间隔"), 60000);
+        c.SetTimerInterval(base::kMainWindow, "时钟_监测间隔", 0);
+        QCOMPARE(c.TimerInterval(base::kMainWindow, "时钟_监测间隔"), 0);
     }
 
     void theRealMessageBoxHasCaptionIconAndAnswersOk() {
@@ -442,8 +442,8 @@ private slots:
         });
         closer.start(10);
         const int answer =
-            app_->controls().MessageBox("无法连接到服务器!部分功能可能无法使用"_gbk, app::kIconExclamation, "提示"_gbk);
-        QCOMPARE(answer, app::kButtonOk);
+            app_->controls().MessageBox("无法连接到服务器!部分功能可能无法使用"_gbk, base::kIconExclamation, "提示"_gbk);
+        QCOMPARE(answer, base::kButtonOk);
         QCOMPARE(title, QString("提示"));
         QCOMPARE(icon, QMessageBox::Warning);
     }
@@ -496,7 +496,7 @@ private slots:
         QVERIFY(fired);
 
         // On the window thread a wait for a worker returns in short slices so its caller can dispatch.
-        app::DoneSignal done;
+        base::DoneSignal done;
         QElapsedTimer waited;
         waited.start();
         pump.WaitForDoneOrEvents(done, std::chrono::seconds(30));

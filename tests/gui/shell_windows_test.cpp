@@ -1,6 +1,6 @@
 // The windows as designed: every visible control with its name, kind, caption and geometry, and the
 // invisible parts (timers, menus, radio groups, status bar) the program relies on.
-#include "app/endpoints.h"
+#include "base/endpoints.h"
 #include "app/qt/application.h"
 #include "app/qt/window_design.h"
 #include "app/qt/windows.h"
@@ -168,7 +168,7 @@ private slots:
         QCOMPARE(update_->size(), QSize(354, 200));
         QCOMPARE(
             main_->windowTitle(),
-            QString("Rankmoth V1.1  客服QQ:%1 或 %2").arg(app::links::kSupportAccountA, app::links::kSupportAccountB));
+            QString("Rankmoth V1.1  客服QQ:%1 或 %2").arg(base::links::kSupportAccountA, base::links::kSupportAccountB));
         QCOMPARE(update_->windowTitle(), QString("软件正在更新..请稍等..."));
         QVERIFY(!main_->windowIcon().isNull());
         QCOMPARE(main_->windowIcon().pixmap(16, 16).size(), QSize(16, 16));

@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/endpoints.h"
+#include "base/endpoints.h"
 #include "app/qt/application.h"
 #include "app/qt/windows.h"
 #include "tests/update/update_test_support.h"
@@ -121,7 +121,7 @@ private slots:
         std::optional<int> ended;
         application.messageBox = [&](const QString& text, int, const QString&) {
             boxes << text;
-            return app::kButtonOk;
+            return base::kButtonOk;
         };
         application.openAddress = [&](const std::string& address) { opened.push_back(address); };
         application.endProgram = [&](int code) { ended = code; };

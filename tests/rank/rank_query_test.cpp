@@ -92,7 +92,7 @@ TEST(RankWalkTest, ItemInSlicesTwoAndEightGivesUpperThenLowerRow) {
     EXPECT_EQ(rows[1][0], Text("2"));
     EXPECT_EQ(rows[1][2], "在第1页靠下面的位置发现了此宝贝"_gbk);
     const auto list = h.controls.Control(kMain, kList);
-    EXPECT_EQ(list.cellColours.at({1, 3}), std::make_pair(app::Colour{0x0000FF}, app::Colour{0x80FF80}));
+    EXPECT_EQ(list.cellColours.at({1, 3}), std::make_pair(base::Colour{0x0000FF}, base::Colour{0x80FF80}));
     EXPECT_EQ(list.lastScrolledRow, 1);
     EXPECT_EQ(h.controls.SoundsPlayed(), 0);
 }
@@ -108,7 +108,7 @@ TEST(RankWalkTest, AlertSoundOncePerHitWhenTicked) {
     h.query.RunRankQuery();
     EXPECT_EQ(h.controls.SoundsPlayed(), 2);
     EXPECT_EQ(h.Rows()[0][3], "最热"_gbk);
-    EXPECT_EQ(h.controls.Control(kMain, kList).cellColours.at({0, 3}).second, app::Colour{0x00FFFF});
+    EXPECT_EQ(h.controls.Control(kMain, kList).cellColours.at({0, 3}).second, base::Colour{0x00FFFF});
     EXPECT_NE(h.market.gets[0].find("/hot30day/"), std::string::npos);
 }
 

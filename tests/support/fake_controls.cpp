@@ -188,12 +188,12 @@ void FakeControls::ScrollRowIntoView(std::string_view window, std::string_view c
     At(window, control).lastScrolledRow = row;
 }
 
-app::Colour FakeControls::ListTextColour(std::string_view, std::string_view) { return kListText; }
+base::Colour FakeControls::ListTextColour(std::string_view, std::string_view) { return kListText; }
 
-app::Colour FakeControls::ListBackgroundColour(std::string_view, std::string_view) { return kListBackground; }
+base::Colour FakeControls::ListBackgroundColour(std::string_view, std::string_view) { return kListBackground; }
 
 void FakeControls::SetCellColours(std::string_view window, std::string_view control, int row, int column,
-                                  app::Colour text, app::Colour background) {
+                                  base::Colour text, base::Colour background) {
     Lock lock(mutex_);
     auto& colours = At(window, control).cellColours;
     if (text == kListText && background == kListBackground)
@@ -270,12 +270,12 @@ void FakeControls::SetWindowVisible(std::string_view window, bool visible) {
     windows_[std::string(window)].visible = visible;
 }
 
-app::Placement FakeControls::WindowPlacement(std::string_view window) {
+base::Placement FakeControls::WindowPlacement(std::string_view window) {
     Lock lock(mutex_);
     return windows_[std::string(window)].placement;
 }
 
-void FakeControls::SetWindowPlacement(std::string_view window, app::Placement placement) {
+void FakeControls::SetWindowPlacement(std::string_view window, base::Placement placement) {
     Lock lock(mutex_);
     windows_[std::string(window)].placement = placement;
 }
@@ -294,7 +294,7 @@ int FakeControls::MessageBox(const Text& text, int style, const Text& caption) {
     Lock lock(mutex_);
     messageBoxes_.push_back({text, style, caption});
     if (answers_.empty())
-        return app::kButtonOk;
+        return base::kButtonOk;
     const int answer = answers_.front();
     answers_.pop_front();
     return answer;

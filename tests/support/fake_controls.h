@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/controls.h"
+#include "base/controls.h"
 
 #include <deque>
 #include <map>
@@ -14,7 +14,7 @@ namespace rankmoth::testing {
 
 // An in-memory window set: keeps the state of every control a test or the code under test names, and
 // records what would have reached the user. Safe to call from any thread.
-class FakeControls : public app::Controls {
+class FakeControls : public base::Controls {
 public:
     struct MessageBoxCall {
         Text text;
@@ -33,7 +33,7 @@ public:
         std::vector<Text> comboEntries;
         int comboSelection = -1;
         std::vector<std::vector<Text>> rows;
-        std::map<Cell, std::pair<app::Colour, app::Colour>> cellColours;
+        std::map<Cell, std::pair<base::Colour, base::Colour>> cellColours;
         int lastScrolledRow = -1;
         std::map<int, Text> statusParts;
         std::map<int, int> statusWidths;
@@ -46,7 +46,7 @@ public:
         bool loaded = false;
         bool modal = false;
         bool visible = false;
-        app::Placement placement = app::Placement::Normal;
+        base::Placement placement = base::Placement::Normal;
         bool onTop = false;
         std::vector<std::string> menusPopped;
     };
@@ -89,10 +89,10 @@ public:
                      const Text& text) override;
     Text CellText(std::string_view window, std::string_view control, int row, int column) override;
     void ScrollRowIntoView(std::string_view window, std::string_view control, int row) override;
-    app::Colour ListTextColour(std::string_view window, std::string_view control) override;
-    app::Colour ListBackgroundColour(std::string_view window, std::string_view control) override;
-    void SetCellColours(std::string_view window, std::string_view control, int row, int column, app::Colour text,
-                        app::Colour background) override;
+    base::Colour ListTextColour(std::string_view window, std::string_view control) override;
+    base::Colour ListBackgroundColour(std::string_view window, std::string_view control) override;
+    void SetCellColours(std::string_view window, std::string_view control, int row, int column, base::Colour text,
+                        base::Colour background) override;
     void SetStatusText(std::string_view window, std::string_view control, int part, const Text& text) override;
     Text StatusText(std::string_view window, std::string_view control, int part) override;
     void SetStatusPartWidth(std::string_view window, std::string_view control, int part, int width) override;
@@ -105,8 +105,8 @@ public:
     void CloseWindow(std::string_view window) override;
     bool IsWindowVisible(std::string_view window) override;
     void SetWindowVisible(std::string_view window, bool visible) override;
-    app::Placement WindowPlacement(std::string_view window) override;
-    void SetWindowPlacement(std::string_view window, app::Placement placement) override;
+    base::Placement WindowPlacement(std::string_view window) override;
+    void SetWindowPlacement(std::string_view window, base::Placement placement) override;
     void SetAlwaysOnTop(std::string_view window, bool onTop) override;
     void PopupMenuAtCursor(std::string_view window, std::string_view menu) override;
     int MessageBox(const Text& text, int style, const Text& caption) override;
@@ -116,8 +116,8 @@ public:
     void EndProgram(int exitCode) override;
 
     // The list's own colours, as the default list draws them (black on white).
-    static constexpr app::Colour kListText = 0x000000;
-    static constexpr app::Colour kListBackground = 0xFFFFFF;
+    static constexpr base::Colour kListText = 0x000000;
+    static constexpr base::Colour kListBackground = 0xFFFFFF;
     // What StartProcess answers.
     bool startProcessSucceeds = true;
 

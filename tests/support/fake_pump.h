@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/eventpump.h"
+#include "base/eventpump.h"
 
 #include <atomic>
 #include <chrono>
@@ -13,7 +13,7 @@ namespace rankmoth::testing {
 // A pump with a virtual clock: PumpingWait advances the clock instead of sleeping, so the 0.1 s and 10 s
 // pauses of the code under test cost nothing. Each dispatch runs the events a test queued (FIFO), which is
 // how a test clicks a button "while" a query is walking.
-class FakePump : public app::EventPump {
+class FakePump : public base::EventPump {
 public:
     // Runs `event` at the next dispatch.
     void Post(std::function<void()> event) {
@@ -54,7 +54,7 @@ public:
     }
     // A worker really runs, so the wait is real, but capped: past `realWaitCap` the virtual clock jumps to
     // the end of the limit, which makes a time-out test take milliseconds rather than the time-out.
-    void WaitForDoneOrEvents(const app::DoneSignal& done, std::chrono::milliseconds limit) override {
+    void WaitForDoneOrEvents(const base::DoneSignal& done, std::chrono::milliseconds limit) override {
         const auto real = std::min(limit, realWaitCap);
         const auto start = std::chrono::steady_clock::now();
         if (done.WaitFor(real)) {

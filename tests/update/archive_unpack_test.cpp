@@ -156,7 +156,7 @@ TEST(InstallTickTest, CompletionUnpacksDeletesStartsAndEnds) {
         ASSERT_EQ(boxes.size(), 1u) << c.what;
         EXPECT_EQ(boxes[0].text.ToUtf8(), "自动更新失败！刚刚打开的是最新版的下载网址\r\n请手动下载，之后卸载旧版，安装新版");
         EXPECT_EQ(boxes[0].caption.ToUtf8(), "提示");
-        EXPECT_EQ(boxes[0].style, app::kIconExclamation);
+        EXPECT_EQ(boxes[0].style, base::kIconExclamation);
         EXPECT_EQ(f.controls.ExitCode(), 0) << c.what;
     }
 }

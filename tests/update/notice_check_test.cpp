@@ -1,7 +1,7 @@
 #include "tests/update/update_test_support.h"
 #include "update/notice_check.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -17,7 +17,7 @@ Text CachedNotice(UpdateFixture& f) { return NoticeCache(f.dir / "config.ini").R
 
 // LaunchCheck may start a download thread; it must be over before the fixture goes.
 void WaitForDownloadThread(UpdateFixture& f) {
-    if (f.state->downloadResult.load() != -1 || f.controls.TimerInterval(app::kUpdateWindow, "时钟1") != 0) {
+    if (f.state->downloadResult.load() != -1 || f.controls.TimerInterval(base::kUpdateWindow, "时钟1") != 0) {
         ASSERT_TRUE(f.state->downloadThreadDone->WaitFor(std::chrono::seconds(20)));
     }
 }
@@ -56,14 +56,14 @@ TEST(LaunchCheckTest, CachedNoticeDecidesWithoutTheNetwork) {
         ASSERT_TRUE(NoticeCache(env.configFile).Write(Text::FromUtf8(c.cached)));
         LaunchCheck(env, f.state);
         EXPECT_TRUE(f.fetched.empty()) << c.cached;
-        const auto main = f.controls.Window(app::kMainWindow);
+        const auto main = f.controls.Window(base::kMainWindow);
         EXPECT_EQ(main.loaded, c.opensMain) << c.cached;
         if (c.opensMain) {
             EXPECT_TRUE(main.modal);
-            EXPECT_EQ(f.controls.TimerInterval(app::kUpdateWindow, "时钟1"), 0);
+            EXPECT_EQ(f.controls.TimerInterval(base::kUpdateWindow, "时钟1"), 0);
         } else {
-            EXPECT_EQ(f.controls.TimerInterval(app::kUpdateWindow, "时钟1"), 1000) << c.cached;
-            EXPECT_EQ(f.controls.TimerInterval(app::kUpdateWindow, "时钟2"), 100) << c.cached;
+            EXPECT_EQ(f.controls.TimerInterval(base::kUpdateWindow, "时钟1"), 1000) << c.cached;
+            EXPECT_EQ(f.controls.TimerInterval(base::kUpdateWindow, "时钟2"), 100) << c.cached;
         }
         WaitForDownloadThread(f);
     }
@@ -76,9 +76,9 @@ TEST(LaunchCheckTest, NewerVersionDownloadsFromFieldsThreeAndFour) {
     LaunchCheck(env, f.state);
     EXPECT_EQ(f.state->updateArchiveUrl.bytes(), "http://127.0.0.1:1/v2/zujian/m_update.zip");
     EXPECT_EQ(f.state->downloadPageAddress.ToUtf8(), "http://dl.example/下载页");
-    EXPECT_FALSE(f.controls.Window(app::kMainWindow).loaded);
-    EXPECT_TRUE(f.controls.Control(app::kUpdateWindow, "图片框1").visible);
-    EXPECT_FALSE(f.controls.Control(app::kUpdateWindow, "标签8").visible);
+    EXPECT_FALSE(f.controls.Window(base::kMainWindow).loaded);
+    EXPECT_TRUE(f.controls.Control(base::kUpdateWindow, "图片框1").visible);
+    EXPECT_FALSE(f.controls.Control(base::kUpdateWindow, "标签8").visible);
     WaitForDownloadThread(f);
     // Nothing listens on port 1: the download fails, shows its message, the page and ends.
     EXPECT_EQ(f.state->downloadResult.load(), 3);
@@ -86,12 +86,12 @@ TEST(LaunchCheckTest, NewerVersionDownloadsFromFieldsThreeAndFour) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text.ToUtf8(), "下载失败!请手动下载更新");
     EXPECT_EQ(boxes[0].caption.ToUtf8(), "信息提示:");
-    EXPECT_EQ(boxes[0].style, app::kIconExclamation);
+    EXPECT_EQ(boxes[0].style, base::kIconExclamation);
     // The browser gets the page in UTF-8, not in the GBK the notice was read into.
     EXPECT_EQ(f.controls.OpenedAddresses(), std::vector<std::string>{"http://dl.example/下载页"});
     EXPECT_EQ(f.controls.ExitCode(), 0);
-    EXPECT_EQ(f.controls.Control(app::kUpdateWindow, "标签2").text.ToUtf8(), "m_update.zip (来自 127.0.0.1:1 )");
-    EXPECT_EQ(f.controls.Control(app::kUpdateWindow, "标签7").text.ToUtf8().substr(0, 10), "下载到:");
+    EXPECT_EQ(f.controls.Control(base::kUpdateWindow, "标签2").text.ToUtf8(), "m_update.zip (来自 127.0.0.1:1 )");
+    EXPECT_EQ(f.controls.Control(base::kUpdateWindow, "标签7").text.ToUtf8().substr(0, 10), "下载到:");
 }
 
 TEST(LaunchCheckTest, DeliveredUpdaterIsStartedInsteadOfDownloading) {
@@ -101,10 +101,10 @@ TEST(LaunchCheckTest, DeliveredUpdaterIsStartedInsteadOfDownloading) {
     NoticeCache(env.configFile).Write(Text("111|1|http://127.0.0.1:1/|v2/|||||page"));
     LaunchCheck(env, f.state);
     EXPECT_EQ(f.controls.StartedProcesses(), std::vector<std::string>{f.dir / "m_update.exe"});
-    EXPECT_EQ(f.controls.TimerInterval(app::kUpdateWindow, "时钟1"), 0);
+    EXPECT_EQ(f.controls.TimerInterval(base::kUpdateWindow, "时钟1"), 0);
     EXPECT_TRUE(f.state->updateArchiveUrl.empty());
     EXPECT_FALSE(f.controls.ExitCode());
-    EXPECT_FALSE(f.controls.Window(app::kMainWindow).loaded);
+    EXPECT_FALSE(f.controls.Window(base::kMainWindow).loaded);
 }
 
 TEST(LaunchCheckTest, WithoutCacheThePageIsFetchedButNotCached) {
@@ -113,14 +113,14 @@ TEST(LaunchCheckTest, WithoutCacheThePageIsFetchedButNotCached) {
     f.notices[kVersionUrl] = "105|1|a|b";
     LaunchCheck(env, f.state);
     EXPECT_EQ(f.fetched, std::vector<std::string>{kVersionUrl});
-    EXPECT_TRUE(f.controls.Window(app::kMainWindow).loaded);
+    EXPECT_TRUE(f.controls.Window(base::kMainWindow).loaded);
     EXPECT_TRUE(CachedNotice(f).empty());
 
     // Neither cache nor page: the program starts normally.
     UpdateFixture g;
     auto envG = g.Env();
     LaunchCheck(envG, g.state);
-    EXPECT_TRUE(g.controls.Window(app::kMainWindow).loaded);
+    EXPECT_TRUE(g.controls.Window(base::kMainWindow).loaded);
     EXPECT_FALSE(g.controls.ExitCode());
 }
 
@@ -166,7 +166,7 @@ TEST(BackgroundCheckTest, EndsOrFinishesStartUp) {
             ASSERT_EQ(boxes.size(), 1u) << c.what;
             EXPECT_EQ(boxes[0].text.ToUtf8(), c.message) << c.what;
             EXPECT_EQ(boxes[0].caption.ToUtf8(), "提示");
-            EXPECT_EQ(boxes[0].style, app::kIconExclamation);
+            EXPECT_EQ(boxes[0].style, base::kIconExclamation);
         } else {
             EXPECT_TRUE(boxes.empty()) << c.what;
         }

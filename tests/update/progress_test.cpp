@@ -8,7 +8,7 @@ namespace rankmoth::update {
 namespace {
 
 using testing::UpdateFixture;
-constexpr auto W = app::kUpdateWindow;
+constexpr auto W = base::kUpdateWindow;
 
 std::string Label(UpdateFixture& f, std::string_view control) { return f.controls.Control(W, control).text.ToUtf8(); }
 

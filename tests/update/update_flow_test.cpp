@@ -14,11 +14,11 @@ namespace {
 
 using testing::Exists;
 using testing::UpdateFixture;
-constexpr auto W = app::kUpdateWindow;
+constexpr auto W = base::kUpdateWindow;
 
 // Runs the two UpdateWindow timers the way the window would while 时钟2 is running: 时钟2 every pass, 时钟1
 // every tenth. Bounded in time.
-void RunTimers(UpdateFixture& f, const app::ShellHooks& hooks) {
+void RunTimers(UpdateFixture& f, const base::ShellHooks& hooks) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     for (int pass = 0; f.controls.TimerInterval(W, "时钟2") != 0 && !f.controls.ExitCode(); ++pass) {
         ASSERT_LT(std::chrono::steady_clock::now(), deadline);
@@ -41,7 +41,7 @@ TEST(UpdateFlowTest, CachedNewerVersionDownloadsUnpacksAndStartsTheUpdater) {
         .Write(Text("111|1|http://127.0.0.1:" + std::to_string(server.port()) + "/|v2/|||||") +
                "http://dl.example/下载"_gbk);
 
-    app::ShellHooks hooks;
+    base::ShellHooks hooks;
     BindUpdateActions([&] { return f.Env(); }, hooks, f.state);
     hooks.updateWindowCreated();
     RunTimers(f, hooks);
@@ -89,7 +89,7 @@ TEST(UpdateFlowTest, BackgroundHookHandsTheStartTabToFinish) {
     UpdateFixture f;
     f.notices["http://notice.test/w2/blogDetail.do?hostID=h&blogId=1"] = "110|1";
     f.notices["http://notice.test/w2/blogDetail.do?hostID=h&blogId=2"] = "1|";
-    app::ShellHooks hooks;
+    base::ShellHooks hooks;
     BindUpdateActions([&] { return f.Env(); }, hooks, f.state);
     int tab = -1;
     std::thread worker([&] { hooks.backgroundCheck([&](int t) { tab = t; }); });

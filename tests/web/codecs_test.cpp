@@ -1,6 +1,6 @@
 #include "web/codecs.h"
 
-#include "app/eventpump.h"
+#include "base/eventpump.h"
 
 #include <gtest/gtest.h>
 
@@ -25,12 +25,12 @@ static void PrintTo(const Text& text, std::ostream* os) {
 namespace rankmoth::web {
 namespace {
 
-class CountingPump final : public app::EventPump {
+class CountingPump final : public base::EventPump {
 public:
     int dispatches = 0;
     void PumpingWait(std::chrono::microseconds) override {}
     void DispatchPending() override { ++dispatches; }
-    void WaitForDoneOrEvents(const app::DoneSignal&, std::chrono::milliseconds) override {}
+    void WaitForDoneOrEvents(const base::DoneSignal&, std::chrono::milliseconds) override {}
     std::chrono::milliseconds Now() override { return {}; }
 };
 

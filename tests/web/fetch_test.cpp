@@ -219,16 +219,16 @@ TEST_F(FetchFixture, AnHttpsMarkAnywhereInTheAddressMeansTlsOnPort443) {
 }
 
 // Wakes up every few milliseconds as a window thread does when its events arrive.
-class WakingPump : public app::EventPump {
+class WakingPump : public base::EventPump {
 public:
     void PumpingWait(std::chrono::microseconds duration) override { std::this_thread::sleep_for(duration); }
     void DispatchPending() override { ++dispatches; }
     std::chrono::milliseconds Now() override { return plain.Now(); }
-    void WaitForDoneOrEvents(const app::DoneSignal& done, std::chrono::milliseconds limit) override {
+    void WaitForDoneOrEvents(const base::DoneSignal& done, std::chrono::milliseconds limit) override {
         done.WaitFor(std::min(limit, std::chrono::milliseconds(5)));
     }
     std::atomic<int> dispatches{0};
-    app::PlainEventPump plain;
+    base::PlainEventPump plain;
 };
 
 TEST(FetchWait, EventsAreDispatchedAtEveryWakeUpWhileTheWorkerWaitsForASlowServer) {
@@ -257,7 +257,7 @@ TEST(FetchCookies, WorkersOnManyThreadsShareOneStoreWithTheWindowThread) {
     std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i) {
         threads.emplace_back([&, i] {
-            app::PlainEventPump pump;
+            base::PlainEventPump pump;
             WebEnv env{pump, controls, jar};
             for (int round = 0; round < 3; ++round) {
                 Text url(server.BaseUrl() + "/set/t" + std::to_string(i) + "r" + std::to_string(round));

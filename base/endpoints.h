@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace rankmoth::app {
+namespace rankmoth::base {
 
 // The hosts the program talks to. Each has a built-in default and an environment override, read once at
 // start (RANKMOTH_MARKET_HOST, RANKMOTH_SHOP_BASE, RANKMOTH_VERSION_NOTICE_URL,
@@ -34,4 +34,4 @@ inline constexpr const char* kSupportAccountB = "800100202";
 inline constexpr const char* kSupportAccountC = "800100203";
 } // namespace links
 
-} // namespace rankmoth::app
+} // namespace rankmoth::base

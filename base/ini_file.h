@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace rankmoth::app {
+namespace rankmoth::base {
 
 // The INI format as the Windows private-profile functions read and write it, on the bytes of a file.
 // Section and key names match without regard to ASCII case; lines are split at LF, a CR before the LF
@@ -19,4 +19,4 @@ std::optional<std::string> IniLookup(std::string_view file, std::string_view sec
 // was, and added lines end the way the file's first line does (CR LF in a new file).
 std::string IniWithValue(std::string_view file, std::string_view section, std::string_view key, std::string_view value);
 
-} // namespace rankmoth::app
+} // namespace rankmoth::base

@@ -1,5 +1,5 @@
-#include "app/ini_file.h"
-#include "app/settings.h"
+#include "base/ini_file.h"
+#include "base/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <iterator>
 #include <thread>
 
-namespace rankmoth::app {
+namespace rankmoth::base {
 namespace {
 
 namespace fs = std::filesystem;
@@ -251,4 +251,4 @@ TEST(ConfigFileTest, BesideTheExecutableUnlessThatDirectoryIsReadOnly) {
 }
 
 } // namespace
-} // namespace rankmoth::app
+} // namespace rankmoth::base

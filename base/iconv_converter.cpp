@@ -1,8 +1,8 @@
-#include "web/iconv_converter.h"
+#include "base/iconv_converter.h"
 
 #include <cerrno>
 
-namespace rankmoth::web {
+namespace rankmoth::base {
 
 IconvConverter::IconvConverter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
 
@@ -48,4 +48,4 @@ std::string IconvConverter::Convert(std::string_view input, const BadSequence& o
     return out;
 }
 
-} // namespace rankmoth::web
+} // namespace rankmoth::base

@@ -1,6 +1,6 @@
-#include "app/settings.h"
+#include "base/settings.h"
 
-#include "app/ini_file.h"
+#include "base/ini_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <mutex>
 
-namespace rankmoth::app {
+namespace rankmoth::base {
 
 namespace {
 
@@ -232,4 +232,4 @@ std::string ConfigFile() {
                          std::getenv("HOME"));
 }
 
-} // namespace rankmoth::app
+} // namespace rankmoth::base

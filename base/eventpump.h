@@ -5,7 +5,7 @@
 #include <mutex>
 #include <thread>
 
-namespace rankmoth::app {
+namespace rankmoth::base {
 
 // A one-shot completion flag that a worker sets and the window thread waits on. Shared by both sides
 // (std::shared_ptr), so an abandoned worker can still set it safely.
@@ -66,4 +66,4 @@ public:
     }
 };
 
-} // namespace rankmoth::app
+} // namespace rankmoth::base

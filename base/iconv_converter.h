@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace rankmoth::web {
+namespace rankmoth::base {
 
 // Owns one iconv descriptor. iconv keeps shift state per descriptor, so one converter serves one thread.
 class IconvConverter {
@@ -30,4 +30,4 @@ private:
     iconv_t cd_;
 };
 
-} // namespace rankmoth::web
+} // namespace rankmoth::base

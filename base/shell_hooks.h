@@ -2,7 +2,7 @@
 
 #include <functional>
 
-namespace rankmoth::app {
+namespace rankmoth::base {
 
 // What the shell calls when the user or a timer acts, filled in by the composition root from the core
 // folders. An empty hook does nothing. Every hook runs on the window thread unless it says otherwise.
@@ -28,4 +28,4 @@ struct ShellHooks {
     std::function<void()> updateTimer2Tick; // 时钟2 of UpdateWindow
 };
 
-} // namespace rankmoth::app
+} // namespace rankmoth::base

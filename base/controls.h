@@ -1,12 +1,12 @@
 #pragma once
 
-#include "web/text.h"
+#include "base/text.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace rankmoth::app {
+namespace rankmoth::base {
 
 // Window names: the two windows of the program.
 inline constexpr std::string_view kMainWindow = "MainWindow";
@@ -103,4 +103,4 @@ public:
     virtual void EndProgram(int exitCode) = 0;
 };
 
-} // namespace rankmoth::app
+} // namespace rankmoth::base

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "web/text.h"
+#include "base/text.h"
 
 #include <string>
 
-namespace rankmoth::app {
+namespace rankmoth::base {
 
 // INI settings with the behaviour the program's files were always written with: sections and keys are
 // found without regard to ASCII case, every line of the file that is not touched stays as it was, values
@@ -23,4 +23,4 @@ std::string ConfigFile();
 std::string ConfigFileFor(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
                           const char* home);
 
-} // namespace rankmoth::app
+} // namespace rankmoth::base

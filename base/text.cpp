@@ -1,6 +1,6 @@
-#include "web/text.h"
+#include "base/text.h"
 
-#include "web/codecs.h"
+#include "base/utf8_gbk.h"
 
 #include <algorithm>
 #include <climits>
@@ -74,9 +74,9 @@ Text::Text(std::string_view gbkBytes) {
     bytes_.assign(gbkBytes.substr(0, zero));
 }
 
-Text Text::FromUtf8(std::string_view utf8) { return web::Utf8ToGbk(utf8); }
+Text Text::FromUtf8(std::string_view utf8) { return base::Utf8ToGbk(utf8); }
 
-std::string Text::ToUtf8() const { return web::GbkToUtf8(*this); }
+std::string Text::ToUtf8() const { return base::GbkToUtf8(*this); }
 
 Text& Text::operator+=(const Text& other) {
     bytes_ += other.bytes_;

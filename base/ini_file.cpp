@@ -1,8 +1,8 @@
-#include "app/ini_file.h"
+#include "base/ini_file.h"
 
 #include <vector>
 
-namespace rankmoth::app {
+namespace rankmoth::base {
 
 namespace {
 
@@ -188,4 +188,4 @@ std::string IniWithValue(std::string_view file, std::string_view section, std::s
     return out;
 }
 
-} // namespace rankmoth::app
+} // namespace rankmoth::base

@@ -1,8 +1,8 @@
-#include "app/endpoints.h"
+#include "base/endpoints.h"
 
 #include <cstdlib>
 
-namespace rankmoth::app {
+namespace rankmoth::base {
 
 namespace {
 constexpr const char* kNoticeHost = "blog.notice.example";
@@ -34,4 +34,4 @@ Endpoints Endpoints::FromEnvironment() {
     return e;
 }
 
-} // namespace rankmoth::app
+} // namespace rankmoth::base
