@@ -2,12 +2,12 @@
 
 #include "base/controls.h"
 #include "base/eventpump.h"
+#include "base/text.h"
 #include "rank/cell_colours.h"
 #include "rank/item_location.h"
 #include "rank/listing_walk.h"
 #include "rank/query_state.h"
 #include "sources/item_list.h"
-#include "base/text.h"
 #include "web/web_env.h"
 
 #include <chrono>

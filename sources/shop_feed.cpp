@@ -1,6 +1,5 @@
 #include "sources/shop_feed.h"
 
-
 namespace rankmoth::sources {
 
 namespace {
