@@ -138,19 +138,25 @@ struct InstallCase {
 };
 
 TEST(InstallTickTest, CompletionUnpacksDeletesStartsAndEnds) {
+    const auto zipOf = [](std::vector<ZipEntry> entries) {
+        return [entries](const std::string& zip) { MakeZip(zip, entries); };
+    };
     const InstallCase cases[] = {
-        {"good archive", [](const std::string& zip) { MakeZip(zip, {{"m_update.exe", "#!/bin/sh\n", 0100755}}); },
+        {"good archive",
+         [](const std::string& zip) {
+             MakeZip(zip, {{"m_update.exe", "#!/bin/sh\n", 0100755}});
+         },
          true, true},
-        {"archive without updater", [](const std::string& zip) { MakeZip(zip, {{"other.txt", "x"}}); }, false, false},
-        {"archive without updater beside an old one", [](const std::string& zip) { MakeZip(zip, {{"other.txt", "x"}}); },
-         false, true, true},
-        {"empty archive beside an old updater", [](const std::string& zip) { MakeZip(zip, {}); }, false, true, true},
-        {"updater in a sub-directory", [](const std::string& zip) { MakeZip(zip, {{"sub/m_update.exe", "x", 0100755}}); },
-         false, false},
+        {"archive without updater", zipOf({{"other.txt", "x"}}), false, false},
+        {"archive without updater beside an old one", zipOf({{"other.txt", "x"}}), false, true, true},
+        {"empty archive beside an old updater", zipOf({}), false, true, true},
+        {"updater in a sub-directory", zipOf({{"sub/m_update.exe", "x", 0100755}}), false, false},
         {"not a zip", [](const std::string& zip) { WriteFile(zip, "garbage"); }, false, false},
         {"zip with ../evil",
-         [](const std::string& zip) { MakeZip(zip, {{"m_update.exe", "x", 0100755}, {"../evil", "x"}}); }, false,
-         false},
+         [](const std::string& zip) {
+             MakeZip(zip, {{"m_update.exe", "x", 0100755}, {"../evil", "x"}});
+         },
+         false, false},
     };
     for (const auto& c : cases) {
         UpdateFixture f;
