@@ -32,6 +32,9 @@ void OnMainWindowCreated(base::Controls& controls) {
     controls.SetTimerInterval(base::kMainWindow, kSiteConfigTimer, 10);
     controls.SetStatusText(base::kMainWindow, kStatusBar, 0, " 正在加载配置..."_gbk);
     controls.SetStatusText(base::kMainWindow, kStatusBar, 1, " 界面已锁定，请等待加载完成！大约需要1-10秒"_gbk);
+    // The lock the status text announces: the loading resets the sort, the categories, the monitoring mode
+    // and the shop ID, so nothing on the tab may be changed before it is done.
+    controls.SetEnabled(base::kMainWindow, kTabControl, false);
 }
 
 void StopStartupTimer(base::Controls& controls) {
@@ -51,6 +54,9 @@ void FinishStartupLoading(base::Controls& controls, const std::function<void()>&
     controls.SetText(base::kMainWindow, "编辑框_优店ID", base::ReadSetting(configFile, Text("canshu"), Text("youdianid")));
     controls.SetCurrentTab(base::kMainWindow, kTabControl, startTab);
     controls.SetEnabled(base::kMainWindow, kTabControl, true);
+    // The loading texts would otherwise stand for the whole session.
+    controls.SetStatusText(base::kMainWindow, kStatusBar, 0, " 就绪"_gbk);
+    controls.SetStatusText(base::kMainWindow, kStatusBar, 1, " 加载完成"_gbk);
 }
 
 void OnTrayEvent(base::Controls& controls, base::EventPump& pump, TrayMouse event) {
@@ -77,8 +83,8 @@ void OnTrayEvent(base::Controls& controls, base::EventPump& pump, TrayMouse even
     }
 }
 
-bool HidesToTray(base::Placement placement, bool trayAvailable) {
-    return placement == base::Placement::Minimised && trayAvailable;
+bool HidesToTray(base::Placement placement, bool trayIconShown) {
+    return placement == base::Placement::Minimised && trayIconShown;
 }
 
 } // namespace rankmoth::app

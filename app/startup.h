@@ -26,14 +26,16 @@ Text TrayTip();
 Text BalloonTitle();
 Text BalloonText();
 
-// The part of the main window's creation that only writes controls: the one-shot start-up timer is armed
-// and the status bar announces the loading. Skin and tray icon are the shell's own business.
+// The part of the main window's creation that only writes controls: the one-shot start-up timer is armed,
+// the status bar announces the loading and the tab control is locked until the loading is done. Skin and
+// tray icon are the shell's own business.
 void OnMainWindowCreated(base::Controls& controls);
 
 // The first tick of the start-up timer: the timer is stopped so that the start-up worker starts only once.
 void StopStartupTimer(base::Controls& controls);
 
-// The last stage of the start-up loading, run on the start-up worker. `loadSubCategories` fills the
+// The last stage of the start-up loading, run on the start-up worker; it unlocks the tab control and says
+// so in the status bar. `loadSubCategories` fills the
 // sub-category box; `currentDirectory` becomes the file dialog's initial directory; the shop ID comes from
 // `configFile`.
 void FinishStartupLoading(base::Controls& controls, const std::function<void()>& loadSubCategories, int startTab,
@@ -43,8 +45,8 @@ void FinishStartupLoading(base::Controls& controls, const std::function<void()>&
 enum class TrayMouse { LeftDown, LeftDoubleClick, RightDown, Other };
 void OnTrayEvent(base::Controls& controls, base::EventPump& pump, TrayMouse event);
 
-// Whether a placement change sends the main window to the tray. Hiding a minimised window is only safe when
-// a tray icon exists to bring it back; without a system tray the window stays minimised on the task bar.
-bool HidesToTray(base::Placement placement, bool trayAvailable);
+// Whether a placement change sends the main window to the tray. Hiding a minimised window is only safe while
+// our own tray icon is shown to bring it back; otherwise the window stays minimised on the task bar.
+bool HidesToTray(base::Placement placement, bool trayIconShown);
 
 } // namespace rankmoth::app

@@ -42,6 +42,9 @@ public:
     virtual void SetEnabled(std::string_view window, std::string_view control, bool enabled) = 0;
     virtual void SetControlVisible(std::string_view window, std::string_view control, bool visible) = 0;
     virtual void SetFocus(std::string_view window, std::string_view control) = 0;
+    // A tip shown at the control, where the user is looking, until it is written empty. A control layer
+    // without tips may ignore it.
+    virtual void SetToolTip(std::string_view /*window*/, std::string_view /*control*/, const Text& /*tip*/) {}
 
     // Combo box; indexes are 0-based, -1 for no selection.
     virtual void AddComboEntry(std::string_view window, std::string_view control, const Text& entry) = 0;

@@ -20,9 +20,9 @@ struct ShellHooks {
     std::function<void()> shopLoad;         // 按钮_自动加载全店宝贝ID clicked
     std::function<void()> pageLimitFocus;   // 编辑框_最多页 got the focus
     std::function<void()> pageLimitChanged; // 编辑框_最多页 content changed
-    std::function<void()> intervalChanged;  // 编辑框_检索间隔 content changed
-    std::function<void()> monitorModeChanged; // 单选框_自动监测 / 单选框_手动查询 selection changed
-    std::function<void()> monitorTick;      // 时钟_监测间隔 tick
+    std::function<void()> intervalChanged;  // 编辑框_检索间隔 edited: Enter, or the focus left it
+    std::function<void()> monitorModeChanged; // 单选框_自动监测 selected or cleared, by whatever means
+    std::function<void()> monitorTick;        // 时钟_监测间隔 tick, run just after its timer event
 
     std::function<void()> updateTimer1Tick; // 时钟1 of UpdateWindow
     std::function<void()> updateTimer2Tick; // 时钟2 of UpdateWindow

@@ -7,7 +7,6 @@ namespace rankmoth::rank {
 namespace {
 constexpr std::string_view kWindow = base::kMainWindow;
 constexpr std::string_view kIntervalBox = "编辑框_检索间隔";
-constexpr std::string_view kHintLabel = "标签_提示";
 constexpr std::string_view kTimer = "时钟_监测间隔";
 constexpr std::string_view kAutomaticRadio = "单选框_自动监测";
 constexpr std::string_view kManualRadio = "单选框_手动查询";
@@ -32,8 +31,7 @@ void Monitor::IntervalChanged() {
         writingInterval_ = true;
         c.SetText(kWindow, kIntervalBox, Text("10"));
         writingInterval_ = false;
-        c.SetText(kWindow, kHintLabel, kHint);
-        query_.RestoreHintLater();
+        query_.ShowHint(kHint, kIntervalBox);
         return;
     }
     query_.env().state.interval = static_cast<int>(value);

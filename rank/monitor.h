@@ -12,7 +12,8 @@ class Monitor {
 public:
     explicit Monitor(RankQuery& query);
 
-    // 编辑框_检索间隔 content changed: 10..600 becomes the interval; anything else puts "10" back.
+    // 编辑框_检索间隔 edited (the shell calls it when editing finishes): 10..600 becomes the interval;
+    // anything else puts "10" back.
     void IntervalChanged();
     // 时钟_监测间隔 tick, once a minute.
     void MonitorTick();

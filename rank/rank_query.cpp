@@ -16,6 +16,7 @@ constexpr std::string_view kWindow = base::kMainWindow;
 constexpr std::string_view kHintLabel = "标签_提示";
 constexpr std::string_view kPageLimitBox = "编辑框_最多页";
 constexpr std::string_view kIntervalBox = "编辑框_检索间隔";
+constexpr std::string_view kQueryButton = "按钮_查询大类排名";
 constexpr std::string_view kCategoryCombo = "组合框_大分类";
 constexpr std::string_view kSubCategoryCombo = "组合框_小分类";
 constexpr std::string_view kHottestRadio = "单选框_先查最热";
@@ -53,7 +54,22 @@ void RankQuery::RestoreHintLater() {
     if (!env_.later)
         return;
     base::Controls& controls = env_.controls;
-    env_.later(10s, [&controls] { controls.SetText(kWindow, kHintLabel, kUsualHint); });
+    env_.later(10s, [&controls] {
+        controls.SetText(kWindow, kHintLabel, kUsualHint);
+        for (const std::string_view control : {kQueryButton, kIntervalBox})
+            controls.SetToolTip(kWindow, control, Text());
+    });
+}
+
+void RankQuery::ShowHint(const Text& hint, std::string_view control) {
+    base::Controls& c = env_.controls;
+    c.SetText(kWindow, kHintLabel, hint);
+    // One hint stands at a time: a tip left at another control would outlive its text.
+    for (const std::string_view other : {kQueryButton, kIntervalBox})
+        if (other != control)
+            c.SetToolTip(kWindow, other, Text());
+    c.SetToolTip(kWindow, control, hint);
+    RestoreHintLater();
 }
 
 bool RankQuery::PrepareQuery() {
@@ -63,8 +79,7 @@ bool RankQuery::PrepareQuery() {
     QueryState& s = env_.state;
 
     if (s.running) {
-        c.SetText(kWindow, kHintLabel, kRunning);
-        RestoreHintLater();
+        ShowHint(kRunning, kQueryButton);
         return true;
     }
     if (env_.items.ShopItemCount <= 0) {

@@ -58,7 +58,10 @@ public:
     void PageLimitFocus();
     void PageLimitChanged();
 
-    // Puts the usual hint back into 标签_提示 ten seconds from now.
+    // Writes `hint` into 标签_提示 and shows it as a tip at `control` too (the label lies out of sight); both
+    // go ten seconds from now, when RestoreHintLater puts the usual hint back.
+    void ShowHint(const Text& hint, std::string_view control);
+    // Puts the usual hint back into 标签_提示 ten seconds from now and takes the hint's tips away.
     void RestoreHintLater();
 
     const RankEnv& env() const { return env_; }

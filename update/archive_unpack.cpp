@@ -101,16 +101,15 @@ bool WriteEntry(unzFile zip, const std::string& targetDir, const Entry& entry) {
     if (::lstat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return false;
-        // A link standing where the file goes is replaced, never followed.
-        if (S_ISLNK(st.st_mode))
-            ::unlink(path.c_str());
-        else if ((st.st_mode & S_IWUSR) == 0)
-            ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR);
+        // Whatever stands where the file goes is replaced, never written through: a link would be followed,
+        // and a hard link shares its inode with a file elsewhere. A read-only file goes the same way.
+        if (::unlink(path.c_str()) != 0)
+            return false;
     }
 
     if (unzOpenCurrentFile(zip) != UNZ_OK)
         return false;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         unzCloseCurrentFile(zip);
         return false;
@@ -168,7 +167,8 @@ bool IsSafeEntryName(std::string_view name) {
     return true;
 }
 
-UnpackResult UnpackArchive(const std::string& archivePath, const std::string& targetDir) {
+UnpackResult UnpackArchive(const std::string& archivePath, const std::string& targetDir,
+                           std::vector<std::string>* written) {
     Archive archive(archivePath);
     unzFile zip = archive.get();
     if (!zip)
@@ -196,6 +196,8 @@ UnpackResult UnpackArchive(const std::string& archivePath, const std::string& ta
                                             : WriteEntry(zip, targetDir, entry);
         if (!ok)
             return UnpackResult::kEntryFailed;
+        if (written && !entry.isDirectory())
+            written->push_back(entry.name);
     }
     return index == entries.size() ? UnpackResult::kUnpacked : UnpackResult::kEntryFailed;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rankmoth::update {
 
@@ -17,9 +18,11 @@ enum class UnpackResult {
 bool IsSafeEntryName(std::string_view name);
 
 // Unpacks every entry of the ZIP archive at `archivePath` below `targetDir`, creating directories as needed
-// and overwriting files (a read-only one is made writable first). Files keep the Unix permission bits the
-// archive stores for them. Every entry is checked before the first byte is written: an absolute path, a
-// drive letter, a ".." component or a symbolic link refuses the whole archive.
-UnpackResult UnpackArchive(const std::string& archivePath, const std::string& targetDir);
+// and replacing files (an existing file, read-only or linked, is removed and created anew). Files keep the
+// Unix permission bits the archive stores for them. Every entry is checked before the first byte is
+// written: an absolute path, a drive letter, a ".." component or a symbolic link refuses the whole archive.
+// `written`, when given, receives the names of the files written, as the archive spells them.
+UnpackResult UnpackArchive(const std::string& archivePath, const std::string& targetDir,
+                           std::vector<std::string>* written = nullptr);
 
 } // namespace rankmoth::update

@@ -32,7 +32,8 @@ public:
     // Created when missing; `restart` empties it once it is ours.
     Opened Open(const std::string& path, bool restart) {
         Close();
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        // A link planted under the temporary name would have the download written wherever it points.
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd_ < 0)
             return Opened::kFailed;
         if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
@@ -68,9 +69,11 @@ private:
     int fd_ = -1;
 };
 
-// Size of a file, -1 when it does not exist.
+// Size of a file, -1 when it does not exist or is not a plain file (a link is not followed).
 long long FileSize(const std::string& path) {
     std::error_code ec;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ec)))
+        return -1;
     const auto size = std::filesystem::file_size(path, ec);
     return ec ? -1 : static_cast<long long>(size);
 }

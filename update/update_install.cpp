@@ -46,11 +46,13 @@ void InstallTick(const UpdateEnv& env, UpdateState& state) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(archivePath, ec))
         return;
-    const UnpackResult unpacked = UnpackArchive(archivePath, env.workDir);
+    std::vector<std::string> written;
+    const UnpackResult unpacked = UnpackArchive(archivePath, env.workDir, &written);
     std::filesystem::remove(archivePath, ec);
-    // An updater is only started from an archive that unpacked whole: a refused or broken archive must
-    // not get a stale or half-written m_update.exe run.
-    if (unpacked == UnpackResult::kUnpacked)
+    // An updater is only started from an archive that unpacked whole and brought it: a refused, broken,
+    // empty or updater-less archive must not get a stale or half-written m_update.exe run.
+    const bool broughtUpdater = std::find(written.begin(), written.end(), "m_update.exe") != written.end();
+    if (unpacked == UnpackResult::kUnpacked && broughtUpdater)
         c.StartProcess(env.workDir + "/m_update.exe");
 
     c.OpenAddress(state.downloadPageAddress.ToUtf8());

@@ -44,6 +44,8 @@ template <class W> W* Child(QWidget* window, const char* name) {
 QString Q(const Text& text) {
     return QString::fromStdString(text.ToUtf8());
 }
+
+constexpr int kTrayWatchMs = 1000;
 } // namespace
 
 Application::Application() : Application(Options{}) {}
@@ -88,7 +90,26 @@ Application::~Application() {
 }
 
 bool Application::trayAvailable() const {
-    return options_.trayAvailable.value_or(QSystemTrayIcon::isSystemTrayAvailable());
+    if (options_.trayAvailable)
+        return *options_.trayAvailable;
+    return options_.trayProbe ? options_.trayProbe() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool Application::trayIconShown() const {
+    return tray_ && tray_->isVisible();
+}
+
+void Application::FollowTray() {
+    if (!tray_ || !main_ || ended_)
+        return;
+    const bool available = trayAvailable();
+    if (available && !tray_->isVisible()) {
+        tray_->show();
+    } else if (!available && tray_->isVisible()) {
+        tray_->hide();
+        if (!main_->isVisible() && main_->isMinimized())
+            main_->showMinimized();
+    }
 }
 
 void Application::Start() {
@@ -175,8 +196,13 @@ void Application::OnMainWindowCreated() {
             break;
         }
     });
-    if (trayAvailable())
-        tray_->show();
+    // A panel may start after the program, or restart: the icon follows the tray, not only the tray
+    // there was at creation.
+    FollowTray();
+    auto* trayWatch = new QTimer(main_);
+    trayWatch->setObjectName("trayWatch");
+    QObject::connect(trayWatch, &QTimer::timeout, main_, [this] { FollowTray(); });
+    trayWatch->start(kTrayWatchMs);
 
     app::OnMainWindowCreated(*controls_);
 }
@@ -189,7 +215,7 @@ void Application::OnMainPlacementChanged() {
     if (!main_)
         return;
     const auto placement = main_->isMinimized() ? base::Placement::Minimised : base::Placement::Normal;
-    if (!app::HidesToTray(placement, trayAvailable()))
+    if (!app::HidesToTray(placement, trayIconShown()))
         return;
     // Hidden after the state change has been dealt with, not from inside it.
     QTimer::singleShot(0, main_, [window = main_] {
@@ -234,8 +260,10 @@ void Application::WireMainWindow() {
     onClick("按钮_停止查询", [this] { Call(hooks_.stopQuery); });
     onClick("按钮_停止查询1", [this] { Call(hooks_.stopQuery); });
     onClick("按钮_自动加载全店宝贝ID", [this] { Call(hooks_.shopLoad); });
-    onClick("单选框_自动监测", [this] { Call(hooks_.monitorModeChanged); });
-    onClick("单选框_手动查询", [this] { Call(hooks_.monitorModeChanged); });
+    // The monitoring follows the selection whatever makes it (a click, the keyboard, the start-up's own
+    // choice of 手动查询): the two buttons share a group, so 自动监测 toggles on every change between them.
+    if (auto* automatic = Child<QAbstractButton>(w, "单选框_自动监测"))
+        QObject::connect(automatic, &QAbstractButton::toggled, w, [this] { Call(hooks_.monitorModeChanged); });
     onClick("选择框_提示音", [this] { app::OnAlertBoxClicked(*controls_); });
     onClick("按钮_导入优店宝贝ID1", [this] { app::ShowNotYetAvailable(*controls_); });
     onClick("按钮_导入优店宝贝ID2", [this] { app::ShowNotYetAvailable(*controls_); });
@@ -249,8 +277,10 @@ void Application::WireMainWindow() {
         });
         QObject::connect(pages, &QLineEdit::textChanged, w, [this] { Call(hooks_.pageLimitChanged); });
     }
+    // Checked once the value is typed (Enter, or the focus leaves), not per keystroke: 10..600 has no
+    // one-digit member, so a keystroke check would refuse the first digit of every value.
     if (auto* interval = Child<QLineEdit>(w, "编辑框_检索间隔"))
-        QObject::connect(interval, &QLineEdit::textChanged, w, [this] { Call(hooks_.intervalChanged); });
+        QObject::connect(interval, &QLineEdit::editingFinished, w, [this] { Call(hooks_.intervalChanged); });
     if (auto* shopId = Child<QLineEdit>(w, "编辑框_优店ID"))
         OnEvent(shopId, QEvent::FocusOut, [this](QEvent*) {
             app::StoreShopId(*controls_, options_.configFile);
@@ -277,7 +307,10 @@ void Application::WireMainWindow() {
         if (auto* timer = Child<QTimer>(w, name))
             QObject::connect(timer, &QTimer::timeout, w, std::move(action));
     };
-    onTick("时钟_监测间隔", [this] { Call(hooks_.monitorTick); });
+    // The tick runs after its timer event has been handled: Qt delivers no further event of a timer while
+    // one is still being handled, and the automatic query the tick may start waits in nested event loops
+    // for minutes. Started from here, later ticks keep counting during the run.
+    onTick("时钟_监测间隔", [this, w] { QTimer::singleShot(0, w, [this] { Call(hooks_.monitorTick); }); });
     onTick("时钟_网站配置", [this] {
         app::StopStartupTimer(*controls_);
         StartStartupWorker();

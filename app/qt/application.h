@@ -32,7 +32,9 @@ public:
         std::string configFile;            // empty: base::ConfigFile()
         QString skinDirectory;             // empty: the executable's directory
         bool bindCore = true;              // fill the hooks from the core folders
-        std::optional<bool> trayAvailable; // empty: whether the desktop has a system tray
+        std::optional<bool> trayAvailable; // a fixed answer to whether the desktop has a system tray
+        std::function<bool()> trayProbe;   // asked on every look when there is no fixed answer; empty:
+                                           // QSystemTrayIcon::isSystemTrayAvailable
     };
 
     Application();
@@ -53,6 +55,11 @@ public:
     ShellWindow* updateWindow() const { return update_; }
     QSystemTrayIcon* trayIcon() const { return tray_; }
     bool trayAvailable() const;
+    // Our icon is in the tray: only then may the window hide there.
+    bool trayIconShown() const;
+    // Shows the icon when a tray has come up since the last look, and takes it down when the tray has gone
+    // (a window waiting in that tray comes back to the task bar). Runs every second.
+    void FollowTray();
     int soundsPlayed() const { return sounds_; }
     int balloonsShown() const { return balloons_; }
     // True once the start-up worker has finished.

@@ -17,6 +17,7 @@
 #include <QTextBrowser>
 #include <QThread>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -31,6 +32,9 @@ QString Q(const Text& text) {
 Text T(const QString& text) {
     return Text::FromUtf8(text.toStdString());
 }
+// Longer than any tip stands; the writer clears it before.
+constexpr int kToolTipMs = 60000;
+
 QString Name(std::string_view name) {
     return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
 }
@@ -144,6 +148,22 @@ void QtControls::SetControlVisible(std::string_view window, std::string_view con
 
 void QtControls::SetFocus(std::string_view window, std::string_view control) {
     Write<QWidget>(window, control, [](QWidget* w) { w->setFocus(Qt::OtherFocusReason); });
+}
+
+void QtControls::SetToolTip(std::string_view window, std::string_view control, const Text& tip) {
+    Write<QWidget>(window, control, [value = Q(tip)](QWidget* w) {
+        const QString previous = w->toolTip();
+        w->setToolTip(value);
+        if (value.isEmpty()) {
+            if (QToolTip::isVisible() && QToolTip::text() == previous)
+                QToolTip::hideText();
+            return;
+        }
+        // Shown at once, not only on hovering: the user has just acted on this control. It stays as long
+        // as the tip could (the writer clears it), unless the user moves on.
+        if (w->isVisible())
+            QToolTip::showText(w->mapToGlobal(QPoint(0, w->height())), value, w, QRect(), kToolTipMs);
+    });
 }
 
 // ---- combo box

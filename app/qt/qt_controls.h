@@ -45,6 +45,7 @@ public:
     void SetEnabled(std::string_view window, std::string_view control, bool enabled) override;
     void SetControlVisible(std::string_view window, std::string_view control, bool visible) override;
     void SetFocus(std::string_view window, std::string_view control) override;
+    void SetToolTip(std::string_view window, std::string_view control, const Text& tip) override;
     void AddComboEntry(std::string_view window, std::string_view control, const Text& entry) override;
     void SelectComboEntry(std::string_view window, std::string_view control, int index) override;
     int ComboSelection(std::string_view window, std::string_view control) override;

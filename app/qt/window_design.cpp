@@ -61,8 +61,8 @@ const std::vector<ControlDesign>& MainWindowDesign() {
         // 操作面板
         {Kind::List, "超级列表框1", "序号:50|宝贝ID:70|排名位置:215|最新最热:68|查询时间:130", 4, 23, 564, 232, kPage0, nullptr, -1, "查询结果"},
         {Kind::Label, "标签7", "宝贝ID个数:", 8, 259, 68, 16, kPage0},
-        {Kind::Label, "标签_宝贝ID个数", "", 79, 259, 38, 16, kPage0, nullptr, -1, "宝贝ID个数"},
-        {Kind::Label, "标签_进度提示", "", 126, 259, 207, 16, kPage0, nullptr, -1, "查询进度"},
+        {Kind::Label, "标签_宝贝ID个数", "", 79, 259, 38, 16, kPage0},
+        {Kind::Label, "标签_进度提示", "", 126, 259, 207, 16, kPage0},
         {Kind::CheckBox, "选择框_提示音", "查到排名后给提示音", 360, 259, 133, 16, kPage0, nullptr, 0x0088FF},
         {Kind::Label, "标签2", "优店ID:", 297, 286, 47, 24, kPage0},
         {Kind::Edit, "编辑框_优店ID", "", 343, 285, 89, 24, kPage0, nullptr, -1, "优店ID"},
@@ -118,7 +118,7 @@ const std::vector<ControlDesign>& UpdateWindowDesign() {
         {Kind::Picture, "图片框1", "update", 8, 11, 270, 40, nullptr, nullptr, -1, nullptr, true},
         {Kind::Label, "标签8", "下载成功", 51, 25, 96, 16, nullptr, nullptr, -1, nullptr, true},
         {Kind::Button, "按钮1", "下载", 371, 15, 40, 24},
-        {Kind::Label, "标签2", "", 11, 52, 328, 16, nullptr, nullptr, -1, "下载文件"},
+        {Kind::Label, "标签2", "", 11, 52, 328, 16},
         {Kind::Progress, "进度条1", "", 10, 69, 329, 16, nullptr, nullptr, -1, "下载进度"},
         {Kind::Label, "标签10", "文件大小:", 9, 89, 162, 17},
         {Kind::Label, "标签11", "已下载:", 175, 89, 180, 16},
@@ -215,7 +215,7 @@ void TabControl::paintEvent(QPaintEvent*) {
 
 // ---- PartStatusBar
 
-PartStatusBar::PartStatusBar(QWidget* parent, const std::vector<int>& widths, const std::vector<QString>& names)
+PartStatusBar::PartStatusBar(QWidget* parent, const std::vector<int>& widths, const std::vector<QString>& roles)
     : QFrame(parent), widths_(widths) {
     setFrameShape(QFrame::NoFrame);
     for (std::size_t i = 0; i < widths.size(); ++i) {
@@ -224,8 +224,10 @@ PartStatusBar::PartStatusBar(QWidget* parent, const std::vector<int>& widths, co
         label->setTextFormat(Qt::PlainText);
         label->setFrameShape(QFrame::StyledPanel);
         label->setFrameShadow(QFrame::Sunken);
-        if (i < names.size())
-            label->setAccessibleName(names[i]);
+        // The part's name is its text, so that each new state or result is heard; what the part is for
+        // goes in the description.
+        if (i < roles.size())
+            label->setAccessibleDescription(roles[i]);
         parts_.push_back(label);
     }
     Arrange();
@@ -381,9 +383,11 @@ void BuildControls(QWidget* window, const std::vector<ControlDesign>& design) {
         control->setAccessibleDescription(QString::fromUtf8(d.name));
         control->setGeometry(d.x, d.y, d.width, d.height);
         control->setFont(WindowFont(d.font ? QString::fromUtf8(d.font) : QString()));
-        if (d.accessible)
+        // A label is read by its text as it stands at each moment (counts, progress, results, captions with
+        // their colon): a fixed name would hide every later write from assistive technology.
+        if (d.accessible && d.kind != Kind::Label)
             control->setAccessibleName(QString::fromUtf8(d.accessible));
-        else if (d.caption && *d.caption && d.kind != Kind::Picture)
+        else if (d.caption && *d.caption && d.kind != Kind::Picture && d.kind != Kind::Label)
             control->setAccessibleName(QString::fromUtf8(d.caption).remove(':'));
         if (d.colour >= 0) {
             const QColor colour = QColor::fromRgb(static_cast<QRgb>(d.colour));

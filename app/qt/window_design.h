@@ -41,7 +41,7 @@ struct ControlDesign {
     const char* parent = nullptr;     // container's design name, a tab page ("选择夹1#0"), or the window
     const char* font = nullptr;       // design font family, when not the window's
     int colour = -1;                  // caption colour 0xRRGGBB, -1 for the style's
-    const char* accessible = nullptr; // accessible name, when the caption does not say it
+    const char* accessible = nullptr; // accessible name, when the caption does not say it; labels have none
     bool hidden = false;
 };
 
@@ -80,7 +80,8 @@ private:
 // A status bar of fixed-width parts side by side; the last part takes what is left of the window's width.
 class PartStatusBar : public QFrame {
 public:
-    PartStatusBar(QWidget* parent, const std::vector<int>& widths, const std::vector<QString>& accessibleNames);
+    // `roles` become the parts' accessible descriptions; their names are their texts.
+    PartStatusBar(QWidget* parent, const std::vector<int>& widths, const std::vector<QString>& roles);
     int partCount() const { return static_cast<int>(parts_.size()); }
     QLabel* part(int index) const;
     void setPartWidth(int index, int width);

@@ -5,6 +5,8 @@
 #include "app/qt/window_design.h"
 #include "app/startup.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QMenu>
 #include <QTimer>
@@ -43,7 +45,16 @@ void AddMenu(QWidget* window, const char* name, const QStringList& entries) {
         menu->addAction(entry);
 }
 
+// A plain top-level widget reads as a filler to assistive technology; the program's windows are frames that
+// carry their titles.
+QAccessibleInterface* WindowAccessible(const QString&, QObject* object) {
+    auto* window = dynamic_cast<ShellWindow*>(object);
+    return window && window->isWindow() ? new QAccessibleWidget(window, QAccessible::Window) : nullptr;
+}
+
 ShellWindow* NewWindow(const char* name, const QString& title, int width, int height) {
+    static const bool accessibleWindows = (QAccessible::installFactory(WindowAccessible), true);
+    (void)accessibleWindows;
     auto* window = new ShellWindow;
     window->setObjectName(QString::fromUtf8(name));
     window->setWindowTitle(title);

@@ -49,9 +49,10 @@ TEST(StartupTexts, FitTheirTrayBuffers) {
     EXPECT_LT(BalloonText().size(), 256u);
 }
 
-TEST(MainWindowCreation, ArmsTheOneShotTimerAndAnnouncesTheLoading) {
+TEST(MainWindowCreation, ArmsTheOneShotTimerAnnouncesTheLoadingAndLocksTheTab) {
     FakeControls controls;
     OnMainWindowCreated(controls);
+    EXPECT_FALSE(controls.Control(base::kMainWindow, kTabControl).enabled);
     EXPECT_EQ(controls.Control(base::kMainWindow, kSiteConfigTimer).timerInterval, 10);
     const auto status = controls.Control(base::kMainWindow, kStatusBar).statusParts;
     EXPECT_EQ(status.at(0), " 正在加载配置..."_gbk);
@@ -99,6 +100,14 @@ TEST(FinishStartupLoading, SetsTheDefaultsInOrderAndRestoresTheShopId) {
     EXPECT_EQ(controls.GetText(base::kMainWindow, "编辑框_优店ID"), Text("12 345"));
     EXPECT_EQ(controls.Control(base::kMainWindow, kTabControl).currentTab, 1);
     EXPECT_TRUE(controls.Control(base::kMainWindow, kTabControl).enabled);
+    // The loading texts give way once everything is in place.
+    const auto status = controls.Control(base::kMainWindow, kStatusBar).statusParts;
+    EXPECT_EQ(status.at(0), " 就绪"_gbk);
+    EXPECT_EQ(status.at(1), " 加载完成"_gbk);
+    const auto history = controls.TextHistory();
+    ASSERT_GE(history.size(), 2u);
+    EXPECT_EQ(history[history.size() - 2].second, " 就绪"_gbk);
+    EXPECT_EQ(history.back().second, " 加载完成"_gbk);
 }
 
 TEST(FinishStartupLoading, WorksWithoutSettingsFileOrSubCategoryLoader) {
@@ -149,7 +158,8 @@ TEST(TrayEvents, EachMouseEventDoesItsOwnThing) {
         EXPECT_FALSE(window.onTop);
         if (c.event == TrayMouse::LeftDown) {
             EXPECT_TRUE(onTopDuringWait);
-            EXPECT_EQ(window.placement, c.visibleBefore ? base::Placement::Normal : base::Placement::Normal);
+            // A window brought back from the tray is no longer minimised; a visible one stays as it was.
+            EXPECT_EQ(window.placement, base::Placement::Normal);
         }
     }
 }

@@ -99,6 +99,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(app_->mainWindow() && app_->mainWindow()->isVisible(), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(app_->startupFinished(), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(Main<QLineEdit>("编辑框_最多页")->text(), QString("100"), 10000);
+        // The tab stays locked until the loading is done.
+        QTRY_VERIFY_WITH_TIMEOUT(Main<QWidget>("选择夹1")->isEnabled(), 10000);
     }
 
     void loadsTheDemoShop() {

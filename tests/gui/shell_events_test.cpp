@@ -9,6 +9,7 @@
 #include "base/settings.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -50,12 +51,13 @@ private:
     std::vector<std::string> opened_;
     std::vector<int> exits_;
 
-    void Make(std::optional<bool> tray = false) {
+    void Make(std::optional<bool> tray = false, std::function<bool()> trayProbe = {}) {
         Application::Options options;
         options.bindCore = false;
         options.configFile = dir_->filePath("config.ini").toStdString();
         options.skinDirectory = dir_->path();
         options.trayAvailable = tray;
+        options.trayProbe = std::move(trayProbe);
         app_ = std::make_unique<Application>(options);
         app_->messageBox = [this](const QString& text, int style, const QString& caption) {
             boxes_.push_back({text, style, caption});
@@ -70,6 +72,12 @@ private:
         QTRY_VERIFY(app_->mainWindow() && app_->mainWindow()->isVisible());
         QTRY_VERIFY(app_->startupFinished());
         QTRY_COMPARE(Main<QComboBox>("组合框_大分类")->currentIndex(), 0);
+        QTRY_VERIFY(Main<QWidget>("选择夹1")->isEnabled());
+    }
+    // Lets the actions queued so far run, without waiting for time to pass.
+    static void DrainEvents() {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
     }
     template <class W> W* Main(const char* name) { return app_->mainWindow()->findChild<W*>(QString::fromUtf8(name)); }
     void Tick(const char* timer, int times = 1) {
@@ -100,12 +108,12 @@ private slots:
         QVERIFY(!app_->mainWindow());
         QTRY_VERIFY(app_->mainWindow() && app_->mainWindow()->isVisible());
         QCOMPARE(app_->mainWindow()->windowModality(), Qt::ApplicationModal);
-        // The creation texts are up at once; the start-up worker then fills in the defaults.
+        // The start-up worker fills in the defaults, then the loading texts give way.
         QTRY_VERIFY(app_->startupFinished());
         auto& c = app_->controls();
         QTRY_COMPARE(c.ComboSelection(base::kMainWindow, "组合框_大分类"), 0);
-        QCOMPARE(c.StatusText(base::kMainWindow, "状态条1", 0), " 正在加载配置..."_gbk);
-        QCOMPARE(c.StatusText(base::kMainWindow, "状态条1", 1), " 界面已锁定，请等待加载完成！大约需要1-10秒"_gbk);
+        QTRY_COMPARE(c.StatusText(base::kMainWindow, "状态条1", 0), " 就绪"_gbk);
+        QCOMPARE(c.StatusText(base::kMainWindow, "状态条1", 1), " 加载完成"_gbk);
         QCOMPARE(c.TimerInterval(base::kMainWindow, "时钟_网站配置"), 0);
         QVERIFY(c.IsChecked(base::kMainWindow, "单选框_手动查询"));
         QVERIFY(c.IsChecked(base::kMainWindow, "单选框_先查潮流"));
@@ -295,10 +303,17 @@ private slots:
         Main<QLineEdit>("编辑框_最多页")->setFocus();
         QTRY_COMPARE(calls["pageLimitFocus"], 1);
         Main<QLineEdit>("编辑框_最多页")->setText("50");
-        Main<QLineEdit>("编辑框_检索间隔")->setText("20");
+        auto* interval = Main<QLineEdit>("编辑框_检索间隔");
+        interval->selectAll();
+        QTest::keyClicks(interval, "20");
+        QCOMPARE(calls["intervalChanged"], 0);
+        QTest::keyClick(interval, Qt::Key_Return);
         Main<QAbstractButton>("单选框_自动监测")->click();
         Main<QAbstractButton>("单选框_手动查询")->click();
         Tick("时钟_监测间隔");
+        // The tick's action runs once its timer event is over.
+        QCOMPARE(calls["monitorTick"], 0);
+        QTRY_COMPARE(calls["monitorTick"], 1);
         QVERIFY(QMetaObject::invokeMethod(app_->updateWindow()->findChild<QTimer*>("时钟1"), "timeout"));
         QVERIFY(QMetaObject::invokeMethod(app_->updateWindow()->findChild<QTimer*>("时钟2"), "timeout"));
         // Buttons without an action of their own do nothing.
@@ -314,6 +329,37 @@ private slots:
         QVERIFY(opened_.empty());
     }
 
+    void theTabIsLockedWhileLoadingAndTheMonitoringFollowsAnySelection() {
+        Make();
+        std::atomic<bool> release{false};
+        app_->hooks().backgroundCheck = [&](const std::function<void(int)>& finish) {
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            finish(0);
+        };
+        int modeChanges = 0;
+        app_->hooks().monitorModeChanged = [&] { ++modeChanges; };
+        app_->Start();
+        QTRY_VERIFY(app_->mainWindow() && app_->mainWindow()->isVisible());
+        // The worker is running: the shop ID box, the sorts and the monitoring mode are out of reach.
+        QTRY_COMPARE(Main<QTimer>("时钟_网站配置")->isActive(), false);
+        QVERIFY(!Main<QWidget>("选择夹1")->isEnabled());
+        QVERIFY(!Main<QWidget>("编辑框_优店ID")->isEnabled());
+        release = true;
+        QTRY_VERIFY(Main<QWidget>("选择夹1")->isEnabled());
+        QVERIFY(Main<QWidget>("单选框_自动监测")->isEnabled());
+
+        // A selection made by the program counts as one made by a click.
+        modeChanges = 0;
+        auto& c = app_->controls();
+        c.SetChecked(base::kMainWindow, "单选框_自动监测", true);
+        QCOMPARE(modeChanges, 1);
+        c.SetChecked(base::kMainWindow, "单选框_手动查询", true);
+        QCOMPARE(modeChanges, 2);
+        QTest::keyClick(Main<QWidget>("单选框_手动查询"), Qt::Key_Space); // already selected: no change
+        QCOMPARE(modeChanges, 2);
+    }
+
     void rightClickOnTheListPopsTheContextMenu() {
         Make();
         StartAndSettle();
@@ -324,6 +370,39 @@ private slots:
         menu->hide();
         QVERIFY(opened_.empty());
         QVERIFY(exits_.empty());
+    }
+
+    // The tray may be there when the window is made, or come up later (a panel started after the program or
+    // restarted); the window hides only while the icon is in it, and comes back when the tray goes.
+    void theWindowHidesOnlyIntoATrayShowingTheIcon_data() {
+        QTest::addColumn<bool>("trayFirst");
+        QTest::newRow("tray before the window") << true;
+        QTest::newRow("tray after the window") << false;
+    }
+    void theWindowHidesOnlyIntoATrayShowingTheIcon() {
+        QFETCH(bool, trayFirst);
+        auto tray = std::make_shared<std::atomic<bool>>(trayFirst);
+        Make(std::nullopt, [tray] { return tray->load(); });
+        StartAndSettle();
+        QWidget* main = app_->mainWindow();
+        QCOMPARE(app_->trayIcon()->isVisible(), trayFirst);
+        if (!trayFirst) {
+            main->showMinimized();
+            DrainEvents();
+            QVERIFY(main->isVisible());
+            QCOMPARE(app_->balloonsShown(), 0);
+            main->showNormal();
+            *tray = true;
+            QTRY_VERIFY(app_->trayIcon()->isVisible());
+        }
+        main->showMinimized();
+        QTRY_VERIFY(!main->isVisible());
+        QCOMPARE(app_->balloonsShown(), 1);
+
+        *tray = false;
+        QTRY_VERIFY(!app_->trayIcon()->isVisible());
+        QVERIFY(main->isVisible());
+        QVERIFY(main->isMinimized());
     }
 
     void minimisingWithoutATrayKeepsTheWindowReachable() {
@@ -356,6 +435,43 @@ private slots:
         app_->TrayEvent(app::TrayMouse::RightDown);
         QTRY_VERIFY(Main<QMenu>("托盘菜单")->isVisible());
         Main<QMenu>("托盘菜单")->hide();
+    }
+
+    // What a screen reader hears: each label's current text, captions as shown, the windows as frames.
+    void assistiveTechnologyReadsWhatTheLabelsShow() {
+        Make();
+        StartAndSettle();
+        auto& c = app_->controls();
+        const auto name = [](QObject* o) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+            return a ? a->text(QAccessible::Name) : QString("<none>");
+        };
+        c.SetStatusText(base::kMainWindow, "状态条1", 0, " 正在查询"_gbk);
+        c.SetStatusText(base::kMainWindow, "状态条1", 1, " 宝贝ID加载完成，总共加载了45个宝贝ID。"_gbk);
+        c.SetText(base::kMainWindow, "标签_宝贝ID个数", Text("45"));
+        c.SetText(base::kMainWindow, "标签_进度提示", "正在查询第3个，宝贝ID:52000103"_gbk);
+        c.SetText(base::kUpdateWindow, "标签4", "已完成:42%"_gbk);
+
+        auto* status = dynamic_cast<shell::PartStatusBar*>(Main<QWidget>("状态条1"));
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(status);
+        QVERIFY(bar);
+        QStringList heard;
+        for (int i = 0; i < bar->childCount(); ++i)
+            heard << bar->child(i)->text(QAccessible::Name);
+        QCOMPARE(heard, (QStringList{" 正在查询", " 宝贝ID加载完成，总共加载了45个宝贝ID。"}));
+        QCOMPARE(name(Main<QWidget>("标签_宝贝ID个数")), QString("45"));
+        QCOMPARE(name(Main<QWidget>("标签_进度提示")), QString("正在查询第3个，宝贝ID:52000103"));
+        QCOMPARE(name(app_->updateWindow()->findChild<QWidget*>("标签4")), QString("已完成:42%"));
+        QCOMPARE(name(Main<QWidget>("标签7")), QString("宝贝ID个数:"));
+        QCOMPARE(
+            QAccessible::queryAccessibleInterface(Main<QWidget>("标签_宝贝ID个数"))->text(QAccessible::Description),
+            QString("标签_宝贝ID个数"));
+        for (QWidget* window :
+             {static_cast<QWidget*>(app_->mainWindow()), static_cast<QWidget*>(app_->updateWindow())}) {
+            QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(window);
+            QCOMPARE(frame->role(), QAccessible::Window);
+            QCOMPARE(frame->text(QAccessible::Name), window->windowTitle());
+        }
     }
 
     void aWorkerThreadsWritesLandOnTheWindowThread() {

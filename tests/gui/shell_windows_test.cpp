@@ -278,9 +278,14 @@ private slots:
                                                              {"超级按钮_客服1", "在线客服1"}};
         for (const auto& [control, name] : names)
             QCOMPARE(main_->findChild<QWidget*>(control)->accessibleName(), QString(name));
+        // Labels and status parts are named by their texts; what they are for is in the description.
         auto* status = dynamic_cast<shell::PartStatusBar*>(main_->findChild<QWidget*>("状态条1"));
-        QVERIFY(!status->part(0)->accessibleName().isEmpty());
-        QVERIFY(!status->part(1)->accessibleName().isEmpty());
+        QCOMPARE(status->part(0)->accessibleDescription(), QString("程序状态"));
+        QCOMPARE(status->part(1)->accessibleDescription(), QString("进度和结果"));
+        for (QWidget* window : {static_cast<QWidget*>(main_.get()), static_cast<QWidget*>(update_.get())})
+            for (QLabel* label : window->findChildren<QLabel*>())
+                if (!label->property("caption").isValid() && label->pixmap().isNull())
+                    QVERIFY2(label->accessibleName().isEmpty(), qPrintable(label->objectName()));
     }
 
     void tabOrderFollowsTheLayout() {

@@ -61,6 +61,30 @@ TEST(MonitorTest, TickReachingTheIntervalDuringARunIsRefusedWithTheRunningHint) 
     EXPECT_EQ(h.Hint(), "提示：当前正在进行查询哦~"_gbk);
 }
 
+TEST(MonitorTest, HintsStandAsTipsAtTheirControlUntilTheUsualHintReturns) {
+    RankHarness h;
+    h.AddItem("1", Text("t1"));
+    const auto tip = [&h](std::string_view control) { return h.controls.Control(kMain, control).toolTip; };
+    const Text running = "提示：当前正在进行查询哦~"_gbk;
+    const Text interval = "注意：自动查询间隔不能＜10分钟、不能＞600分钟！"_gbk;
+
+    h.state.running = true;
+    h.query.RunRankQuery();
+    EXPECT_EQ(tip("按钮_查询大类排名"), running);
+    h.pump.Advance(5s);
+    h.controls.SetText(kMain, "编辑框_检索间隔", Text("9"));
+    h.monitor.IntervalChanged();
+    // The newer hint takes the place of the older one, in the label and as a tip.
+    EXPECT_EQ(h.Hint(), interval);
+    EXPECT_EQ(tip("编辑框_检索间隔"), interval);
+    EXPECT_EQ(tip("按钮_查询大类排名"), Text());
+    // The first restore, ten seconds after the running hint, ends the hint in the label and at its control.
+    h.pump.Advance(5s);
+    h.pump.DispatchPending();
+    EXPECT_EQ(h.Hint(), "关键词可以为: 主人ID、宝贝ID"_gbk);
+    EXPECT_EQ(tip("编辑框_检索间隔"), Text());
+}
+
 TEST(MonitorTest, IntervalBoxAcceptsTenToSixHundred) {
     const struct {
         const char* typed;

@@ -113,6 +113,11 @@ void FakeControls::SetControlVisible(std::string_view window, std::string_view c
     At(window, control).visible = visible;
 }
 
+void FakeControls::SetToolTip(std::string_view window, std::string_view control, const Text& tip) {
+    Lock lock(mutex_);
+    At(window, control).toolTip = tip;
+}
+
 void FakeControls::SetFocus(std::string_view window, std::string_view control) {
     Lock lock(mutex_);
     focused_ = Key(window, control);

@@ -95,6 +95,19 @@ TEST(UnpackTest, DoesNotFollowALinkAlreadyInTheTarget) {
     EXPECT_EQ(ReadFile(dir / "file.txt"), "replaced");
 }
 
+TEST(UnpackTest, ReplacesAHardLinkInsteadOfWritingThroughIt) {
+    TempDir outside;
+    TempDir dir;
+    WriteFile(outside / "victim", "kept");
+    std::filesystem::create_hard_link(outside / "victim", dir / "m_update.exe");
+    ASSERT_TRUE(MakeZip(dir / "a.zip", {{"m_update.exe", "new", 0100755}}));
+    std::vector<std::string> written;
+    ASSERT_EQ(UnpackArchive(dir / "a.zip", dir.path(), &written), UnpackResult::kUnpacked);
+    EXPECT_EQ(ReadFile(outside / "victim"), "kept");
+    EXPECT_EQ(ReadFile(dir / "m_update.exe"), "new");
+    EXPECT_EQ(written, std::vector<std::string>{"m_update.exe"});
+}
+
 TEST(UnpackTest, BrokenArchivesAreReportedNotUnpacked) {
     TempDir dir;
     WriteFile(dir / "plain.zip", "this is not an archive at all");
@@ -121,21 +134,35 @@ struct InstallCase {
     std::function<void(const std::string& zip)> makeArchive;
     bool updaterStarted;
     bool updaterPresent;
+    bool staleUpdater = false; // an m_update.exe of an earlier update is already there
 };
 
 TEST(InstallTickTest, CompletionUnpacksDeletesStartsAndEnds) {
+    const auto zipOf = [](std::vector<ZipEntry> entries) {
+        return [entries](const std::string& zip) { MakeZip(zip, entries); };
+    };
     const InstallCase cases[] = {
-        {"good archive", [](const std::string& zip) { MakeZip(zip, {{"m_update.exe", "#!/bin/sh\n", 0100755}}); },
+        {"good archive",
+         [](const std::string& zip) {
+             MakeZip(zip, {{"m_update.exe", "#!/bin/sh\n", 0100755}});
+         },
          true, true},
-        {"archive without updater", [](const std::string& zip) { MakeZip(zip, {{"other.txt", "x"}}); }, true, false},
+        {"archive without updater", zipOf({{"other.txt", "x"}}), false, false},
+        {"archive without updater beside an old one", zipOf({{"other.txt", "x"}}), false, true, true},
+        {"empty archive beside an old updater", zipOf({}), false, true, true},
+        {"updater in a sub-directory", zipOf({{"sub/m_update.exe", "x", 0100755}}), false, false},
         {"not a zip", [](const std::string& zip) { WriteFile(zip, "garbage"); }, false, false},
         {"zip with ../evil",
-         [](const std::string& zip) { MakeZip(zip, {{"m_update.exe", "x", 0100755}, {"../evil", "x"}}); }, false,
-         false},
+         [](const std::string& zip) {
+             MakeZip(zip, {{"m_update.exe", "x", 0100755}, {"../evil", "x"}});
+         },
+         false, false},
     };
     for (const auto& c : cases) {
         UpdateFixture f;
         auto env = f.Env();
+        if (c.staleUpdater)
+            WriteFile(f.dir / "m_update.exe", "#!/bin/sh\n");
         c.makeArchive(f.dir / "m_update.zip");
         f.state->counters.totalBytes = 100;
         f.state->counters.downloadedBytes = 100;

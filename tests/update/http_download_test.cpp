@@ -176,6 +176,21 @@ TEST(HttpDownloadTest, PartialFileHeldByAnotherCopyIsLeftAlone) {
     EXPECT_FALSE(Exists(dir / "m_update.zip"));
 }
 
+TEST(HttpDownloadTest, ALinkPlantedAsThePartialFileIsNotFollowed) {
+    const std::string source = PatternBytes(6000, 5);
+    ArchiveServer server({source});
+    ASSERT_GT(server.Start(), 0);
+    TempDir outside;
+    TempDir dir;
+    // Even a target that would make a perfect partial file is not continued through the link.
+    WriteFile(outside / "victim", source.substr(0, 1000));
+    std::filesystem::create_symlink(outside / "victim", dir / "m_update.zip.tmp");
+    EXPECT_EQ(Download(server, dir).result, kSizeMismatch);
+    EXPECT_EQ(ReadFile(outside / "victim"), source.substr(0, 1000));
+    EXPECT_FALSE(Exists(dir / "m_update.zip"));
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "m_update.zip"));
+}
+
 TEST(HttpDownloadTest, HeadSplitOverManyBlocksIsAssembled) {
     const std::string source = PatternBytes(30000, 9);
     ArchiveServerOptions options{source};

@@ -1,0 +1,164 @@
+// Monitoring and the interval box on the real event loop: the program's windows in-process and offscreen
+// against rankmoth-sim answering every marketplace request late, with the minute tick shortened through
+// the control layer.
+// moc needs none of the program's headers, and its own parser stumbles over the C++20 library ones.
+#ifndef Q_MOC_RUN
+#include "app/qt/application.h"
+#include "tests/rank/sim_process.h"
+#endif
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+using namespace rankmoth;
+
+namespace {
+const QString kRunningHint = QString::fromUtf8("提示：当前正在进行查询哦~");
+const QString kIntervalHint = QString::fromUtf8("注意：自动查询间隔不能＜10分钟、不能＞600分钟！");
+const QString kCountdownHead = QString::fromUtf8(" 本次已查询完成！  正在监测 -> 距下次查询还有: ");
+} // namespace
+
+class MonitorE2eTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<testing::SimProcess> sim_;
+    QTemporaryDir dir_;
+    std::unique_ptr<shell::Application> app_;
+
+    template <class W> W* Main(const char* name) {
+        return app_->mainWindow() ? app_->mainWindow()->findChild<W*>(QString::fromUtf8(name)) : nullptr;
+    }
+    QString Status(int part) {
+        return QString::fromStdString(app_->controls().StatusText(base::kMainWindow, "状态条1", part).ToUtf8());
+    }
+    QString Hint() { return Main<QLabel>("标签_提示")->text(); }
+
+private slots:
+    void initTestCase() {
+        sim_ = std::make_unique<testing::SimProcess>(std::vector<std::string>{"--latency-ms=100"});
+        if (!sim_->running())
+            QSKIP("rankmoth-sim is not built");
+        QVERIFY(dir_.isValid());
+        QDir::setCurrent(dir_.path());
+        const std::string host = sim_->HostPort();
+        qputenv("RANKMOTH_MARKET_HOST", QByteArray::fromStdString(host));
+        qputenv("RANKMOTH_SHOP_BASE", QByteArray::fromStdString(sim_->ShopBase()));
+        qputenv("RANKMOTH_VERSION_NOTICE_URL",
+                QByteArray::fromStdString("http://" + host + "/w2/blogDetail.do?hostID=pellwood&blogId=1330001"));
+        qputenv("RANKMOTH_START_TAB_NOTICE_URL",
+                QByteArray::fromStdString("http://" + host + "/w2/blogDetail.do?hostID=pellwood&blogId=1330002"));
+
+        shell::Application::Options options;
+        options.configFile = (dir_.path() + "/config.ini").toStdString();
+        options.skinDirectory = dir_.path();
+        options.trayAvailable = false;
+        app_ = std::make_unique<shell::Application>(options);
+        app_->messageBox = [](const QString&, int, const QString&) { return base::kButtonOk; };
+        app_->openAddress = [](const std::string&) {};
+        app_->endProgram = [](int) {};
+        app_->Start();
+        QTRY_VERIFY_WITH_TIMEOUT(app_->startupFinished(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(Main<QWidget>("选择夹1")->isEnabled(), 10000);
+
+        Main<QLineEdit>("编辑框_优店ID")->setText("demo");
+        Main<QAbstractButton>("按钮_自动加载全店宝贝ID")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(Main<QLabel>("标签_宝贝ID个数")->text(), QString("45"), 60000);
+        Main<QLineEdit>("编辑框_最多页")->setText("1");
+    }
+
+    // Values are typed digit by digit: 30 passes through 3, which alone is out of range.
+    void theIntervalIsCheckedWhenEditingFinishes() {
+        auto* box = Main<QLineEdit>("编辑框_检索间隔");
+        const QString usual = Hint();
+        box->setFocus();
+        QTRY_VERIFY(box->hasFocus());
+        box->selectAll();
+        QTest::keyClicks(box, "30");
+        QCOMPARE(box->text(), QString("30"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(box->text(), QString("30"));
+        QCOMPARE(Hint(), usual);
+
+        box->selectAll();
+        QTest::keyClicks(box, "9");
+        QCOMPARE(Hint(), usual);
+        Main<QWidget>("编辑框_优店ID")->setFocus();
+        QTRY_COMPARE(box->text(), QString("10"));
+        QCOMPARE(Hint(), kIntervalHint);
+        QCOMPARE(box->toolTip(), kIntervalHint);
+    }
+
+    // An automatic run lasts longer than the interval: the ticks keep coming during it, write the countdown,
+    // and the one that reaches the interval again is refused with the running hint at the query button.
+    void ticksKeepCountingDuringAnAutomaticRun() {
+        auto& hooks = app_->hooks();
+        const auto tick = hooks.monitorTick;
+        int depth = 0;
+        int ticksDuringRun = 0;
+        QStringList countdownsDuringRun;
+        QString refusalTip;
+        const auto stop = [this] {
+            Main<QAbstractButton>("单选框_手动查询")->click();
+            Main<QAbstractButton>("按钮_停止查询1")->click();
+        };
+        hooks.monitorTick = [&] {
+            ++depth;
+            tick();
+            // A tick inside another tick's action: that action is the run the countdown started.
+            if (depth > 1) {
+                ++ticksDuringRun;
+                countdownsDuringRun << Status(1);
+                if (Hint() == kRunningHint && refusalTip.isEmpty()) {
+                    refusalTip = Main<QWidget>("按钮_查询大类排名")->toolTip();
+                    stop();
+                }
+            }
+            --depth;
+        };
+        // Whatever the outcome, the hook goes back before the locals it uses go.
+        struct Restore {
+            base::ShellHooks& hooks;
+            std::function<void()> tick;
+            base::Controls& controls;
+            ~Restore() {
+                controls.SetTimerInterval(base::kMainWindow, "时钟_监测间隔", 0);
+                hooks.monitorTick = tick;
+            }
+        } restore{hooks, tick, app_->controls()};
+        // The run goes on for many seconds unless stopped; should the ticks never come, this ends it.
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, this, stop);
+        guard.start(30000);
+
+        Main<QLineEdit>("编辑框_检索间隔")->setText("10");
+        Main<QAbstractButton>("单选框_自动监测")->click();
+        QCOMPARE(app_->controls().TimerInterval(base::kMainWindow, "时钟_监测间隔"), 60000);
+        app_->controls().SetTimerInterval(base::kMainWindow, "时钟_监测间隔", 40);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!refusalTip.isEmpty() || !guard.isActive(), 40000);
+        QTRY_COMPARE_WITH_TIMEOUT(depth, 0, 20000);
+
+        QVERIFY2(ticksDuringRun >= 10, qPrintable(QString::number(ticksDuringRun)));
+        QCOMPARE(refusalTip, kRunningHint);
+        for (const QString& text : countdownsDuringRun.mid(0, 9))
+            QVERIFY2(text.startsWith(kCountdownHead) && text.endsWith(" Min"), qPrintable(text));
+        QCOMPARE(countdownsDuringRun.first(), kCountdownHead + "9 Min");
+        QCOMPARE(app_->controls().TimerInterval(base::kMainWindow, "时钟_监测间隔"), 0);
+    }
+
+    void cleanupTestCase() {
+        app_.reset();
+        sim_.reset();
+    }
+};
+
+QTEST_MAIN(MonitorE2eTest)
+#include "monitor_e2e_test.moc"
