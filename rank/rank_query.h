@@ -4,6 +4,7 @@
 #include "base/eventpump.h"
 #include "rank/cell_colours.h"
 #include "rank/item_location.h"
+#include "rank/listing_walk.h"
 #include "rank/query_state.h"
 #include "sources/item_list.h"
 #include "base/text.h"
@@ -14,15 +15,6 @@
 #include <string>
 
 namespace rankmoth::rank {
-
-// How the walk reaches the listing: a GET of a listing page and a form POST of a slice. Each returns the
-// response body, empty when the request failed. `url` may come back normalised.
-struct ListingTransport {
-    std::function<Bytes(Text& url)> get;
-    std::function<Bytes(Text& url, const Text& formBody)> post;
-};
-// The production transport: web::网页_访问 on the window thread.
-ListingTransport WebListingTransport(web::WebEnv env);
 
 // Runs `action` once, `delay` from now, on the window thread, and returns at once.
 using DelayedCall = std::function<void(std::chrono::milliseconds delay, std::function<void()> action)>;
@@ -37,6 +29,10 @@ struct RankEnv {
     std::string marketHost;
     DelayedCall later;
     std::function<DateTime()> now = LocalNow;
+    // Told of every pass that ends, stopped ones included (the history store listens here).
+    std::function<void(const base::PassOutcome&)> passFinished;
+    // The pause after every item check, which keeps the window responsive during a walk.
+    std::chrono::milliseconds itemPause{100};
 };
 
 // One rank query run and the controls that steer it: the start checks, the walk over the listing pages and

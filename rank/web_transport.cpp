@@ -1,4 +1,4 @@
-#include "rank/rank_query.h"
+#include "rank/listing_walk.h"
 
 #include "web/request.h"
 

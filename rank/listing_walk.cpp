@@ -1,0 +1,163 @@
+#include "rank/listing_walk.h"
+
+#include "rank/item_location.h"
+#include "rank/listing.h"
+#include "web/codecs.h"
+
+namespace rankmoth::rank {
+
+namespace {
+
+// Both markers of a cut are there, whether or not anything stands between them.
+bool HasCut(const Text& text, const Text& left, const Text& right) {
+    return !web::TextBetween(text, left, right).empty() || Contains(text, left + right, false);
+}
+
+} // namespace
+
+bool IsListingPageComplete(const Text& page) {
+    return HasCut(page, Text("book:\""), Text("\",lastTweetId")) &&
+           HasCut(page, Text("totalCnt:\""), Text("\",action:")) &&
+           HasCut(page, Text("lastTweetId:\""), Text("\",totalCnt"));
+}
+
+bool IsSliceComplete(const Text& slice) {
+    return HasCut(slice, Text("lastTweetId\":\""), Text("\"},\"html")) || IsListingEnd(slice);
+}
+
+ListingWalk::ListingWalk(ListingTransport transport, WalkOptions options)
+    : transport_(std::move(transport)), options_(std::move(options)) {}
+
+base::Clock::time_point ListingWalk::Now() const {
+    return options_.now ? options_.now() : base::Clock::now();
+}
+
+bool ListingWalk::StopRequested() const {
+    return options_.stopRequested && options_.stopRequested();
+}
+
+std::size_t ListingWalk::TallyIndex(const sources::ShopItem& item) {
+    const auto [it, added] = tallyIndex_.try_emplace({item.id, item.title}, tallies_.size());
+    if (added)
+        tallies_.push_back({base::ItemResult{item.id, item.title}, 0});
+    return it->second;
+}
+
+bool ListingWalk::CheckSlice(const Text& sliceText, int page, int slice, const std::vector<sources::ShopItem>& items,
+                             ListingWalkObserver& report) {
+    const GbkHaystack haystack(sliceText);
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        const sources::ShopItem& item = items[k];
+        const int number = static_cast<int>(k) + 1;
+        Tally& tally = tallies_[TallyIndex(item)];
+        ++tally.slicesChecked;
+        const bool found = haystack.Contains(item.title);
+        if (found) {
+            base::ItemResult& r = tally.result;
+            if (r.hits++ == 0) {
+                r.state = base::ItemState::Found;
+                r.page = page;
+                r.slice = slice;
+                r.checkedAt = Now();
+            }
+            report.ItemFound({number, item.id, item.title, page, slice, base::ZoneOfSlice(slice)});
+        }
+        report.ItemChecked(page, slice, number, item, found);
+        if (StopRequested())
+            return false;
+    }
+    return true;
+}
+
+base::PassOutcome ListingWalk::Run(const base::PassRequest& request, std::vector<sources::ShopItem> items,
+                                   ListingWalkObserver* observer) {
+    const auto stopped = [this] { return StopRequested(); };
+    ListingWalkObserver quiet;
+    ListingWalkObserver& report = observer ? *observer : quiet;
+    web::RequestPacer pacer(options_.policy);
+
+    base::PassOutcome outcome;
+    outcome.request = request;
+    outcome.started = Now();
+    tallies_.clear();
+    tallyIndex_.clear();
+    for (const sources::ShopItem& item : items)
+        TallyIndex(item);
+    int slicesRead = 0;
+
+    const Text slug(request.category);
+    const Text sortKey(request.sort);
+    for (int page = 1; !outcome.stopped; ++page) {
+        report.PageStarted(page);
+        const Text pageUrl = ListingPageUrl(options_.marketHost, slug, page, sortKey);
+        Text pageText;
+        ++outcome.requests;
+        const bool pageOk = pacer.Send(
+            [&] {
+                Text url = pageUrl;
+                pageText = TextOf(transport_.get(url));
+                return IsListingPageComplete(pageText);
+            },
+            stopped);
+        outcome.failedRequests += !pageOk;
+        outcome.pagesWalked = page;
+        report.PageFetched(page, pageOk);
+        if (stopped()) {
+            outcome.stopped = true;
+            break;
+        }
+        const ListingPageValues values = CutListingPage(pageText);
+        const std::string book = web::UrlEncode(values.book, true, options_.pump);
+        Text token = values.token;
+        for (int slice = 1; slice <= 10; ++slice) {
+            const Text body = SliceBody(token, book, slice, values.total);
+            Text sliceText;
+            ++outcome.requests;
+            const bool sliceOk = pacer.Send(
+                [&] {
+                    Text url = SliceUrl(options_.marketHost);
+                    sliceText = web::DecodeEscapes(TextOf(transport_.post(url, body)));
+                    return IsSliceComplete(sliceText);
+                },
+                stopped);
+            outcome.failedRequests += !sliceOk;
+            report.SliceFetched(page, slice, sliceOk);
+            if (stopped()) {
+                outcome.stopped = true;
+                break;
+            }
+            // The token is replaced even when the slice carried none: the next request goes out with it empty.
+            token = CutSliceToken(sliceText);
+            ++slicesRead;
+            if (options_.items)
+                items = options_.items();
+            if (!CheckSlice(sliceText, page, slice, items, report)) {
+                outcome.stopped = true;
+                break;
+            }
+        }
+        if (outcome.stopped)
+            break;
+        const int limit = options_.pageLimit ? options_.pageLimit() : request.pageLimit;
+        outcome.request.pageLimit = limit;
+        if (page >= limit || IsListingEnd(pageText))
+            break;
+    }
+
+    outcome.finished = Now();
+    const bool clean = outcome.clean();
+    for (Tally& t : tallies_) {
+        base::ItemResult& r = t.result;
+        if (r.state != base::ItemState::Found) {
+            r.state = clean && t.slicesChecked >= slicesRead ? base::ItemState::NotFound : base::ItemState::Incomplete;
+            r.checkedAt = outcome.finished;
+        }
+        outcome.items.push_back(std::move(r));
+    }
+    tallies_.clear();
+    tallyIndex_.clear();
+    report.PassFinished(outcome);
+    return outcome;
+}
+
+} // namespace rankmoth::rank

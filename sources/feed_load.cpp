@@ -1,0 +1,154 @@
+#include "sources/feed_load.h"
+
+#include "web/codecs.h"
+
+namespace rankmoth::sources {
+
+namespace {
+
+const Text& IdEnd() {
+    static const Text t("\" target=");
+    return t;
+}
+const Text& TitleStart() {
+    static const Text t("class=\"title\">");
+    return t;
+}
+const Text& TitleEnd() {
+    static const Text t("</div>");
+    return t;
+}
+const Text& EndMarker() {
+    static const Text t("data\":{\"isEnd");
+    return t;
+}
+
+Text ItemMarker(const std::string& shopBase) {
+    return Text("creply\" href=\"" + shopBase + "detail/");
+}
+
+// The text from `from` (1-based) up to, not including, `to`; empty when either is missing.
+Text Between(const Text& page, int from, int to) {
+    if (from < 1 || to < 1 || to <= from)
+        return {};
+    return Mid(page, from, to - from);
+}
+
+} // namespace
+
+Text FeedAddress(const std::string& shopBase, const Text& shopId) {
+    return Text(shopBase) + shopId + Text("/index/feeds");
+}
+
+Bytes FeedBody(int pack) {
+    return std::string("page=1&pack=") + std::to_string(pack) + "&order=sale&categoryId=&nid=";
+}
+
+Text FeedRefererHeader(const std::string& shopBase, const Text& shopId) {
+    return Text("Referer: " + shopBase) + shopId + Text("\r\n");
+}
+
+std::vector<FeedScanStep> ScanFeedPage(const Text& page, const std::string& shopBase) {
+    const Text marker = ItemMarker(shopBase);
+    const int markerLength = static_cast<int>(marker.size());
+    std::vector<FeedScanStep> steps;
+    int at = Find(page, marker, 1);
+    if (at < 0) {
+        steps.push_back({});
+        return steps;
+    }
+    // Each link's ID and title are cut only from the stretch before the next link: a link whose title block
+    // is missing must not borrow the title of the item after it.
+    while (at > 0) {
+        const int idStart = at + markerLength;
+        const int next = Find(page, marker, idStart);
+        const int limit = next > 0 ? next : static_cast<int>(page.size()) + 1;
+        FeedScanStep step;
+        const int idEnd = Find(page, IdEnd(), idStart);
+        if (idEnd > 0 && idEnd < limit) {
+            step.id = Between(page, idStart, idEnd);
+            const int titleAt = Find(page, TitleStart(), idEnd);
+            if (titleAt > 0 && titleAt < limit) {
+                const int titleStart = titleAt + static_cast<int>(TitleStart().size());
+                const int titleEnd = Find(page, TitleEnd(), titleStart);
+                if (titleEnd > 0 && titleEnd <= limit)
+                    step.title = Between(page, titleStart, titleEnd);
+            }
+        }
+        steps.push_back(std::move(step));
+        at = next;
+    }
+    return steps;
+}
+
+bool IsFeedEnd(const Text& page) {
+    return Contains(page, EndMarker(), true);
+}
+
+bool IsFeedPack(const Text& page, const std::string& shopBase) {
+    return IsFeedEnd(page) || Contains(page, ItemMarker(shopBase), true);
+}
+
+FeedLoad::FeedLoad(FeedFetch fetch, FeedLoadOptions options) : fetch_(std::move(fetch)), options_(std::move(options)) {}
+
+FeedOutcome FeedLoad::Run(const Text& shopId, FeedLoadObserver* observer) {
+    FeedLoadObserver quiet;
+    FeedLoadObserver& report = observer ? *observer : quiet;
+    const auto stopped = [this] { return options_.stopRequested && options_.stopRequested(); };
+    web::RequestPacer pacer(options_.policy);
+    const std::string& base = options_.shopBase;
+
+    FeedOutcome outcome;
+    outcome.shopId = shopId;
+    const Text referer = FeedRefererHeader(base, shopId);
+    int barren = 0;
+    for (int pack = 1; pack <= options_.limits.maxPacks; ++pack) {
+        Text page;
+        ++outcome.packs;
+        ++outcome.requests;
+        const bool ok = pacer.Send(
+            [&] {
+                Text url = FeedAddress(base, shopId);
+                page = web::DecodeEscapes(TextOf(fetch_(url, referer, FeedBody(pack))));
+                return IsFeedPack(page, base);
+            },
+            stopped);
+        outcome.failedRequests += !ok;
+        report.PackFetched(pack, ok);
+        if (stopped()) {
+            outcome.stopped = true;
+            break;
+        }
+
+        const std::size_t before = outcome.items.size();
+        for (const FeedScanStep& step : ScanFeedPage(page, base)) {
+            const bool added = !step.id.empty() && !step.title.empty();
+            if (added)
+                outcome.items.push_back({step.id, step.title});
+            report.ScanStep(step, added, static_cast<int>(outcome.items.size()));
+            if (stopped()) {
+                outcome.stopped = true;
+                break;
+            }
+        }
+        if (outcome.stopped)
+            break;
+        report.PackDone(pack);
+        if (stopped()) {
+            outcome.stopped = true;
+            break;
+        }
+
+        if (IsFeedEnd(page)) {
+            outcome.reachedEnd = true;
+            break;
+        }
+        barren = outcome.items.size() == before ? barren + 1 : 0;
+        if (barren >= options_.limits.maxBarrenPacksInARow)
+            break;
+    }
+    report.LoadFinished(outcome);
+    return outcome;
+}
+
+} // namespace rankmoth::sources
