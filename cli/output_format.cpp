@@ -136,7 +136,7 @@ std::string CsvRow(const base::PassOutcome& pass, const base::ItemResult& item) 
 }
 
 std::string PassJson(const base::PassOutcome& pass) {
-    using nlohmann::json;
+    using json = nlohmann::ordered_json;
     json items = json::array();
     for (const auto& item : pass.items) {
         const bool found = item.state == base::ItemState::Found;
