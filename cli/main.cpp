@@ -39,11 +39,15 @@ int main(int argc, char** argv) {
     program.set_version_flag("--version", std::string(RANKMOTH_CLI_VERSION));
     program.footer(kFooter);
     program.require_subcommand(1);
+    // Global options may also follow the subcommand's name.
+    program.fallthrough();
     std::string marketHost, shopBase;
     program.add_option("--market-host", marketHost, "listing host, host[:port] (overrides RANKMOTH_MARKET_HOST)")
-        ->type_name("HOST");
+        ->type_name("HOST")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     program.add_option("--shop-base", shopBase, "shop feed base address, http://host[:port]/ (overrides RANKMOTH_SHOP_BASE)")
-        ->type_name("URL");
+        ->type_name("URL")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
     std::vector<std::pair<CLI::App*, SubcommandRunner>> runners;
     for (const SubcommandSetup setup : kSubcommands) {

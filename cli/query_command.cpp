@@ -87,18 +87,22 @@ SubcommandRunner AddQueryCommand(CLI::App& program, CliContext& context) {
 SubcommandRunner AddItemsCommand(CLI::App& program, CliContext& context) {
     auto shop = std::make_shared<std::string>();
     auto format = std::make_shared<std::string>("table");
+    auto retries = std::make_shared<std::string>("2");
     CLI::App* command = program.add_subcommand("items", "Load a shop's items from its feed and print their IDs and titles.");
     command->add_option("--shop", *shop, "the shop ID (as in the shop's address)")->required()->type_name("ID");
     command->add_option("--format", *format, "table, csv or json (default table)")->type_name("FORMAT");
-    return [shop, format, &context] {
+    command->add_option("--retries", *retries, "retries of a failed request, after 1 s then 3 s (default 2)")
+        ->type_name("N");
+    return [shop, format, retries, &context] {
         std::string error;
         const auto id = ParseShopId(*shop, error);
         const auto outputFormat = id ? ParseFormat(*format, error) : std::nullopt;
-        if (!id || !outputFormat) {
+        const auto retryCount = outputFormat ? ParseBoundedInt(*retries, 0, 10, "--retries", error) : std::nullopt;
+        if (!retryCount) {
             ReportError(error);
             return static_cast<int>(kExitUsage);
         }
-        return RunItems(*id, *outputFormat, context);
+        return RunItems(*id, *outputFormat, *retryCount, context);
     };
 }
 

@@ -175,15 +175,15 @@ int RunQuery(const QueryPlan& plan, CliContext& context) {
     return code == kExitClean && feed.failedRequests > 0 ? static_cast<int>(kExitFailedRequests) : code;
 }
 
-int RunItems(const Text& shop, OutputFormat format, CliContext& context) {
+int RunItems(const Text& shop, OutputFormat format, int retries, CliContext& context) {
     InstallInterruptHandler();
     const base::Endpoints endpoints = context.Endpoints();
     HeadlessWeb web;
     ProgressBar bar(STDERR_FILENO);
     sources::FeedOutcome feed;
     int exitCode = kExitClean;
-    // The shop load alone is a handful of requests: no gap, the usual retries.
-    if (!LoadShop(shop, endpoints, PolicyOf(std::chrono::milliseconds(0), 2), web, bar, feed, exitCode))
+    // The shop load alone is a handful of requests: no gap.
+    if (!LoadShop(shop, endpoints, PolicyOf(std::chrono::milliseconds(0), retries), web, bar, feed, exitCode))
         return exitCode;
     WarnShortFeed(feed);
 

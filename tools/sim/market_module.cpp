@@ -41,7 +41,8 @@ public:
             return true;
         }
         if (name == "log-requests") {
-            logRequests_ = value == "1" || value == "yes" || value == "true";
+            logHeaders_ = value == "headers";
+            logRequests_ = logHeaders_ || value == "1" || value == "yes" || value == "true";
             return true;
         }
         return false;
@@ -87,7 +88,7 @@ public:
                "  slices POST /book/ajax):\n"
                "  --catalogue=PATH  shops, items and their listing places (default: the demo, shop \"demo\")\n"
                "  --latency-ms=N    answer every marketplace request N ms late\n"
-               "  --log-requests=1  print every marketplace request to stderr\n"
+               "  --log-requests=1  print every marketplace request to stderr (=headers: with its header lines)\n"
                "  --broken-slice=PAGE:SLICE  that slice of every listing answers with a body that is not JSON\n";
     }
 
@@ -96,6 +97,15 @@ private:
         if (logRequests_)
             std::cerr << "market: " << req.method << " " << req.target << (req.body.empty() ? "" : " ") << req.body
                       << std::endl;
+        if (logHeaders_) {
+            // The server keeps headers sorted by name, so two clients that send the same set log the same; newer
+            // cpp-httplib versions add the peer addresses as headers, which differ from one connection to the next.
+            for (const auto& [name, value] : req.headers) {
+                if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT")
+                    std::cerr << "  " << name << ": " << value << "\n";
+            }
+            std::cerr << std::flush;
+        }
         if (latencyMs_ > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(latencyMs_));
     }
@@ -147,6 +157,7 @@ private:
     std::string cataloguePath_;
     int latencyMs_ = 0;
     bool logRequests_ = false;
+    bool logHeaders_ = false;
     std::set<std::pair<int, int>> brokenSlices_; // (page, slice 1..10)
     Catalogue catalogue_;
 };
