@@ -101,74 +101,83 @@ void RankQuery::RunRankQuery() {
     QueryState& s = env_.state;
     s.running = true;
     env_.controls.DeleteAllRows(kWindow, kResultList);
-    WalkListing();
+    const base::PassOutcome outcome = WalkListing();
     s.running = false;
     if (s.stopRequested)
         env_.controls.SetStatusText(kWindow, kStatusBar, kStatusPart, kStopped);
+    if (env_.passFinished)
+        env_.passFinished(outcome);
 }
 
-bool RankQuery::StopHonoured() {
-    return env_.state.stopRequested;
-}
+// Turns the walk's reports into the window's writes: per item check the progress caption, the row of a hit,
+// the status text and the pause that lets the window's events run.
+class RankQuery::Presenter final : public ListingWalkObserver {
+public:
+    explicit Presenter(RankQuery& query) : q_(query) {}
 
-void RankQuery::WalkListing() {
-    QueryState& s = env_.state;
-    for (;;) {
-        ++s.pageNumber;
-        Text pageUrl = ListingPageUrl(env_.marketHost, s.categorySlug, s.pageNumber, s.sortKey);
-        const Text page = TextOf(env_.transport.get(pageUrl));
-        if (StopHonoured())
-            return;
-        const ListingPageValues values = CutListingPage(page);
-        const std::string book = web::UrlEncode(values.book, true, &env_.pump);
-        Text token = values.token;
-        for (int slice = 1; slice <= 10; ++slice) {
-            Text sliceUrl = SliceUrl(env_.marketHost);
-            const Bytes answer = env_.transport.post(sliceUrl, SliceBody(token, book, slice, values.total));
-            if (StopHonoured())
-                return;
-            const Text sliceText = web::DecodeEscapes(TextOf(answer));
-            token = CutSliceToken(sliceText);
-            CheckItemsInSlice(sliceText, slice);
-            if (StopHonoured())
-                return;
-        }
-        if (s.pageNumber >= s.pageLimit)
-            return;
-        if (IsListingEnd(page))
-            return;
-    }
-}
+    void PageStarted(int page) override { q_.env_.state.pageNumber = page; }
 
-void RankQuery::CheckItemsInSlice(const Text& slice, int sliceIndex) {
-    base::Controls& c = env_.controls;
-    const QueryState& s = env_.state;
-    const std::vector<sources::ShopItem> items = env_.items.Snapshot();
-    const GbkHaystack haystack(slice);
-    for (std::size_t k = 0; k < items.size(); ++k) {
-        const int j = static_cast<int>(k) + 1;
-        const sources::ShopItem& item = items[k];
-        c.SetText(kWindow, kProgressLabel, ItemProgressCaption(j, item.id));
-        if (haystack.Contains(item.title)) {
+    void ItemChecked(int page, int slice, int itemNumber, const sources::ShopItem& item, bool found) override {
+        RankEnv& env = q_.env_;
+        base::Controls& c = env.controls;
+        const QueryState& s = env.state;
+        c.SetText(kWindow, kProgressLabel, ItemProgressCaption(itemNumber, item.id));
+        if (found) {
             const int r = c.RowCount(kWindow, kResultList);
             const int row = c.AddRow(kWindow, kResultList, TextOfInteger(r + 1));
             c.SetCellText(kWindow, kResultList, row, 1, MaskItemId(item.id));
-            c.SetCellText(kWindow, kResultList, row, 2, RankPositionText(s.pageNumber, sliceIndex));
+            c.SetCellText(kWindow, kResultList, row, 2, RankPositionText(page, slice));
             c.SetCellText(kWindow, kResultList, row, 3, s.sortLabel);
             const CellColours colours = SortCellColours(s.sortLabel);
-            env_.colours.SetCellColour(c, kWindow, kResultList, row, 3, colours.text, colours.background, true);
-            c.SetCellText(kWindow, kResultList, row, 4, FormatQueryTime(env_.now ? env_.now() : LocalNow()));
+            env.colours.SetCellColour(c, kWindow, kResultList, row, 3, colours.text, colours.background, true);
+            c.SetCellText(kWindow, kResultList, row, 4, FormatQueryTime(env.now ? env.now() : LocalNow()));
             c.ScrollRowIntoView(kWindow, kResultList, row);
             if (c.IsChecked(kWindow, kSoundBox))
                 c.PlayAlertSound();
         }
-        c.SetStatusText(kWindow, kStatusBar, kStatusPart,
-                        QueryProgressStatus(s.sortLabel, s.pageNumber, sliceIndex, j));
-        env_.pump.PumpingWait(100ms);
-        env_.pump.DispatchPending();
-        if (StopHonoured())
-            return;
+        c.SetStatusText(kWindow, kStatusBar, kStatusPart, QueryProgressStatus(s.sortLabel, page, slice, itemNumber));
+        env.pump.PumpingWait(env.itemPause);
+        env.pump.DispatchPending();
     }
+
+private:
+    RankQuery& q_;
+};
+
+ListingWalk RankQuery::MakeWalk() {
+    WalkOptions options;
+    options.marketHost = env_.marketHost;
+    // Handlers that run inside the pauses may stop the walk, lower the page limit or reload the items; the
+    // walk reads all three from the window's state as it goes.
+    QueryState& s = env_.state;
+    sources::ItemList& items = env_.items;
+    options.stopRequested = [&s] { return s.stopRequested; };
+    options.pageLimit = [&s] { return s.pageLimit; };
+    options.items = [&items] { return items.Snapshot(); };
+    options.pump = &env_.pump;
+    return ListingWalk(env_.transport, std::move(options));
+}
+
+base::PassRequest RankQuery::MakeRequest() const {
+    const QueryState& s = env_.state;
+    base::PassRequest request;
+    request.shop = env_.items.shopId;
+    request.category = s.categorySlug.bytes();
+    for (std::size_t k = 0; k < s.subCategoryFields.size(); ++k)
+        request.subCategory += (k ? Text("|") : Text{}) + s.subCategoryFields[k];
+    request.sort = s.sortKey.bytes();
+    request.pageLimit = s.pageLimit;
+    return request;
+}
+
+base::PassOutcome RankQuery::WalkListing() {
+    Presenter presenter(*this);
+    return MakeWalk().Run(MakeRequest(), env_.items.Snapshot(), &presenter);
+}
+
+void RankQuery::CheckItemsInSlice(const Text& slice, int sliceIndex) {
+    Presenter presenter(*this);
+    MakeWalk().CheckSlice(slice, env_.state.pageNumber, sliceIndex, env_.items.Snapshot(), presenter);
 }
 
 void RankQuery::RequestStop() {

@@ -2,12 +2,12 @@
 
 #include "base/controls.h"
 #include "base/eventpump.h"
+#include "base/text.h"
 #include "rank/cell_colours.h"
 #include "rank/item_location.h"
 #include "rank/listing_walk.h"
 #include "rank/query_state.h"
 #include "sources/item_list.h"
-#include "base/text.h"
 #include "web/web_env.h"
 
 #include <chrono>
@@ -30,7 +30,7 @@ struct RankEnv {
     DelayedCall later;
     std::function<DateTime()> now = LocalNow;
     // Told of every pass that ends, stopped ones included (the history store listens here).
-    std::function<void(const base::PassOutcome&)> passFinished;
+    std::function<void(const base::PassOutcome&)> passFinished = nullptr;
     // The pause after every item check, which keeps the window responsive during a walk.
     std::chrono::milliseconds itemPause{100};
 };
@@ -40,12 +40,16 @@ struct RankEnv {
 class RankQuery {
 public:
     explicit RankQuery(RankEnv env);
+    // The walk's observer and stop request point back at this object.
+    RankQuery(const RankQuery&) = delete;
+    RankQuery& operator=(const RankQuery&) = delete;
 
     // 按钮_查询大类排名, and the monitoring countdown.
     void RunRankQuery();
     // The start checks; fills the query state when they pass. True when the start is refused.
     bool PrepareQuery();
-    void WalkListing();
+    // One pass with the window's writes; RunRankQuery hands its outcome to passFinished.
+    base::PassOutcome WalkListing();
     void CheckItemsInSlice(const Text& slice, int sliceIndex);
 
     // 按钮_停止查询 / 按钮_停止查询1: the walk stops after the item check or request under way.
@@ -60,7 +64,9 @@ public:
     const RankEnv& env() const { return env_; }
 
 private:
-    bool StopHonoured();
+    class Presenter;
+    ListingWalk MakeWalk();
+    base::PassRequest MakeRequest() const;
 
     RankEnv env_;
     Text rememberedPageLimit_{"100"};

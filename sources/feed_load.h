@@ -47,9 +47,9 @@ struct FeedLimits {
 struct FeedOutcome {
     Text shopId;
     std::vector<ShopItem> items;
-    int packs = 0;          // packs requested
-    int requests = 0;       // the same; retries are not counted
-    int failedRequests = 0; // packs still failed after their retries
+    int packs = 0;           // packs requested
+    int requests = 0;        // the same; retries are not counted
+    int failedRequests = 0;  // packs still failed after their retries
     bool reachedEnd = false; // a pack carried the end marker
     bool stopped = false;
 };

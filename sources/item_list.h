@@ -18,6 +18,8 @@ struct ItemList {
     std::vector<Text> ShopItemIds;
     std::vector<Text> ShopItemTitles;
     int ShopItemCount = 0;
+    // The shop ID the lists are being (or were last) loaded from; empty when they came from elsewhere.
+    Text shopId;
 
     // The items a pass may look at: the first `ShopItemCount` pairs, bounded by what the lists hold right now.
     // A pass works on this copy, so a reload running inside its waits can neither shrink the lists under it

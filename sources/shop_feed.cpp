@@ -1,14 +1,8 @@
 #include "sources/shop_feed.h"
 
-#include "web/codecs.h"
-
-#include <chrono>
-
 namespace rankmoth::sources {
 
 namespace {
-
-using namespace std::chrono_literals;
 
 constexpr std::string_view kWindow = base::kMainWindow;
 constexpr std::string_view kShopIdBox = "编辑框_优店ID";
@@ -25,7 +19,7 @@ ShopFeedLoader::ShopFeedLoader(base::Controls& controls, base::EventPump& pump, 
       limits_(limits) {}
 
 void ShopFeedLoader::Pause() {
-    pump_.PumpingWait(100ms);
+    pump_.PumpingWait(pause);
     pump_.DispatchPending();
 }
 
@@ -49,44 +43,35 @@ void ShopFeedLoader::Run() {
         int& depth;
         ~DepthGuard() { --depth; }
     } guard{depth_};
-    const auto superseded = [&] { return generation_ != mine; };
 
     items_.ShopItemIds.clear();
     items_.ShopItemTitles.clear();
+    items_.shopId = shopId;
     controls_.DeleteAllRows(kWindow, kResultList);
 
-    const Text referer = FeedRefererHeader(shopBase_, shopId);
-    int found = 0;
-    int barren = 0;
-    for (int pack = 1; pack <= limits_.maxPacks; ++pack) {
-        Text url = FeedAddress(shopBase_, shopId);
-        const Bytes answer = fetch_(url, referer, FeedBody(pack));
-        if (superseded())
-            return;
-        const Text page = web::DecodeEscapes(TextOf(answer));
-
-        const int before = found;
-        for (const FeedScanStep& step : ScanFeedPage(page, shopBase_)) {
-            if (!step.id.empty() && !step.title.empty()) {
-                ++found;
-                items_.ShopItemIds.push_back(step.id);
-                items_.ShopItemTitles.push_back(step.title);
-                controls_.SetStatusText(kWindow, kStatusBar, kStatusPart, kProgress + TextOfInteger(found));
+    // The lists grow item by item as the load reports them, with a pause after every scan step and every
+    // pack; a newer load started inside one of those pauses stops this one there.
+    struct Presenter final : FeedLoadObserver {
+        ShopFeedLoader& loader;
+        explicit Presenter(ShopFeedLoader& l) : loader(l) {}
+        void ScanStep(const FeedScanStep& step, bool added, int found) override {
+            if (added) {
+                loader.items_.ShopItemIds.push_back(step.id);
+                loader.items_.ShopItemTitles.push_back(step.title);
+                loader.controls_.SetStatusText(kWindow, kStatusBar, kStatusPart, kProgress + TextOfInteger(found));
             }
-            Pause();
-            if (superseded())
-                return;
+            loader.Pause();
         }
-        Pause();
-        if (superseded())
-            return;
+        void PackDone(int) override { loader.Pause(); }
+    } presenter(*this);
 
-        if (IsFeedEnd(page))
-            break;
-        barren = found == before ? barren + 1 : 0;
-        if (barren >= limits_.maxBarrenPacksInARow)
-            break;
-    }
+    FeedLoadOptions options;
+    options.shopBase = shopBase_;
+    options.limits = limits_;
+    options.stopRequested = [this, mine] { return generation_ != mine; };
+    const FeedOutcome outcome = FeedLoad(fetch_, std::move(options)).Run(shopId, &presenter);
+    if (outcome.stopped)
+        return;
 
     items_.ShopItemCount = static_cast<int>(items_.ShopItemTitles.size());
     controls_.SetText(kWindow, kCountLabel, TextOfInteger(items_.ShopItemCount));
@@ -95,6 +80,8 @@ void ShopFeedLoader::Run() {
     else
         controls_.SetStatusText(kWindow, kStatusBar, kStatusPart,
                                 kDoneHead + TextOfInteger(items_.ShopItemCount) + kDoneTail);
+    if (loadFinished)
+        loadFinished(outcome);
 }
 
 } // namespace rankmoth::sources

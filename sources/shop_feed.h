@@ -2,9 +2,9 @@
 
 #include "base/controls.h"
 #include "base/eventpump.h"
+#include "base/text.h"
 #include "sources/feed_load.h"
 #include "sources/item_list.h"
-#include "base/text.h"
 #include "web/web_env.h"
 
 #include <chrono>

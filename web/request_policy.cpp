@@ -21,8 +21,8 @@ bool RequestPacer::Send(const std::function<bool()>& attempt, const std::functio
         if (n > 0) {
             const auto& waits = policy_.retryWaits;
             const std::size_t at = static_cast<std::size_t>(n - 1);
-            const auto wait = waits.empty() ? std::chrono::milliseconds::zero()
-                                            : waits[at < waits.size() ? at : waits.size() - 1];
+            const auto wait =
+                waits.empty() ? std::chrono::milliseconds::zero() : waits[at < waits.size() ? at : waits.size() - 1];
             Wait(wait);
             if (stopped())
                 return false;
