@@ -25,6 +25,7 @@ constexpr const char* kFooter = R"(Hosts: the built-in marketplace, overridden b
 by --market-host and --shop-base.
 Exit status: 0 clean, 2 usage error, 3 results printed but some requests failed, 4 the shop feed gave no
 items or could not be reached, 130 interrupted (what was found so far is printed, the rest incomplete).
+Example: rankmoth-cli query --shop demo --pages 2 --sort all --format csv
 See rankmoth-cli(1) for the output formats.)";
 
 } // namespace
