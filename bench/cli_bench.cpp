@@ -62,7 +62,8 @@ void BM_CliPassAgainstSlowSim(benchmark::State& state) {
         }
         const std::string log = sim.Log();
         const double requests = static_cast<double>(Count(log, "market: "));
-        const double walkRequests = static_cast<double>(Count(log, "market: GET /book/") + Count(log, "market: POST /book/ajax"));
+        const double walkRequests =
+            static_cast<double>(Count(log, "market: GET /book/") + Count(log, "market: POST /book/ajax"));
         const double floor = requests * std::chrono::duration<double>(kLatency).count();
         const double window = kItems * 10.0 * kPages * std::chrono::duration<double>(kWindowItemPause).count() +
                               walkRequests * std::chrono::duration<double>(kLatency).count();

@@ -21,7 +21,8 @@ constexpr SubcommandSetup kSubcommands[] = {
     AddQueryCommand,
 };
 
-constexpr const char* kFooter = R"(Hosts: the built-in marketplace, overridden by RANKMOTH_MARKET_HOST and RANKMOTH_SHOP_BASE, overridden
+constexpr const char* kFooter =
+    R"(Hosts: the built-in marketplace, overridden by RANKMOTH_MARKET_HOST and RANKMOTH_SHOP_BASE, overridden
 by --market-host and --shop-base.
 Exit status: 0 clean, 2 usage error, 3 results printed but some requests failed, 4 the shop feed gave no
 items or could not be reached, 130 interrupted (what was found so far is printed, the rest incomplete).
@@ -35,8 +36,7 @@ int main(int argc, char** argv) {
     OutputStream out(STDOUT_FILENO);
     CliContext context{{}, {}, out, {}};
 
-    CLI::App program("rankmoth-cli: where a shop's items stand in the marketplace's category listing.",
-                     "rankmoth-cli");
+    CLI::App program("rankmoth-cli: where a shop's items stand in the marketplace's category listing.", "rankmoth-cli");
     program.set_version_flag("--version", std::string(RANKMOTH_CLI_VERSION));
     program.footer(kFooter);
     program.require_subcommand(1);
@@ -46,7 +46,9 @@ int main(int argc, char** argv) {
     program.add_option("--market-host", marketHost, "listing host, host[:port] (overrides RANKMOTH_MARKET_HOST)")
         ->type_name("HOST")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    program.add_option("--shop-base", shopBase, "shop feed base address, http://host[:port]/ (overrides RANKMOTH_SHOP_BASE)")
+    program
+        .add_option("--shop-base", shopBase,
+                    "shop feed base address, http://host[:port]/ (overrides RANKMOTH_SHOP_BASE)")
         ->type_name("URL")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 

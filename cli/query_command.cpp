@@ -62,8 +62,9 @@ SubcommandRunner AddQueryCommand(CLI::App& program, CliContext& context) {
         "query", "Load a shop's items, walk the category listing for each sort and print where each item stands.");
     command->add_option("--shop", words->shop, "the shop ID (as in the shop's address)")->required()->type_name("ID");
     command
-        ->add_option("--category", words->category,
-                     "clothing|shoes|bags|accessories|home|boyfriend, or 衣服 鞋子 包包 配饰 家居 男友 (default clothing)")
+        ->add_option(
+            "--category", words->category,
+            "clothing|shoes|bags|accessories|home|boyfriend, or 衣服 鞋子 包包 配饰 家居 男友 (default clothing)")
         ->type_name("NAME");
     command->add_option("--sort", words->sort, "pop (潮流), hot30day (最热), new (最新) or all three (default pop)")
         ->type_name("SORT");
@@ -88,7 +89,8 @@ SubcommandRunner AddItemsCommand(CLI::App& program, CliContext& context) {
     auto shop = std::make_shared<std::string>();
     auto format = std::make_shared<std::string>("table");
     auto retries = std::make_shared<std::string>("2");
-    CLI::App* command = program.add_subcommand("items", "Load a shop's items from its feed and print their IDs and titles.");
+    CLI::App* command =
+        program.add_subcommand("items", "Load a shop's items from its feed and print their IDs and titles.");
     command->add_option("--shop", *shop, "the shop ID (as in the shop's address)")->required()->type_name("ID");
     command->add_option("--format", *format, "table, csv or json (default table)")->type_name("FORMAT");
     command->add_option("--retries", *retries, "retries of a failed request, after 1 s then 3 s (default 2)")

@@ -76,7 +76,8 @@ std::optional<Text> ParseShopId(const std::string& word, std::string& error) {
     }
     // The ID becomes a path segment of the feed address; these would make it another address.
     for (const char c : id) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || std::string_view(" /?#%\\").find(c) != std::string_view::npos) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F ||
+            std::string_view(" /?#%\\").find(c) != std::string_view::npos) {
             error = "--shop: the shop ID " + Quoted(word) + " holds a character that cannot be part of one";
             return std::nullopt;
         }

@@ -36,7 +36,8 @@ void InterruptibleSleep(std::chrono::milliseconds duration) {
         const auto left = until - std::chrono::steady_clock::now();
         if (left <= std::chrono::steady_clock::duration::zero())
             return;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(100)));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(100)));
     }
 }
 
@@ -111,7 +112,8 @@ bool LoadShop(const Text& shop, const base::Endpoints& endpoints, const web::Req
         ReportError("interrupted while loading the shop");
         exitCode = kExitInterrupted;
     } else if (outcome.failedRequests > 0) {
-        ReportError("shop \"" + shop.ToUtf8() + "\": the feed at " + where + " could not be reached or did not answer as a feed");
+        ReportError("shop \"" + shop.ToUtf8() + "\": the feed at " + where +
+                    " could not be reached or did not answer as a feed");
         exitCode = kExitNoShop;
     } else {
         ReportError("shop \"" + shop.ToUtf8() + "\": the feed at " + where + " lists no items");
@@ -199,9 +201,9 @@ int RunItems(const Text& shop, OutputFormat format, int retries, CliContext& con
         for (const auto& item : feed.items)
             items.push_back({{"item_id", item.id.ToUtf8()}, {"title", item.title.ToUtf8()}});
         const nlohmann::ordered_json object = {{"shop", shop.ToUtf8()},
-                                       {"requests", feed.requests},
-                                       {"failed_requests", feed.failedRequests},
-                                       {"items", std::move(items)}};
+                                               {"requests", feed.requests},
+                                               {"failed_requests", feed.failedRequests},
+                                               {"items", std::move(items)}};
         text = object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
         break;
     }
@@ -209,7 +211,9 @@ int RunItems(const Text& shop, OutputFormat format, int retries, CliContext& con
         int idWidth = 4;
         for (const auto& item : feed.items)
             idWidth = std::max(idWidth, DisplayWidth(item.id.ToUtf8()));
-        const auto pad = [idWidth](const std::string& id) { return id + std::string(idWidth - DisplayWidth(id) + 2, ' '); };
+        const auto pad = [idWidth](const std::string& id) {
+            return id + std::string(idWidth - DisplayWidth(id) + 2, ' ');
+        };
         text = pad("ITEM") + "TITLE\n";
         for (const auto& item : feed.items)
             text += pad(item.id.ToUtf8()) + item.title.ToUtf8() + "\n";

@@ -25,8 +25,8 @@ constexpr const char* kCatalogue = "pages 3\n"
                                    "place clothing pop 2 4 9002\n";
 
 std::string WriteCatalogue() {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("rankmoth-cli-test-" + std::to_string(::getpid()) + ".catalogue");
+    const auto path =
+        std::filesystem::temp_directory_path() / ("rankmoth-cli-test-" + std::to_string(::getpid()) + ".catalogue");
     std::ofstream(path) << kCatalogue;
     return path.string();
 }
@@ -82,8 +82,14 @@ TEST(CliRunTest, ExitCodes) {
         {{}, {"items", "--shop", "x/../y"}, 2, "--shop:"},
         {{"--broken-slice=2:5"}, {"query", "--shop", "tiny", "--retries", "0", "--delay", "0"}, 3, ""},
         {{}, {"query", "--shop", "nobody", "--retries", "0"}, 4, "shop \"nobody\""},
-        {{}, {"items", "--shop", "tiny", "--retries", "0", "--shop-base", "http://127.0.0.1:1/"}, 4, "could not be reached"},
-        {{}, {"--shop-base", "http://127.0.0.1:1/", "query", "--shop", "tiny", "--retries", "0"}, 4, "could not be reached"},
+        {{},
+         {"items", "--shop", "tiny", "--retries", "0", "--shop-base", "http://127.0.0.1:1/"},
+         4,
+         "could not be reached"},
+        {{},
+         {"--shop-base", "http://127.0.0.1:1/", "query", "--shop", "tiny", "--retries", "0"},
+         4,
+         "could not be reached"},
         {{}, {"query", "--shop", "tiny", "--category", "鞋子", "--sort", "all", "--delay", "0"}, 0, ""},
     };
     for (const auto& c : cases) {
@@ -139,9 +145,10 @@ TEST(CliRunTest, InterruptStopsAfterTheRequestUnderWayAndPrintsWhatItHas) {
 TEST(CliRunTest, ClosedStdoutEndsTheRunQuietly) {
     LoggedSim sim({});
     ASSERT_TRUE(sim.running());
-    ChildProcess shell("/bin/bash", {"-c", "set -o pipefail; \"$@\" | head -1", "sh", ChildProcess::Built("cli/rankmoth-cli"),
-                                     "--market-host", sim.HostPort(), "--shop-base", sim.ShopBase(), "query", "--shop",
-                                     "demo", "--pages", "2", "--sort", "all", "--delay", "0", "--format", "csv"});
+    ChildProcess shell("/bin/bash",
+                       {"-c", "set -o pipefail; \"$@\" | head -1", "sh", ChildProcess::Built("cli/rankmoth-cli"),
+                        "--market-host", sim.HostPort(), "--shop-base", sim.ShopBase(), "query", "--shop", "demo",
+                        "--pages", "2", "--sort", "all", "--delay", "0", "--format", "csv"});
     EXPECT_EQ(shell.Wait(), 0) << shell.Err();
     EXPECT_EQ(shell.Out(), "item_id,title,sort,state,page,slice,zone,hits,checked_at\n");
     EXPECT_EQ(shell.Err(), "");
@@ -159,9 +166,17 @@ std::string WindowPassLog(LoggedSim& sim) {
     rank::QueryState state;
     rank::CellColourTable colours;
     sources::ShopFeedLoader loader{controls, pump, items, sim.ShopBase(), sources::TimedFeedFetch(web)};
-    rank::RankQuery query{rank::RankEnv{controls, pump, items, state, colours, rank::WebListingTransport(web),
-                                        sim.HostPort(), [](std::chrono::milliseconds, std::function<void()>) {},
-                                        rank::LocalNow, {}, std::chrono::milliseconds(100)}};
+    rank::RankQuery query{rank::RankEnv{controls,
+                                        pump,
+                                        items,
+                                        state,
+                                        colours,
+                                        rank::WebListingTransport(web),
+                                        sim.HostPort(),
+                                        [](std::chrono::milliseconds, std::function<void()>) {},
+                                        rank::LocalNow,
+                                        {},
+                                        std::chrono::milliseconds(100)}};
     controls.SetText("MainWindow", "编辑框_最多页", Text("2"));
     controls.AddComboEntry("MainWindow", "组合框_大分类", "衣服"_gbk);
     controls.SelectComboEntry("MainWindow", "组合框_大分类", 0);
