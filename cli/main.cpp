@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     }
 
     std::string error;
-    if (!marketHost.empty()) {
+    if (program.count("--market-host") > 0) {
         const auto host = ParseMarketHost(marketHost, error);
         if (!host) {
             ReportError(error);
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
         }
         context.marketHost = *host;
     }
-    if (!shopBase.empty()) {
+    if (program.count("--shop-base") > 0) {
         const auto base = ParseShopBase(shopBase, error);
         if (!base) {
             ReportError(error);
