@@ -8,6 +8,7 @@
 #include <chrono>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -28,8 +29,20 @@ public:
                 error = "wants milliseconds, 0..600000";
             return true;
         }
+        if (name == "broken-slice") {
+            // "PAGE:SLICE", slice 1..10: that slice answers with a body that is not JSON, every time.
+            const std::string v(value);
+            const auto colon = v.find(':');
+            const int page = colon == std::string::npos ? 0 : std::atoi(v.substr(0, colon).c_str());
+            const int slice = colon == std::string::npos ? 0 : std::atoi(v.substr(colon + 1).c_str());
+            if (page < 1 || slice < 1 || slice > 10)
+                error = "wants PAGE:SLICE, slice 1..10";
+            brokenSlices_.insert({page, slice});
+            return true;
+        }
         if (name == "log-requests") {
-            logRequests_ = value == "1" || value == "yes" || value == "true";
+            logHeaders_ = value == "headers";
+            logRequests_ = logHeaders_ || value == "1" || value == "yes" || value == "true";
             return true;
         }
         return false;
@@ -75,7 +88,8 @@ public:
                "  slices POST /book/ajax):\n"
                "  --catalogue=PATH  shops, items and their listing places (default: the demo, shop \"demo\")\n"
                "  --latency-ms=N    answer every marketplace request N ms late\n"
-               "  --log-requests=1  print every marketplace request to stderr\n";
+               "  --log-requests=1  print every marketplace request to stderr (=headers: with its header lines)\n"
+               "  --broken-slice=PAGE:SLICE  that slice of every listing answers with a body that is not JSON\n";
     }
 
 private:
@@ -83,6 +97,15 @@ private:
         if (logRequests_)
             std::cerr << "market: " << req.method << " " << req.target << (req.body.empty() ? "" : " ") << req.body
                       << std::endl;
+        if (logHeaders_) {
+            // The server keeps headers sorted by name, so two clients that send the same set log the same; newer
+            // cpp-httplib versions add the peer addresses as headers, which differ from one connection to the next.
+            for (const auto& [name, value] : req.headers) {
+                if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT")
+                    std::cerr << "  " << name << ": " << value << "\n";
+            }
+            std::cerr << std::flush;
+        }
         if (latencyMs_ > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(latencyMs_));
     }
@@ -118,6 +141,13 @@ private:
     void Slice(const httplib::Request& req, httplib::Response& res) const {
         SliceRequest slice{req.get_param_value("lastTweetId"), req.get_param_value("book"), req.get_param_value("page"),
                            req.get_param_value("total")};
+        if (!brokenSlices_.empty()) {
+            const auto position = ReadToken(slice.book, slice.token);
+            if (position && brokenSlices_.count({position->page, position->sliceKey + 1})) {
+                res.set_content("<html><body>busy, try again</body></html>", "text/html; charset=gbk");
+                return;
+            }
+        }
         std::string error;
         res.set_content(SliceAnswer(catalogue_, slice, &error), "application/json; charset=gbk");
         if (!error.empty())
@@ -127,6 +157,8 @@ private:
     std::string cataloguePath_;
     int latencyMs_ = 0;
     bool logRequests_ = false;
+    bool logHeaders_ = false;
+    std::set<std::pair<int, int>> brokenSlices_; // (page, slice 1..10)
     Catalogue catalogue_;
 };
 

@@ -1,0 +1,99 @@
+// rankmoth-cli: the shop load and the rank query without a window, at the network's pace.
+#include "cli/cli_context.h"
+#include "cli/cli_version.h"
+#include "cli/interrupt.h"
+#include "cli/query_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <unistd.h>
+
+#include <iostream>
+#include <vector>
+
+namespace {
+
+using namespace rankmoth::cli;
+
+// Each subcommand is one entry; one defined in another file is added here with one line.
+constexpr SubcommandSetup kSubcommands[] = {
+    AddItemsCommand,
+    AddQueryCommand,
+};
+
+constexpr const char* kFooter =
+    R"(Hosts: the built-in marketplace, overridden by RANKMOTH_MARKET_HOST and RANKMOTH_SHOP_BASE, overridden
+by --market-host and --shop-base.
+Exit status: 0 clean, 2 usage error, 3 results printed but some requests failed, 4 the shop feed gave no
+items or could not be reached, 130 interrupted (what was found so far is printed, the rest incomplete).
+Example: rankmoth-cli query --shop demo --pages 2 --sort all --format csv
+See rankmoth-cli(1) for the output formats.)";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    IgnoreBrokenPipe();
+    OutputStream out(STDOUT_FILENO);
+    CliContext context{{}, {}, out, {}};
+
+    CLI::App program("rankmoth-cli: where a shop's items stand in the marketplace's category listing.", "rankmoth-cli");
+    program.set_version_flag("--version", std::string(RANKMOTH_CLI_VERSION));
+    program.footer(kFooter);
+    program.require_subcommand(1);
+    // Global options may also follow the subcommand's name.
+    program.fallthrough();
+    std::string marketHost, shopBase;
+    program.add_option("--market-host", marketHost, "listing host, host[:port] (overrides RANKMOTH_MARKET_HOST)")
+        ->type_name("HOST")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    program
+        .add_option("--shop-base", shopBase,
+                    "shop feed base address, http://host[:port]/ (overrides RANKMOTH_SHOP_BASE)")
+        ->type_name("URL")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+
+    std::vector<std::pair<CLI::App*, SubcommandRunner>> runners;
+    for (const SubcommandSetup setup : kSubcommands) {
+        const std::size_t before = program.get_subcommands({}).size();
+        SubcommandRunner runner = setup(program, context);
+        const auto all = program.get_subcommands({});
+        runners.emplace_back(all.size() > before ? all.back() : nullptr, std::move(runner));
+    }
+
+    try {
+        program.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return program.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return program.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return program.exit(e);
+    } catch (const CLI::ParseError& e) {
+        ReportError(std::string(e.what()) + " (see --help)");
+        return kExitUsage;
+    }
+
+    std::string error;
+    if (program.count("--market-host") > 0) {
+        const auto host = ParseMarketHost(marketHost, error);
+        if (!host) {
+            ReportError(error);
+            return kExitUsage;
+        }
+        context.marketHost = *host;
+    }
+    if (program.count("--shop-base") > 0) {
+        const auto base = ParseShopBase(shopBase, error);
+        if (!base) {
+            ReportError(error);
+            return kExitUsage;
+        }
+        context.shopBase = *base;
+    }
+
+    for (auto& [command, runner] : runners) {
+        if (command && command->parsed())
+            return runner();
+    }
+    return kExitUsage;
+}

@@ -1,0 +1,240 @@
+#include "cli/output_format.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+
+namespace rankmoth::cli {
+
+namespace {
+
+// The code point starting at `i` and its length; -1 for a byte that does not start a valid sequence.
+std::pair<char32_t, int> DecodeAt(std::string_view s, std::size_t i) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char lead = b(i);
+    int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || i + length > s.size())
+        return {static_cast<char32_t>(-1), 1};
+    char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+    for (int k = 1; k < length; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80)
+            return {static_cast<char32_t>(-1), 1};
+        cp = (cp << 6) | (b(i + k) & 0x3F);
+    }
+    return {cp, length};
+}
+
+int CodePointWidth(char32_t cp) {
+    if (cp == static_cast<char32_t>(-1))
+        return 1;
+    if ((cp >= 0x0300 && cp <= 0x036F) || (cp >= 0x200B && cp <= 0x200F) || (cp >= 0xFE00 && cp <= 0xFE0F))
+        return 0;
+    static constexpr std::array<std::pair<char32_t, char32_t>, 14> kWide = {{
+        {0x1100, 0x115F},
+        {0x2E80, 0x303E},
+        {0x3041, 0x33FF},
+        {0x3400, 0x4DBF},
+        {0x4E00, 0x9FFF},
+        {0xA000, 0xA4CF},
+        {0xAC00, 0xD7A3},
+        {0xF900, 0xFAFF},
+        {0xFE30, 0xFE4F},
+        {0xFF00, 0xFF60},
+        {0xFFE0, 0xFFE6},
+        {0x1F300, 0x1F64F},
+        {0x1F900, 0x1F9FF},
+        {0x20000, 0x3FFFD},
+    }};
+    for (const auto& [from, to] : kWide) {
+        if (cp >= from && cp <= to)
+            return 2;
+    }
+    return 1;
+}
+
+std::string Utf8Title(const Text& title) {
+    return title.ToUtf8();
+}
+
+std::string PadRight(std::string_view s, int columns) {
+    std::string out(s);
+    out.append(static_cast<std::size_t>(std::max(0, columns - DisplayWidth(s))), ' ');
+    return out;
+}
+
+std::string Number(int n) {
+    return std::to_string(n);
+}
+
+constexpr int kTitleColumns = 40;
+
+} // namespace
+
+std::string CsvField(std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(field);
+    std::string out = "\"";
+    for (const char c : field) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string IsoLocalTime(std::time_t when) {
+    std::tm local{};
+    if (!localtime_r(&when, &local))
+        return {};
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
+    // strftime's %z gives "+0800"; ISO 8601's extended form wants the colon.
+    const long offset = local.tm_gmtoff;
+    const long minutes = std::labs(offset) / 60;
+    char zone[48];
+    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return std::string(stamp) + zone;
+}
+
+std::string IsoLocalTime(base::Clock::time_point when) {
+    return IsoLocalTime(base::Clock::to_time_t(when));
+}
+
+int DisplayWidth(std::string_view utf8) {
+    int width = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto [cp, length] = DecodeAt(utf8, i);
+        width += CodePointWidth(cp);
+        i += length;
+    }
+    return width;
+}
+
+std::string FitWidth(std::string_view utf8, int columns) {
+    if (DisplayWidth(utf8) <= columns)
+        return std::string(utf8);
+    std::string out;
+    int width = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto [cp, length] = DecodeAt(utf8, i);
+        const int w = CodePointWidth(cp);
+        if (width + w > columns - 1)
+            break;
+        out.append(utf8.substr(i, length));
+        width += w;
+        i += length;
+    }
+    return out + "…";
+}
+
+std::string CsvRow(const base::PassOutcome& pass, const base::ItemResult& item) {
+    const bool found = item.state == base::ItemState::Found;
+    std::string line;
+    line += CsvField(item.itemId.ToUtf8()) + ',';
+    line += CsvField(Utf8Title(item.title)) + ',';
+    line += CsvField(pass.request.sort) + ',';
+    line += std::string(base::StateName(item.state)) + ',';
+    line += (found ? Number(item.page) : std::string()) + ',';
+    line += (found ? Number(item.slice) : std::string()) + ',';
+    line += std::string(base::ZoneName(item.zone())) + ',';
+    line += Number(item.hits) + ',';
+    line += IsoLocalTime(item.checkedAt) + '\n';
+    return line;
+}
+
+std::string PassJson(const base::PassOutcome& pass) {
+    using json = nlohmann::ordered_json;
+    json items = json::array();
+    for (const auto& item : pass.items) {
+        const bool found = item.state == base::ItemState::Found;
+        items.push_back({
+            {"item_id", item.itemId.ToUtf8()},
+            {"title", Utf8Title(item.title)},
+            {"sort", pass.request.sort},
+            {"state", base::StateName(item.state)},
+            {"page", found ? json(item.page) : json(nullptr)},
+            {"slice", found ? json(item.slice) : json(nullptr)},
+            {"zone", found ? json(base::ZoneName(item.zone())) : json(nullptr)},
+            {"hits", item.hits},
+            {"checked_at", IsoLocalTime(item.checkedAt)},
+        });
+    }
+    const json object = {
+        {"shop", pass.request.shop.ToUtf8()},
+        {"category", pass.request.category},
+        {"sub_category", pass.request.subCategory.ToUtf8()},
+        {"sort", pass.request.sort},
+        {"page_limit", pass.request.pageLimit},
+        {"started", IsoLocalTime(pass.started)},
+        {"finished", IsoLocalTime(pass.finished)},
+        {"pages", pass.pagesWalked},
+        {"requests", pass.requests},
+        {"failed_requests", pass.failedRequests},
+        {"stopped", pass.stopped},
+        {"clean", pass.clean()},
+        {"items", std::move(items)},
+    };
+    // A title that is not valid UTF-8 must not take the whole pass down with it.
+    return object.dump(-1, ' ', false, json::error_handler_t::replace) + '\n';
+}
+
+std::string PassTable(const std::vector<base::PassOutcome>& passes) {
+    using Row = std::array<std::string, 8>;
+    std::vector<Row> rows = {{"ITEM", "TITLE", "SORT", "STATE", "PAGE", "SLICE", "ZONE", "HITS"}};
+    for (const auto& pass : passes) {
+        for (const auto& item : pass.items) {
+            const bool found = item.state == base::ItemState::Found;
+            rows.push_back({item.itemId.ToUtf8(), FitWidth(Utf8Title(item.title), kTitleColumns), pass.request.sort,
+                            std::string(base::StateName(item.state)), found ? Number(item.page) : "",
+                            found ? Number(item.slice) : "", std::string(base::ZoneName(item.zone())),
+                            Number(item.hits)});
+        }
+    }
+    std::array<int, 8> widths{};
+    for (const auto& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+    }
+    std::string out;
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c)
+            line += c + 1 < row.size() ? PadRight(row[c], widths[c]) + "  " : row[c];
+        out += line + '\n';
+    }
+    return out + PassSummary(passes);
+}
+
+std::string PassSummary(const std::vector<base::PassOutcome>& passes) {
+    int found = 0, notFound = 0, incomplete = 0, pages = 0, requests = 0, failed = 0;
+    bool stopped = false;
+    base::Clock::duration elapsed{};
+    for (const auto& pass : passes) {
+        for (const auto& item : pass.items) {
+            found += item.state == base::ItemState::Found;
+            notFound += item.state == base::ItemState::NotFound;
+            incomplete += item.state == base::ItemState::Incomplete;
+        }
+        pages += pass.pagesWalked;
+        requests += pass.requests;
+        failed += pass.failedRequests;
+        stopped = stopped || pass.stopped;
+        elapsed += pass.finished - pass.started;
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f s",
+                  std::chrono::duration<double>(std::max(elapsed, base::Clock::duration::zero())).count());
+    std::string line = std::to_string(passes.size()) + (passes.size() == 1 ? " pass: " : " passes: ") +
+                       std::to_string(found) + " found, " + std::to_string(notFound) + " not found, " +
+                       std::to_string(incomplete) + " incomplete; " + std::to_string(pages) + " pages, " +
+                       std::to_string(requests) + " requests, " + std::to_string(failed) + " failed; " + seconds;
+    if (stopped)
+        line += "; stopped";
+    return line + '\n';
+}
+
+} // namespace rankmoth::cli

@@ -1,0 +1,84 @@
+#include "cli/progress_bar.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace rankmoth::cli {
+
+namespace {
+
+int TerminalColumns(int fd) {
+    winsize size{};
+    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+void WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n <= 0)
+            return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+} // namespace
+
+ProgressBar::ProgressBar(int fd, bool force)
+    : fd_(fd), enabled_(force || ::isatty(fd) == 1), started_(std::chrono::steady_clock::now()) {}
+
+ProgressBar::~ProgressBar() {
+    Clear();
+}
+
+std::string ProgressBar::Render(const Progress& progress, std::chrono::steady_clock::duration elapsed, int columns) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
+    char clock[16];
+    std::snprintf(clock, sizeof clock, "%lld:%02lld", static_cast<long long>(seconds / 60),
+                  static_cast<long long>(seconds % 60));
+    std::string counts;
+    if (progress.pagesTotal > 0) {
+        counts = "  " + std::to_string(progress.pagesDone) + "/" + std::to_string(progress.pagesTotal) + " pages  " +
+                 std::to_string(progress.requests) + " requests  " + std::to_string(progress.failed) + " failed  ";
+    } else {
+        counts = "  " + std::to_string(progress.itemsLoaded) + " items  ";
+    }
+    const std::string head = progress.phase + " ";
+    const std::string tail = counts + clock;
+    const int barWidth = std::min(30, columns - 1 - static_cast<int>(head.size() + tail.size()) - 2);
+    std::string line = head;
+    if (barWidth >= 5 && progress.pagesTotal > 0) {
+        const int filled = std::clamp(progress.pagesDone * barWidth / progress.pagesTotal, 0, barWidth);
+        line += "[" + std::string(static_cast<std::size_t>(filled), '#') +
+                std::string(static_cast<std::size_t>(barWidth - filled), '-') + "]";
+    }
+    line += tail;
+    if (static_cast<int>(line.size()) > columns - 1)
+        line.resize(static_cast<std::size_t>(std::max(0, columns - 1)));
+    return line;
+}
+
+void ProgressBar::Update(const Progress& progress, bool now) {
+    if (!enabled_)
+        return;
+    const auto t = std::chrono::steady_clock::now();
+    if (!now && drawn_ && t - lastDraw_ < std::chrono::milliseconds(100))
+        return;
+    lastDraw_ = t;
+    drawn_ = true;
+    WriteAll(fd_, "\r" + Render(progress, t - started_, TerminalColumns(fd_)) + "\x1b[K");
+}
+
+void ProgressBar::Clear() {
+    if (!enabled_ || !drawn_)
+        return;
+    drawn_ = false;
+    WriteAll(fd_, "\r\x1b[K");
+}
+
+} // namespace rankmoth::cli

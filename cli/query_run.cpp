@@ -1,0 +1,230 @@
+#include "cli/query_run.h"
+
+#include "base/eventpump.h"
+#include "cli/headless_controls.h"
+#include "cli/interrupt.h"
+#include "cli/output_format.h"
+#include "cli/progress_bar.h"
+#include "rank/listing_walk.h"
+#include "sources/feed_load.h"
+#include "web/cookie_jar.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <thread>
+#include <unistd.h>
+
+namespace rankmoth::cli {
+
+namespace {
+
+// What a request needs around it when there is no window: a pump that sleeps, controls that print message
+// boxes, and one cookie store for the whole run, as the window keeps one for its whole life.
+struct HeadlessWeb {
+    base::PlainEventPump pump;
+    HeadlessControls controls;
+    web::CookieJar cookies;
+    web::WebEnv env{pump, controls, cookies};
+};
+
+// Waits of the request policy wake within a tenth of a second of Ctrl-C, so a retry's 3 s wait does not
+// hold the user up.
+void InterruptibleSleep(std::chrono::milliseconds duration) {
+    const auto until = std::chrono::steady_clock::now() + duration;
+    while (!Interrupted()) {
+        const auto left = until - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero())
+            return;
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(100)));
+    }
+}
+
+web::RequestPolicy PolicyOf(std::chrono::milliseconds gap, int retries) {
+    web::RequestPolicy policy;
+    policy.gap = gap;
+    policy.retries = retries;
+    policy.sleep = InterruptibleSleep;
+    return policy;
+}
+
+class FeedProgress final : public sources::FeedLoadObserver {
+public:
+    FeedProgress(ProgressBar& bar, const Text& shop) : bar_(bar) { progress_.phase = "loading " + shop.ToUtf8(); }
+    void ScanStep(const sources::FeedScanStep&, bool added, int found) override {
+        if (added)
+            progress_.itemsLoaded = found;
+        bar_.Update(progress_);
+    }
+    void PackFetched(int, bool) override { bar_.Update(progress_); }
+
+private:
+    ProgressBar& bar_;
+    Progress progress_;
+};
+
+class WalkProgress final : public rank::ListingWalkObserver {
+public:
+    WalkProgress(ProgressBar& bar, Progress& progress) : bar_(bar), progress_(progress) {}
+    void PageFetched(int, bool complete) override { Count(complete); }
+    void SliceFetched(int, int slice, bool complete) override {
+        Count(complete);
+        if (slice == 10)
+            ++progress_.pagesDone;
+        bar_.Update(progress_, slice == 10);
+    }
+    void ItemChecked(int, int, int, const sources::ShopItem&, bool) override { bar_.Update(progress_); }
+
+private:
+    void Count(bool complete) {
+        ++progress_.requests;
+        progress_.failed += !complete;
+        bar_.Update(progress_);
+    }
+    ProgressBar& bar_;
+    Progress& progress_;
+};
+
+// A sort that the walk never reached after a stop: every item incomplete, nothing asked.
+base::PassOutcome UnwalkedPass(const base::PassRequest& request, const std::vector<sources::ShopItem>& items) {
+    base::PassOutcome pass;
+    pass.request = request;
+    pass.started = pass.finished = base::Clock::now();
+    pass.stopped = true;
+    for (const auto& item : items)
+        pass.items.push_back({item.id, item.title, base::ItemState::Incomplete, 0, 0, 0, pass.finished});
+    return pass;
+}
+
+// Loads the shop; on no items reports why and returns false with `exitCode` set.
+bool LoadShop(const Text& shop, const base::Endpoints& endpoints, const web::RequestPolicy& policy, HeadlessWeb& web,
+              ProgressBar& bar, sources::FeedOutcome& outcome, int& exitCode) {
+    sources::FeedLoad load(sources::TimedFeedFetch(web.env),
+                           sources::FeedLoadOptions{endpoints.shopBase, {}, policy, [] { return Interrupted(); }});
+    FeedProgress progress(bar, shop);
+    outcome = load.Run(shop, &progress);
+    bar.Clear();
+    if (!outcome.items.empty())
+        return true;
+    const std::string where = sources::FeedAddress(endpoints.shopBase, shop).ToUtf8();
+    if (Interrupted()) {
+        ReportError("interrupted while loading the shop");
+        exitCode = kExitInterrupted;
+    } else if (outcome.failedRequests > 0) {
+        ReportError("shop \"" + shop.ToUtf8() + "\": the feed at " + where +
+                    " could not be reached or did not answer as a feed");
+        exitCode = kExitNoShop;
+    } else {
+        ReportError("shop \"" + shop.ToUtf8() + "\": the feed at " + where + " lists no items");
+        exitCode = kExitNoShop;
+    }
+    return false;
+}
+
+void WarnShortFeed(const sources::FeedOutcome& feed) {
+    if (feed.failedRequests > 0)
+        ReportError(std::to_string(feed.failedRequests) + " feed request(s) failed: the item list may be short");
+}
+
+} // namespace
+
+int RunQuery(const QueryPlan& plan, CliContext& context) {
+    InstallInterruptHandler();
+    const base::Endpoints endpoints = context.Endpoints();
+    const web::RequestPolicy policy = PolicyOf(plan.delay, plan.retries);
+    HeadlessWeb web;
+    ProgressBar bar(STDERR_FILENO);
+
+    sources::FeedOutcome feed;
+    int exitCode = kExitClean;
+    if (!LoadShop(plan.shop, endpoints, policy, web, bar, feed, exitCode))
+        return exitCode;
+    WarnShortFeed(feed);
+
+    PassPrinter printer(context.out, plan.format);
+    printer.Begin();
+    const auto stop = [&context] { return Interrupted() || context.out.closed(); };
+    Progress progress;
+    progress.pagesTotal = plan.pageLimit * static_cast<int>(plan.sorts.size());
+    WalkProgress observer(bar, progress);
+    std::vector<base::PassOutcome> passes;
+    for (const SortPass& sort : plan.sorts) {
+        const base::PassRequest request{plan.shop, plan.category.slug, {}, sort.key.bytes(), plan.pageLimit};
+        base::PassOutcome pass;
+        if (stop()) {
+            pass = UnwalkedPass(request, feed.items);
+        } else {
+            progress.phase = sort.key.bytes();
+            rank::ListingWalk walk(rank::WebListingTransport(web.env),
+                                   rank::WalkOptions{endpoints.marketHost, policy, stop, {}, {}, nullptr, {}});
+            pass = walk.Run(request, feed.items, &observer);
+            // A listing that ended early leaves its unwalked pages out of the total.
+            progress.pagesTotal -= plan.pageLimit - pass.pagesWalked;
+            progress.pagesDone = std::min(progress.pagesDone, progress.pagesTotal);
+        }
+        bar.Clear();
+        printer.Pass(pass);
+        if (context.passSink)
+            context.passSink(pass);
+        passes.push_back(std::move(pass));
+    }
+    bar.Clear();
+    printer.Finish();
+    if (Interrupted())
+        ReportError("interrupted: items not yet seen are marked incomplete");
+    const int code = QueryExitCode(passes, Interrupted());
+    return code == kExitClean && feed.failedRequests > 0 ? static_cast<int>(kExitFailedRequests) : code;
+}
+
+int RunItems(const Text& shop, OutputFormat format, int retries, CliContext& context) {
+    InstallInterruptHandler();
+    const base::Endpoints endpoints = context.Endpoints();
+    HeadlessWeb web;
+    ProgressBar bar(STDERR_FILENO);
+    sources::FeedOutcome feed;
+    int exitCode = kExitClean;
+    // The shop load alone is a handful of requests: no gap.
+    if (!LoadShop(shop, endpoints, PolicyOf(std::chrono::milliseconds(0), retries), web, bar, feed, exitCode))
+        return exitCode;
+    WarnShortFeed(feed);
+
+    std::string text;
+    switch (format) {
+    case OutputFormat::Csv:
+        text = "item_id,title\n";
+        for (const auto& item : feed.items)
+            text += CsvField(item.id.ToUtf8()) + "," + CsvField(item.title.ToUtf8()) + "\n";
+        break;
+    case OutputFormat::Json: {
+        nlohmann::ordered_json items = nlohmann::ordered_json::array();
+        for (const auto& item : feed.items)
+            items.push_back({{"item_id", item.id.ToUtf8()}, {"title", item.title.ToUtf8()}});
+        const nlohmann::ordered_json object = {{"shop", shop.ToUtf8()},
+                                               {"requests", feed.requests},
+                                               {"failed_requests", feed.failedRequests},
+                                               {"items", std::move(items)}};
+        text = object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+        break;
+    }
+    case OutputFormat::Table: {
+        int idWidth = 4;
+        for (const auto& item : feed.items)
+            idWidth = std::max(idWidth, DisplayWidth(item.id.ToUtf8()));
+        const auto pad = [idWidth](const std::string& id) {
+            return id + std::string(idWidth - DisplayWidth(id) + 2, ' ');
+        };
+        text = pad("ITEM") + "TITLE\n";
+        for (const auto& item : feed.items)
+            text += pad(item.id.ToUtf8()) + item.title.ToUtf8() + "\n";
+        text += std::to_string(feed.items.size()) + " items in " + std::to_string(feed.packs) + " packs\n";
+        break;
+    }
+    }
+    context.out.Write(text);
+    if (Interrupted())
+        return kExitInterrupted;
+    return feed.failedRequests > 0 ? kExitFailedRequests : kExitClean;
+}
+
+} // namespace rankmoth::cli

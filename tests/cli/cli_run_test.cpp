@@ -1,0 +1,207 @@
+// The real rankmoth-cli against rankmoth-sim: what it prints, how it exits, and what it sends.
+#include "rank/rank_query.h"
+#include "sources/shop_feed.h"
+#include "tests/cli/child_process.h"
+#include "tests/support/fake_controls.h"
+#include "tests/support/fake_pump.h"
+#include "web/cookie_jar.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace rankmoth::testing {
+namespace {
+
+// Titles with a comma, a quote and a backslash, placed at the zone borders of two pages; the listing ends
+// on page 3, before the page limit.
+constexpr const char* kCatalogue = "pages 3\n"
+                                   "shop tiny 2\n"
+                                   "item tiny 9001 晴天 短袖\n"
+                                   "item tiny 9002 5\"寸 A,B\\款\n"
+                                   "item tiny 9003 无处可寻\n"
+                                   "place clothing pop 1 3 9001\n"
+                                   "place clothing pop 3 7 9001\n"
+                                   "place clothing pop 2 4 9002\n";
+
+std::string WriteCatalogue() {
+    const auto path =
+        std::filesystem::temp_directory_path() / ("rankmoth-cli-test-" + std::to_string(::getpid()) + ".catalogue");
+    std::ofstream(path) << kCatalogue;
+    return path.string();
+}
+
+struct CliRun {
+    std::optional<int> exit;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunCli(const LoggedSim& sim, std::vector<std::string> args) {
+    args.insert(args.begin(), {"--market-host", sim.HostPort(), "--shop-base", sim.ShopBase()});
+    ChildProcess cli(ChildProcess::Built("cli/rankmoth-cli"), args);
+    CliRun run;
+    run.exit = cli.Wait();
+    run.out = cli.Out();
+    run.err = cli.Err();
+    return run;
+}
+
+// checked_at is the one column that depends on the clock: checked for its form, then blanked.
+std::string WithoutTimes(const std::string& csv) {
+    static const std::regex stamp(R"(,\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d\n)");
+    return std::regex_replace(csv, stamp, ",T\n");
+}
+
+TEST(CliRunTest, CsvOfAKnownCatalogue) {
+    LoggedSim sim({"--catalogue=" + WriteCatalogue()});
+    ASSERT_TRUE(sim.running());
+    const CliRun run = RunCli(sim, {"query", "--shop", "tiny", "--pages", "5", "--delay", "0", "--format", "csv"});
+    EXPECT_EQ(run.exit, 0) << run.err;
+    EXPECT_EQ(WithoutTimes(run.out), "item_id,title,sort,state,page,slice,zone,hits,checked_at\n"
+                                     "9001,晴天 短袖,pop,found,1,3,upper,2,T\n"
+                                     "9002,\"5\"\"寸 A,B\\款\",pop,found,2,4,middle,1,T\n"
+                                     "9003,无处可寻,pop,not_found,,,,0,T\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(CliRunTest, ExitCodes) {
+    const std::string catalogue = WriteCatalogue();
+    const struct {
+        std::vector<std::string> simOptions;
+        std::vector<std::string> args;
+        int exit;
+        std::string err; // a part of the one line on stderr
+    } cases[] = {
+        {{}, {"query", "--shop", "tiny", "--pages", "0"}, 2, "--pages: \"0\""},
+        {{}, {"query", "--shop", "tiny", "--pages", "101"}, 2, "--pages: \"101\""},
+        {{}, {"query", "--shop", "tiny", "--pages", "abc"}, 2, "--pages: \"abc\""},
+        {{}, {"query", "--shop", "tiny", "--category", "socks"}, 2, "--category: unknown category \"socks\""},
+        {{}, {"query", "--shop", "tiny", "--sort", "best"}, 2, "--sort: unknown sort \"best\""},
+        {{}, {"query", "--shop", "   "}, 2, "--shop: the shop ID \"   \" is blank"},
+        {{}, {"items", "--shop", "x/../y"}, 2, "--shop:"},
+        {{"--broken-slice=2:5"}, {"query", "--shop", "tiny", "--retries", "0", "--delay", "0"}, 3, ""},
+        {{}, {"query", "--shop", "nobody", "--retries", "0"}, 4, "shop \"nobody\""},
+        {{},
+         {"items", "--shop", "tiny", "--retries", "0", "--shop-base", "http://127.0.0.1:1/"},
+         4,
+         "could not be reached"},
+        {{},
+         {"--shop-base", "http://127.0.0.1:1/", "query", "--shop", "tiny", "--retries", "0"},
+         4,
+         "could not be reached"},
+        {{}, {"query", "--shop", "tiny", "--category", "鞋子", "--sort", "all", "--delay", "0"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> simOptions = c.simOptions;
+        simOptions.push_back("--catalogue=" + catalogue);
+        LoggedSim sim(simOptions);
+        ASSERT_TRUE(sim.running());
+        const CliRun run = RunCli(sim, c.args);
+        EXPECT_EQ(run.exit, c.exit) << c.args.back() << "\n" << run.err;
+        if (c.exit == 2) {
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        }
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    }
+}
+
+TEST(CliRunTest, BrokenSliceLeavesUnfoundItemsIncompleteAndPrintsTheRest) {
+    LoggedSim sim({"--catalogue=" + WriteCatalogue(), "--broken-slice=2:5"});
+    ASSERT_TRUE(sim.running());
+    const CliRun run = RunCli(sim, {"query", "--shop", "tiny", "--retries", "0", "--delay", "0", "--format", "csv"});
+    EXPECT_EQ(run.exit, 3);
+    const std::string csv = WithoutTimes(run.out);
+    EXPECT_NE(csv.find("9001,晴天 短袖,pop,found,1,3,upper,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("9003,无处可寻,pop,incomplete,,,,0,T"), std::string::npos) << csv;
+}
+
+TEST(CliRunTest, InterruptStopsAfterTheRequestUnderWayAndPrintsWhatItHas) {
+    LoggedSim sim({"--latency-ms=150"});
+    ASSERT_TRUE(sim.running());
+    ChildProcess cli(ChildProcess::Built("cli/rankmoth-cli"),
+                     {"--market-host", sim.HostPort(), "--shop-base", sim.ShopBase(), "query", "--shop", "demo",
+                      "--pages", "10", "--sort", "all", "--delay", "0", "--format", "csv"});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (sim.Log().find("POST /book/ajax") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    cli.Signal(SIGINT);
+    const auto exit = cli.Wait(std::chrono::seconds(5));
+    EXPECT_EQ(exit, 130) << cli.Err();
+    const std::string out = cli.Out();
+    // Every item of each of the three sorts, none of them reported absent.
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1 + 45 * 3) << out;
+    EXPECT_EQ(out.find(",not_found,"), std::string::npos);
+    EXPECT_NE(out.find("52000145,碎花牛仔裤 款号45,new,incomplete,"), std::string::npos);
+    EXPECT_NE(cli.Err().find("interrupted"), std::string::npos);
+    // The walk stopped: far fewer than the 3 x 10 listing pages were asked for.
+    const std::string log = sim.Log();
+    std::size_t pages = 0;
+    for (auto at = log.find("GET /book/"); at != std::string::npos; at = log.find("GET /book/", at + 1))
+        ++pages;
+    EXPECT_LE(pages, 2u);
+}
+
+TEST(CliRunTest, ClosedStdoutEndsTheRunQuietly) {
+    LoggedSim sim({});
+    ASSERT_TRUE(sim.running());
+    ChildProcess shell("/bin/bash",
+                       {"-c", "set -o pipefail; \"$@\" | head -1", "sh", ChildProcess::Built("cli/rankmoth-cli"),
+                        "--market-host", sim.HostPort(), "--shop-base", sim.ShopBase(), "query", "--shop", "demo",
+                        "--pages", "2", "--sort", "all", "--delay", "0", "--format", "csv"});
+    EXPECT_EQ(shell.Wait(), 0) << shell.Err();
+    EXPECT_EQ(shell.Out(), "item_id,title,sort,state,page,slice,zone,hits,checked_at\n");
+    EXPECT_EQ(shell.Err(), "");
+    // Nobody reads the rest, so the other sorts are not walked.
+    EXPECT_EQ(sim.Log().find("/hot30day/"), std::string::npos);
+}
+
+// The window's shop load and rank query over the same sim, as the window runs them (virtual clock).
+std::string WindowPassLog(LoggedSim& sim) {
+    FakeControls controls;
+    FakePump pump;
+    web::CookieJar cookies;
+    web::WebEnv web{pump, controls, cookies};
+    sources::ItemList items;
+    rank::QueryState state;
+    rank::CellColourTable colours;
+    sources::ShopFeedLoader loader{controls, pump, items, sim.ShopBase(), sources::TimedFeedFetch(web)};
+    rank::RankQuery query{rank::RankEnv{controls,
+                                        pump,
+                                        items,
+                                        state,
+                                        colours,
+                                        rank::WebListingTransport(web),
+                                        sim.HostPort(),
+                                        [](std::chrono::milliseconds, std::function<void()>) {},
+                                        rank::LocalNow,
+                                        {},
+                                        std::chrono::milliseconds(100)}};
+    controls.SetText("MainWindow", "编辑框_最多页", Text("2"));
+    controls.AddComboEntry("MainWindow", "组合框_大分类", "衣服"_gbk);
+    controls.SelectComboEntry("MainWindow", "组合框_大分类", 0);
+    controls.SetText("MainWindow", "编辑框_优店ID", Text("demo"));
+    const std::size_t before = sim.Log().size();
+    loader.Run();
+    query.RunRankQuery();
+    return sim.Log().substr(before);
+}
+
+TEST(CliRunTest, RequestsAreTheWindowsByteForByte) {
+    LoggedSim sim({});
+    ASSERT_TRUE(sim.running());
+    const CliRun run = RunCli(sim, {"query", "--shop", "demo", "--pages", "2", "--delay", "0", "--format", "csv"});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    const std::string cliLog = sim.Log();
+    const std::string windowLog = WindowPassLog(sim);
+    // Two listing pages of one GET and ten slice POSTs each, after the feed.
+    std::size_t walkRequests = 0;
+    for (auto at = cliLog.find("market: ", cliLog.find("market: GET /book/")); at != std::string::npos;
+         at = cliLog.find("market: ", at + 1))
+        ++walkRequests;
+    EXPECT_EQ(walkRequests, 22u);
+    EXPECT_EQ(cliLog, windowLog);
+}
+
+} // namespace
+} // namespace rankmoth::testing
