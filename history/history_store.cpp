@@ -277,14 +277,19 @@ bool HistoryStore::Open(const std::string& path, std::chrono::milliseconds busyT
             busyTimeout});
         SQLite::Database& db = impl->db;
         // Everything before the version check only reads, so a file this build must refuse keeps every byte.
+        // One read transaction, so a process creating the schema at this moment is seen before or after, never
+        // half: its tables without its version would look like another program's file.
+        db.exec("BEGIN");
         const int version = db.execAndGet("PRAGMA user_version").getInt();
+        const int tables = db.execAndGet("SELECT count(*) FROM sqlite_schema").getInt();
+        db.exec("COMMIT");
         if (version > kSchemaVersion) {
             error_ = "Cannot open the history: the file " + path + " was made by a newer version of Rankmoth (schema " +
                      std::to_string(version) + ", this version knows up to " + std::to_string(kSchemaVersion) +
                      "). It was left as it is.";
             return false;
         }
-        if (version == 0 && db.execAndGet("SELECT count(*) FROM sqlite_schema").getInt() > 0) {
+        if (version == 0 && tables > 0) {
             error_ = "Cannot open the history: the file " + path +
                      " is an SQLite database of another program. It was left as it is.";
             return false;

@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <csignal>
+#include <cstdio>
 #include <sstream>
 #include <thread>
 
@@ -240,14 +241,18 @@ TEST(HistoryStore, TwoProcessesWriteAtOnce) {
     const auto writer = [&](const char* sort) {
         return [&path, sort] {
             HistoryStore store;
-            if (!store.Open(path))
+            if (!store.Open(path)) {
+                std::fprintf(stderr, "%s\n", store.error().c_str());
                 return false;
+            }
             for (int p = 0; p < kPasses; ++p) {
                 std::vector<base::ItemResult> items;
                 for (int i = 0; i < kItems; ++i)
                     items.push_back(Found(std::to_string(1000 + i).c_str(), 1 + (i + p) % 10, 1 + i % 10, "标题"));
-                if (store.RecordPass(Pass(sort, p, std::move(items))) == 0)
+                if (store.RecordPass(Pass(sort, p, std::move(items))) == 0) {
+                    std::fprintf(stderr, "%s\n", store.error().c_str());
                     return false;
+                }
             }
             return true;
         };
