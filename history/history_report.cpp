@@ -82,22 +82,45 @@ bool ParseReportFormat(std::string_view name, ReportFormat& format) {
     return true;
 }
 
+namespace {
+
+constexpr const char* kExportCsvColumns =
+    "item_id,title,sort,state,page,slice,zone,hits,checked_at,"
+    "pass_id,shop,category,sub_category,page_limit,started,finished,pages_walked,requests,failed_requests,"
+    "stopped\r\n";
+
+void WriteExportRow(const ExportRow& row, std::ostream& out) {
+    const bool found = row.state == base::ItemState::Found;
+    out << CsvField(row.itemId) << ',' << CsvField(row.title, true) << ',' << CsvField(row.pass.sort) << ','
+        << base::StateName(row.state) << ',' << (found ? std::to_string(row.page) : "") << ','
+        << (found ? std::to_string(row.slice) : "") << ','
+        << base::ZoneName(found ? base::ZoneOfSlice(row.slice) : base::Zone::None) << ',' << row.hits << ','
+        << row.checkedAt << ',';
+    WritePassCsv(row.pass, out, false);
+    out << "\r\n";
+}
+
+} // namespace
+
 void WriteExportCsv(const std::vector<ExportRow>& rows, std::ostream& out, bool withBom) {
     if (withBom)
         out << "\xEF\xBB\xBF";
-    out << "item_id,title,sort,state,page,slice,zone,hits,checked_at,"
-           "pass_id,shop,category,sub_category,page_limit,started,finished,pages_walked,requests,failed_requests,"
-           "stopped\r\n";
-    for (const ExportRow& row : rows) {
-        const bool found = row.state == base::ItemState::Found;
-        out << CsvField(row.itemId) << ',' << CsvField(row.title, true) << ',' << CsvField(row.pass.sort) << ','
-            << base::StateName(row.state) << ',' << (found ? std::to_string(row.page) : "") << ','
-            << (found ? std::to_string(row.slice) : "") << ','
-            << base::ZoneName(found ? base::ZoneOfSlice(row.slice) : base::Zone::None) << ',' << row.hits << ','
-            << row.checkedAt << ',';
-        WritePassCsv(row.pass, out, false);
-        out << "\r\n";
-    }
+    out << kExportCsvColumns;
+    for (const ExportRow& row : rows)
+        WriteExportRow(row, out);
+}
+
+bool WriteExportCsv(HistoryStore& store, const std::string& shop, const std::string& itemId, std::ostream& out,
+                    bool withBom) {
+    if (withBom)
+        out << "\xEF\xBB\xBF";
+    out << kExportCsvColumns;
+    const bool complete = store.ForEachExportRow(shop, itemId, [&out](const ExportRow& row) {
+        WriteExportRow(row, out);
+        return static_cast<bool>(out);
+    });
+    out.flush();
+    return complete && out;
 }
 
 int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat format, std::ostream& out,

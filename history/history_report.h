@@ -30,5 +30,9 @@ int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat fo
 // The export's CSV, UTF-8: the CLI's result columns item_id,title,sort,state,page,slice,zone,hits,checked_at then
 // the pass's. `withBom` puts the byte-order mark spreadsheet programs need to read Chinese.
 void WriteExportCsv(const std::vector<ExportRow>& rows, std::ostream& out, bool withBom);
+// The same, streamed from the store for a whole shop (empty `itemId`) or one item. False, with the store's error()
+// or a failed stream, when the export is incomplete.
+bool WriteExportCsv(HistoryStore& store, const std::string& shop, const std::string& itemId, std::ostream& out,
+                    bool withBom);
 
 } // namespace rankmoth::history

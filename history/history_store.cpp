@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <system_error>
@@ -625,39 +626,61 @@ std::vector<CrossSortRow> HistoryStore::CrossSort(const std::string& shop) {
 
 std::vector<ExportRow> HistoryStore::Export(const std::string& shop, const std::string& itemId) {
     std::vector<ExportRow> rows;
+    ForEachExportRow(shop, itemId, [&rows](const ExportRow& row) {
+        rows.push_back(row);
+        return true;
+    });
+    return rows;
+}
+
+bool HistoryStore::ForEachExportRow(const std::string& shop, const std::string& itemId,
+                                    const std::function<bool(const ExportRow&)>& sink) {
     if (!impl_)
-        return rows;
+        return false;
     try {
-        std::string sql = "SELECT r.item_id, coalesce(i.title, ''), r.state, r.page, r.slice, r.hits, "
-                          "coalesce(r.checked_at, p.finished), " RANKMOTH_PASS_COLUMNS("p");
-        if (itemId.empty())
-            sql += " FROM passes p JOIN results r ON r.pass_id = p.id "
-                   "LEFT JOIN items i ON i.shop = p.shop AND i.item_id = r.item_id "
-                   "WHERE p.shop = ?1 ORDER BY p.started, p.id, r.item_id";
-        else
-            sql += " FROM results r CROSS JOIN passes p ON p.id = r.pass_id "
-                   "LEFT JOIN items i ON i.shop = p.shop AND i.item_id = r.item_id "
-                   "WHERE p.shop = ?1 AND r.item_id = ?2 ORDER BY p.started, p.id";
-        SQLite::Statement query(impl_->db, sql);
-        query.bind(1, shop);
-        if (!itemId.empty())
-            query.bind(2, itemId);
-        while (query.executeStep()) {
-            ExportRow row;
-            row.itemId = query.getColumn(0).getString();
-            row.title = query.getColumn(1).getString();
-            row.state = StateOf(query.getColumn(2));
-            row.page = query.getColumn(3).getInt();
-            row.slice = query.getColumn(4).getInt();
-            row.hits = query.getColumn(5).getInt();
-            row.checkedAt = query.getColumn(6).getString();
-            row.pass = ReadPass(query, 7);
-            rows.push_back(std::move(row));
+        SQLite::Database& db = impl_->db;
+        // Pass by pass, each pass's results in key order: a shop's whole history streams out without a sort of
+        // its millions of results, and without holding them.
+        std::vector<PassRow> passes;
+        SQLite::Statement listPasses(db, "SELECT " RANKMOTH_PASS_COLUMNS("p") " FROM passes p WHERE p.shop = ? "
+                                                                              "ORDER BY p.started, p.id");
+        listPasses.bind(1, shop);
+        while (listPasses.executeStep())
+            passes.push_back(ReadPass(listPasses, 0));
+        SQLite::Statement results(db, itemId.empty()
+                                          ? "SELECT r.item_id, coalesce(i.title, ''), r.state, r.page, r.slice, "
+                                            "r.hits, r.checked_at FROM results r LEFT JOIN items i "
+                                            "ON i.shop = ?2 AND i.item_id = r.item_id WHERE r.pass_id = ?1 "
+                                            "ORDER BY r.item_id"
+                                          : "SELECT r.item_id, coalesce(i.title, ''), r.state, r.page, r.slice, "
+                                            "r.hits, r.checked_at FROM results r LEFT JOIN items i "
+                                            "ON i.shop = ?2 AND i.item_id = r.item_id WHERE r.pass_id = ?1 "
+                                            "AND r.item_id = ?3");
+        ExportRow row;
+        for (PassRow& pass : passes) {
+            results.bind(1, pass.id);
+            results.bind(2, shop);
+            if (!itemId.empty())
+                results.bind(3, itemId);
+            row.pass = std::move(pass);
+            while (results.executeStep()) {
+                row.itemId = results.getColumn(0).getString();
+                row.title = results.getColumn(1).getString();
+                row.state = StateOf(results.getColumn(2));
+                row.page = results.getColumn(3).getInt();
+                row.slice = results.getColumn(4).getInt();
+                row.hits = results.getColumn(5).getInt();
+                row.checkedAt = results.getColumn(6).isNull() ? row.pass.finished : results.getColumn(6).getString();
+                if (!sink(row))
+                    return false;
+            }
+            results.reset();
         }
+        return true;
     } catch (const SQLite::Exception& e) {
         error_ = Describe("export the history", path_, e.getErrorCode(), e.getErrorStr(), impl_->busyTimeout);
     }
-    return rows;
+    return false;
 }
 
 bool HistoryStore::DeleteItem(const std::string& shop, const std::string& itemId) {

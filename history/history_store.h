@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -148,6 +149,10 @@ public:
     std::vector<CrossSortRow> CrossSort(const std::string& shop);
     // Every result of the shop, or of one item when `itemId` is not empty, in pass order.
     std::vector<ExportRow> Export(const std::string& shop, const std::string& itemId = {});
+    // The same rows one at a time, for a shop too large to hold: stops when `sink` returns false. False when the
+    // store failed or the sink stopped.
+    bool ForEachExportRow(const std::string& shop, const std::string& itemId,
+                          const std::function<bool(const ExportRow&)>& sink);
     bool DeleteItem(const std::string& shop, const std::string& itemId);
     bool DeleteShop(const std::string& shop);
 

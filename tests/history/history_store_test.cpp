@@ -369,6 +369,10 @@ TEST(HistoryReport, PrintsPassesAndOneItemsPlaces) {
               "100,\"'=HYPERLINK(\"\"x\"\"),衬衫\",new,incomplete,,,,0,2025-12-02T00:02:00Z,2,8001,clothing,,10,"
               "2025-12-02T00:00:00Z,2025-12-02T00:02:00Z,10,40,1,0\r\n");
 
+    std::ostringstream streamed;
+    ASSERT_TRUE(WriteExportCsv(store, "8001", "", streamed, true));
+    EXPECT_EQ(streamed.str(), "\xEF\xBB\xBF" + out.str());
+
     out.str("");
     EXPECT_EQ(PrintHistory(store, {"8001", "", "", "2025-12-02"}, ReportFormat::Json, out, err), 0);
     EXPECT_NE(out.str().find("\"failed_requests\": 1"), std::string::npos) << out.str();
