@@ -142,15 +142,16 @@ SELECT i + 1, '8001', 'clothing', '', CASE i % 3 WHEN 0 THEN 'pop' WHEN 1 THEN '
        strftime('%Y-%m-%dT%H:%M:%SZ', 1700000000 + i * 3600 + 600, 'unixepoch'),
        10, 40, CASE WHEN i % 50 = 7 THEN 2 ELSE 0 END, 0, 5000, 0 FROM n;
 WITH RECURSIVE it(k) AS (SELECT 0 UNION ALL SELECT k + 1 FROM it WHERE k < 4999),
-cells AS (SELECT p.id AS pass_id, p.failed_requests AS failed, k, (k * 7919 + p.id * 104729) % 137 AS h
-          FROM passes p, it)
+cells AS (SELECT p.id AS pass_id, p.failed_requests AS failed, p.finished AS finished, k,
+                 (k * 7919 + p.id * 104729) % 137 AS h
+          FROM passes p CROSS JOIN it)
 INSERT INTO results(pass_id, item_id, state, page, slice, hits, checked_at)
 SELECT pass_id, CAST(600000000000 + k AS TEXT),
        CASE WHEN h < 100 THEN 'found' WHEN failed > 0 THEN 'incomplete' ELSE 'not_found' END,
        CASE WHEN h < 100 THEN h / 10 + 1 ELSE 0 END, CASE WHEN h < 100 THEN h % 10 + 1 ELSE 0 END,
        CASE WHEN h < 100 THEN 1 ELSE 0 END,
-       strftime('%Y-%m-%dT%H:%M:%SZ', 1700000000 + (pass_id - 1) * 3600 + 300, 'unixepoch')
-FROM cells ORDER BY pass_id, k;
+       finished
+FROM cells;
 UPDATE passes SET found = (SELECT count(*) FROM results WHERE pass_id = passes.id AND state = 'found');
 WITH RECURSIVE it(k) AS (SELECT 0 UNION ALL SELECT k + 1 FROM it WHERE k < 4999)
 INSERT INTO items SELECT '8001', CAST(600000000000 + k AS TEXT), '碎花连衣裙 2026新款 法式复古 款号' || k,
