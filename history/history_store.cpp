@@ -639,7 +639,31 @@ bool HistoryStore::ForEachExportRow(const std::string& shop, const std::string& 
         return false;
     try {
         SQLite::Database& db = impl_->db;
-        // Pass by pass, each pass's results in key order: a shop's whole history streams out without a sort of
+        if (!itemId.empty()) {
+            // One item: its results through the item index, a few thousand rows to order.
+            SQLite::Statement query(db, "SELECT r.item_id, coalesce(i.title, ''), r.state, r.page, r.slice, r.hits, "
+                                        "coalesce(r.checked_at, p.finished), " RANKMOTH_PASS_COLUMNS(
+                                            "p") " FROM results r CROSS JOIN passes p ON p.id = r.pass_id "
+                                                 "LEFT JOIN items i ON i.shop = p.shop AND i.item_id = r.item_id "
+                                                 "WHERE r.item_id = ?2 AND p.shop = ?1 ORDER BY p.started, p.id");
+            query.bind(1, shop);
+            query.bind(2, itemId);
+            ExportRow row;
+            while (query.executeStep()) {
+                row.itemId = query.getColumn(0).getString();
+                row.title = query.getColumn(1).getString();
+                row.state = StateOf(query.getColumn(2));
+                row.page = query.getColumn(3).getInt();
+                row.slice = query.getColumn(4).getInt();
+                row.hits = query.getColumn(5).getInt();
+                row.checkedAt = query.getColumn(6).getString();
+                row.pass = ReadPass(query, 7);
+                if (!sink(row))
+                    return false;
+            }
+            return true;
+        }
+        // A shop: pass by pass, each pass's results in key order, so its whole history streams out without a sort of
         // its millions of results, and without holding them.
         std::vector<PassRow> passes;
         SQLite::Statement listPasses(db, "SELECT " RANKMOTH_PASS_COLUMNS("p") " FROM passes p WHERE p.shop = ? "
@@ -647,21 +671,13 @@ bool HistoryStore::ForEachExportRow(const std::string& shop, const std::string& 
         listPasses.bind(1, shop);
         while (listPasses.executeStep())
             passes.push_back(ReadPass(listPasses, 0));
-        SQLite::Statement results(db, itemId.empty()
-                                          ? "SELECT r.item_id, coalesce(i.title, ''), r.state, r.page, r.slice, "
-                                            "r.hits, r.checked_at FROM results r LEFT JOIN items i "
-                                            "ON i.shop = ?2 AND i.item_id = r.item_id WHERE r.pass_id = ?1 "
-                                            "ORDER BY r.item_id"
-                                          : "SELECT r.item_id, coalesce(i.title, ''), r.state, r.page, r.slice, "
-                                            "r.hits, r.checked_at FROM results r LEFT JOIN items i "
-                                            "ON i.shop = ?2 AND i.item_id = r.item_id WHERE r.pass_id = ?1 "
-                                            "AND r.item_id = ?3");
+        SQLite::Statement results(db, "SELECT r.item_id, coalesce(i.title, ''), r.state, r.page, r.slice, r.hits, "
+                                      "r.checked_at FROM results r LEFT JOIN items i ON i.shop = ?2 AND "
+                                      "i.item_id = r.item_id WHERE r.pass_id = ?1 ORDER BY r.item_id");
         ExportRow row;
         for (PassRow& pass : passes) {
             results.bind(1, pass.id);
             results.bind(2, shop);
-            if (!itemId.empty())
-                results.bind(3, itemId);
             row.pass = std::move(pass);
             while (results.executeStep()) {
                 row.itemId = results.getColumn(0).getString();
