@@ -1,0 +1,38 @@
+#pragma once
+
+#include "history/history_store.h"
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rankmoth::history {
+
+enum class ReportFormat { Table, Csv, Json };
+// "table", "csv" or "json"; false otherwise.
+bool ParseReportFormat(std::string_view name, ReportFormat& format);
+
+// `history --shop ID [--item ID] [--sort S] [--since DATE]`.
+struct HistoryQuery {
+    std::string shop;
+    std::string itemId;
+    std::string sort;  // one of kSorts, or empty for all
+    std::string since; // YYYY-MM-DD or a full IsoTime, UTC; empty for all time
+};
+
+// Prints the stored passes that match, one line (or record) each; with an item, its place in each pass.
+// Returns the exit code: 0 done (also when nothing matched), 1 the store failed, 2 a bad sort or date. Messages
+// go to `err`.
+int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat format, std::ostream& out,
+                 std::ostream& err);
+
+// The export's CSV, UTF-8: the CLI's result columns item_id,title,sort,state,page,slice,zone,hits,checked_at then
+// the pass's. `withBom` puts the byte-order mark spreadsheet programs need to read Chinese.
+void WriteExportCsv(const std::vector<ExportRow>& rows, std::ostream& out, bool withBom);
+// The same, streamed from the store for a whole shop (empty `itemId`) or one item. False, with the store's error()
+// or a failed stream, when the export is incomplete.
+bool WriteExportCsv(HistoryStore& store, const std::string& shop, const std::string& itemId, std::ostream& out,
+                    bool withBom);
+
+} // namespace rankmoth::history
