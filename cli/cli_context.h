@@ -41,6 +41,9 @@ using SubcommandSetup = SubcommandRunner (*)(CLI::App& program, CliContext& cont
 
 SubcommandRunner AddItemsCommand(CLI::App& program, CliContext& context);
 SubcommandRunner AddQueryCommand(CLI::App& program, CliContext& context);
+SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context);
+// --history FILE and --no-history on the query command: every finished pass goes to the history store.
+void AddRecordingOptions(CLI::App& query, CliContext& context);
 
 // "rankmoth-cli: <reason>" on stderr, one line.
 void ReportError(const std::string& reason);

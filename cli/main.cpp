@@ -19,6 +19,7 @@ using namespace rankmoth::cli;
 constexpr SubcommandSetup kSubcommands[] = {
     AddItemsCommand,
     AddQueryCommand,
+    AddHistoryCommand,
 };
 
 constexpr const char* kFooter =

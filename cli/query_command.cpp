@@ -74,6 +74,7 @@ SubcommandRunner AddQueryCommand(CLI::App& program, CliContext& context) {
         ->type_name("MS");
     command->add_option("--retries", words->retries, "retries of a failed request, after 1 s then 3 s (default 2)")
         ->type_name("N");
+    AddRecordingOptions(*command, context);
     return [words, &context] {
         std::string error;
         const auto plan = CheckQuery(*words, error);
