@@ -1,0 +1,102 @@
+#include "base/file_locations.h"
+#include "base/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace rankmoth::base {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(FileLocationsTest, PortableBesideTheExecutableInstalledInTheUserFolders) {
+    const struct {
+        bool writable;
+        LocationEnv env;
+        const char *config, *data, *cache;
+    } cases[] = {
+        {true, {"/x", "/d", "/c", "/home/u"}, "/opt/rm", "/opt/rm", "/cwd"},
+        {false, {"/x/", "/d", "/c//", "/home/u"}, "/x/rankmoth", "/d/rankmoth", "/c/rankmoth"},
+        {false, {nullptr, nullptr, nullptr, "/home/u/"}, "/home/u/.config/rankmoth", "/home/u/.local/share/rankmoth",
+         "/home/u/.cache/rankmoth"},
+        {false, {"rel", "", "rel", "/home/u"}, "/home/u/.config/rankmoth", "/home/u/.local/share/rankmoth",
+         "/home/u/.cache/rankmoth"},
+        // Nowhere better: reads work beside the executable and writes fail there; never the current directory.
+        {false, {nullptr, nullptr, nullptr, ""}, "/opt/rm", "/opt/rm", "/opt/rm"},
+    };
+    for (const auto& c : cases) {
+        const FileLocations got = LocateFiles("/opt/rm", c.writable, c.env, "/cwd");
+        EXPECT_EQ(got.installed, !c.writable);
+        EXPECT_EQ(got.configDir, c.config);
+        EXPECT_EQ(got.dataDir, c.data);
+        EXPECT_EQ(got.cacheDir, c.cache);
+        EXPECT_EQ(got.shareDir, c.writable ? "" : "/opt/rm/../share/rankmoth");
+    }
+}
+
+class InstalledTree : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "rankmoth-installed-XXXXXX").string();
+        root_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
+        ASSERT_FALSE(root_.empty());
+        fs::create_directories(root_ + "/usr/bin");
+        fs::create_directories(root_ + "/usr/share/rankmoth");
+        fs::create_directories(root_ + "/home");
+        fs::permissions(root_ + "/usr/bin", fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    void TearDown() override {
+        std::error_code error;
+        for (const auto& entry : fs::recursive_directory_iterator(root_, error))
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);
+        fs::remove_all(root_, error);
+    }
+    FileLocations Locate(const char* home) {
+        const std::string bin = root_ + "/usr/bin";
+        return LocateFiles(bin, DirectoryWritable(bin), LocationEnv{nullptr, nullptr, nullptr, home}, root_);
+    }
+    std::string root_;
+};
+
+TEST_F(InstalledTree, WritesNothingBesideTheExecutableAndKeepsTheExampleBytes) {
+    const std::string gbk = "\xc5\xae\xd7\xb0\r\n\xc4\xd0\xd7\xb0\r\n"; // 女装, 男装
+    std::ofstream(root_ + "/usr/share/rankmoth/XiaoFenLei.txt", std::ios::binary) << gbk;
+    const std::string home = root_ + "/home";
+    const FileLocations where = Locate(home.c_str());
+    ASSERT_TRUE(where.installed);
+    EXPECT_TRUE(PrepareUserFiles(where).empty());
+    EXPECT_TRUE(WriteSetting(where.configDir + "/config.ini", Text("canshu"), Text("youdianid"), Text("1")));
+
+    EXPECT_TRUE(fs::is_empty(root_ + "/usr/bin"));
+    EXPECT_FALSE(fs::exists(root_ + "/config.ini")); // nor in the current directory
+    std::ifstream copied(home + "/.config/rankmoth/XiaoFenLei.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copied), {}), gbk);
+    EXPECT_TRUE(fs::is_directory(home + "/.local/share/rankmoth"));
+    EXPECT_TRUE(fs::is_directory(home + "/.cache/rankmoth"));
+
+    // The user's own list is never replaced by the example.
+    std::ofstream(home + "/.config/rankmoth/XiaoFenLei.txt", std::ios::binary) << "mine";
+    EXPECT_TRUE(PrepareUserFiles(where).empty());
+    std::ifstream kept(home + "/.config/rankmoth/XiaoFenLei.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "mine");
+}
+
+TEST_F(InstalledTree, UnwritableConfigHomeOrMissingExampleIsReportedNotFatal) {
+    // A file where the folders should go: no one, root included, can make them there.
+    const std::string home = root_ + "/home-file";
+    std::ofstream(home) << "";
+    const FileLocations where = Locate(home.c_str());
+    const std::vector<std::string> problems = PrepareUserFiles(where);
+    ASSERT_EQ(problems.size(), 4u) << problems.front(); // three folders, then the list it could not start
+    EXPECT_NE(problems[0].find(home + "/.config/rankmoth"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[3].find(root_ + "/usr/bin/../share/rankmoth/XiaoFenLei.txt"), std::string::npos)
+        << problems[3];
+    EXPECT_FALSE(WriteSetting(where.configDir + "/config.ini", Text("canshu"), Text("youdianid"), Text("1")));
+    EXPECT_TRUE(fs::is_empty(root_ + "/usr/bin"));
+}
+
+} // namespace
+} // namespace rankmoth::base
