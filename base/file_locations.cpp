@@ -31,10 +31,10 @@ std::string Describe(const std::error_code& error) {
 
 } // namespace
 
-FileLocations LocateFiles(const std::string& exeDir, bool exeDirWritable, const LocationEnv& env,
+FileLocations LocateFiles(const std::string& exeDir, bool portable, const LocationEnv& env,
                           const std::string& currentDir, const std::string& dataFromBin) {
     FileLocations where;
-    if (exeDirWritable) {
+    if (portable) {
         where.configDir = where.dataDir = exeDir;
         where.cacheDir = currentDir;
         return where;
@@ -50,13 +50,19 @@ FileLocations LocateFiles(const std::string& exeDir, bool exeDirWritable, const 
     return where;
 }
 
+bool PortableCopy(const std::string& exeDir, const std::string& dataFromBin) {
+    std::error_code error;
+    return DirectoryWritable(exeDir.empty() ? std::string("/") : exeDir) &&
+           !std::filesystem::is_directory(exeDir + "/" + dataFromBin, error);
+}
+
 FileLocations ProcessFileLocations(const std::string& dataFromBin) {
     const std::string exeDir = ExecutableDir();
     std::error_code error;
     const std::string current = std::filesystem::current_path(error).string();
     const LocationEnv env{std::getenv("XDG_CONFIG_HOME"), std::getenv("XDG_DATA_HOME"), std::getenv("XDG_CACHE_HOME"),
                           std::getenv("HOME")};
-    return LocateFiles(exeDir, DirectoryWritable(exeDir.empty() ? std::string("/") : exeDir), env, current, dataFromBin);
+    return LocateFiles(exeDir, PortableCopy(exeDir, dataFromBin), env, current, dataFromBin);
 }
 
 std::vector<std::string> PrepareUserFiles(const FileLocations& locations) {

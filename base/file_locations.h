@@ -24,12 +24,16 @@ struct FileLocations {
     std::string shareDir;  // read-only examples an installed copy starts from ("" for a portable copy)
 };
 
-// The folders for an executable in `exeDir`. `dataFromBin` is the installed share folder relative to the
+// The folders for an executable in `exeDir`, a portable copy or not (PortableCopy). `dataFromBin` is the installed share folder relative to the
 // executable's folder ("../share/rankmoth"). Relative XDG values are invalid and ignored, as the XDG rules
 // ask; with neither them nor HOME an installed copy falls back to beside the executable, where reads work
 // and writes fail quietly.
-FileLocations LocateFiles(const std::string& exeDir, bool exeDirWritable, const LocationEnv& env,
+FileLocations LocateFiles(const std::string& exeDir, bool portable, const LocationEnv& env,
                           const std::string& currentDir, const std::string& dataFromBin = "../share/rankmoth");
+
+// Whether the copy in `exeDir` is portable: its folder writable, and no installed share folder beside it. The
+// second catches an installed copy run by root, whom a system folder lets write, and an unpacked package.
+bool PortableCopy(const std::string& exeDir, const std::string& dataFromBin = "../share/rankmoth");
 
 // The process's own: the executable's folder, its writability, the environment and the current directory.
 FileLocations ProcessFileLocations(const std::string& dataFromBin = "../share/rankmoth");

@@ -56,7 +56,7 @@ protected:
     }
     FileLocations Locate(const char* home) {
         const std::string bin = root_ + "/usr/bin";
-        return LocateFiles(bin, DirectoryWritable(bin), LocationEnv{nullptr, nullptr, nullptr, home}, root_);
+        return LocateFiles(bin, PortableCopy(bin), LocationEnv{nullptr, nullptr, nullptr, home}, root_);
     }
     std::string root_;
 };
@@ -82,6 +82,16 @@ TEST_F(InstalledTree, WritesNothingBesideTheExecutableAndKeepsTheExampleBytes) {
     EXPECT_TRUE(PrepareUserFiles(where).empty());
     std::ifstream kept(home + "/.config/rankmoth/XiaoFenLei.txt", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "mine");
+}
+
+TEST_F(InstalledTree, AWritableFolderIsInstalledWhenTheShareFolderIsBesideIt) {
+    const std::string bin = root_ + "/usr/bin";
+    fs::permissions(bin, fs::perms::owner_all);
+    EXPECT_FALSE(PortableCopy(bin)); // root running /usr/bin/rankmoth, or an unpacked package
+    fs::remove_all(root_ + "/usr/share/rankmoth");
+    EXPECT_TRUE(PortableCopy(bin)); // a build tree or an unpacked archive
+    fs::permissions(bin, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(PortableCopy(bin));
 }
 
 TEST_F(InstalledTree, UnwritableConfigHomeOrMissingExampleIsReportedNotFatal) {
