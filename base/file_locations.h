@@ -24,10 +24,10 @@ struct FileLocations {
     std::string shareDir;  // read-only examples an installed copy starts from ("" for a portable copy)
 };
 
-// The folders for an executable in `exeDir`, a portable copy or not (PortableCopy). `dataFromBin` is the installed share folder relative to the
-// executable's folder ("../share/rankmoth"). Relative XDG values are invalid and ignored, as the XDG rules
-// ask; with neither them nor HOME an installed copy falls back to beside the executable, where reads work
-// and writes fail quietly.
+// The folders for an executable in `exeDir`, a portable copy or not (PortableCopy). `dataFromBin` is the installed
+// share folder relative to the executable's folder ("../share/rankmoth"). Relative XDG values are invalid and ignored,
+// as the XDG rules ask; with neither them nor HOME an installed copy falls back to beside the executable, where reads
+// work and writes fail quietly.
 FileLocations LocateFiles(const std::string& exeDir, bool portable, const LocationEnv& env,
                           const std::string& currentDir, const std::string& dataFromBin = "../share/rankmoth");
 

@@ -43,14 +43,15 @@ TEST(EndpointsTest, EnvironmentOverFileOverDefault) {
     const Endpoints fromFile = Endpoints::Resolve(config.path, Env({}), warnings);
     EXPECT_EQ(fromFile.marketHost, "127.0.0.1:8080");
     EXPECT_EQ(fromFile.shopBase, "http://127.0.0.1:8080/"); // the closing "/" the feed paths are joined to
-    EXPECT_EQ(fromFile.versionNoticeUrl, "");                // empty: the check is off
+    EXPECT_EQ(fromFile.versionNoticeUrl, "");               // empty: the check is off
     EXPECT_EQ(fromFile.startTabNoticeUrl, d.startTabNoticeUrl);
 
-    const Endpoints fromEnv = Endpoints::Resolve(
-        config.path,
-        Env({{"RANKMOTH_MARKET_HOST", "[::1]:9"}, {"RANKMOTH_SHOP_BASE", ""}, {"RANKMOTH_START_TAB_NOTICE_URL", ""},
-             {"RANKMOTH_VERSION_NOTICE_URL", "https://n.test/v?id=1"}}),
-        warnings);
+    const Endpoints fromEnv = Endpoints::Resolve(config.path,
+                                                 Env({{"RANKMOTH_MARKET_HOST", "[::1]:9"},
+                                                      {"RANKMOTH_SHOP_BASE", ""},
+                                                      {"RANKMOTH_START_TAB_NOTICE_URL", ""},
+                                                      {"RANKMOTH_VERSION_NOTICE_URL", "https://n.test/v?id=1"}}),
+                                                 warnings);
     EXPECT_EQ(fromEnv.marketHost, "[::1]:9");
     EXPECT_EQ(fromEnv.shopBase, "http://127.0.0.1:8080/"); // an empty host variable is an unset one
     EXPECT_EQ(fromEnv.versionNoticeUrl, "https://n.test/v?id=1");

@@ -20,9 +20,15 @@ TEST(FileLocationsTest, PortableBesideTheExecutableInstalledInTheUserFolders) {
     } cases[] = {
         {true, {"/x", "/d", "/c", "/home/u"}, "/opt/rm", "/opt/rm", "/cwd"},
         {false, {"/x/", "/d", "/c//", "/home/u"}, "/x/rankmoth", "/d/rankmoth", "/c/rankmoth"},
-        {false, {nullptr, nullptr, nullptr, "/home/u/"}, "/home/u/.config/rankmoth", "/home/u/.local/share/rankmoth",
+        {false,
+         {nullptr, nullptr, nullptr, "/home/u/"},
+         "/home/u/.config/rankmoth",
+         "/home/u/.local/share/rankmoth",
          "/home/u/.cache/rankmoth"},
-        {false, {"rel", "", "rel", "/home/u"}, "/home/u/.config/rankmoth", "/home/u/.local/share/rankmoth",
+        {false,
+         {"rel", "", "rel", "/home/u"},
+         "/home/u/.config/rankmoth",
+         "/home/u/.local/share/rankmoth",
          "/home/u/.cache/rankmoth"},
         // Nowhere better: reads work beside the executable and writes fail there; never the current directory.
         {false, {nullptr, nullptr, nullptr, ""}, "/opt/rm", "/opt/rm", "/opt/rm"},
@@ -102,8 +108,7 @@ TEST_F(InstalledTree, UnwritableConfigHomeOrMissingExampleIsReportedNotFatal) {
     const std::vector<std::string> problems = PrepareUserFiles(where);
     ASSERT_EQ(problems.size(), 4u) << problems.front(); // three folders, then the list it could not start
     EXPECT_NE(problems[0].find(home + "/.config/rankmoth"), std::string::npos) << problems[0];
-    EXPECT_NE(problems[3].find(root_ + "/usr/bin/../share/rankmoth/XiaoFenLei.txt"), std::string::npos)
-        << problems[3];
+    EXPECT_NE(problems[3].find(root_ + "/usr/bin/../share/rankmoth/XiaoFenLei.txt"), std::string::npos) << problems[3];
     EXPECT_FALSE(WriteSetting(where.configDir + "/config.ini", Text("canshu"), Text("youdianid"), Text("1")));
     EXPECT_TRUE(fs::is_empty(root_ + "/usr/bin"));
 }
