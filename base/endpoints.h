@@ -22,6 +22,8 @@ struct Endpoints {
     std::string versionNoticeUrl;  // full address of the version notice page; empty: no version check
     std::string startTabNoticeUrl; // full address of the start-tab notice page; empty: no start-tab check
 
+    bool operator==(const Endpoints&) const = default;
+
     static Endpoints Defaults();
     // Defaults and environment only, for callers that have no settings file.
     static Endpoints FromEnvironment();
