@@ -1,21 +1,44 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace rankmoth::base {
 
-// The hosts the program talks to. Each has a built-in default and an environment override, read once at
-// start (RANKMOTH_MARKET_HOST, RANKMOTH_SHOP_BASE, RANKMOTH_VERSION_NOTICE_URL,
-// RANKMOTH_START_TAB_NOTICE_URL).
+// One environment variable's value; nothing when it is unset.
+using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
+// The process's environment.
+EnvLookup ProcessEnvironment();
+
+// The hosts the program talks to, read once at start. Each has a built-in default, which the [hosts]
+// section of the settings file overrides (market, shop_base, version_notice, start_tab_notice), which the
+// environment overrides (RANKMOTH_MARKET_HOST, RANKMOTH_SHOP_BASE, RANKMOTH_VERSION_NOTICE_URL,
+// RANKMOTH_START_TAB_NOTICE_URL); the command line of rankmoth-cli has the last word.
 struct Endpoints {
     std::string marketHost;        // host[:port] of the listing pages and "/book/ajax"
     std::string shopBase;          // http://host[:port]/ of the shop feeds
-    std::string versionNoticeUrl;  // full address of the version notice page
-    std::string startTabNoticeUrl; // full address of the start-tab notice page
+    std::string versionNoticeUrl;  // full address of the version notice page; empty: no version check
+    std::string startTabNoticeUrl; // full address of the start-tab notice page; empty: no start-tab check
+
+    bool operator==(const Endpoints&) const = default;
 
     static Endpoints Defaults();
+    // Defaults and environment only, for callers that have no settings file.
     static Endpoints FromEnvironment();
+    // Defaults < `configFile`'s [hosts] < `env`. A value that is not of its key's form is passed over for the
+    // next lower layer's, with one line in `warnings` naming the file and key (or the variable), the bad
+    // value and the value used instead. An empty notice address, in the file or in a variable that is set,
+    // turns that check off.
+    static Endpoints Resolve(const std::string& configFile, const EnvLookup& env, std::vector<std::string>& warnings);
 };
+
+// Why `value` is not a host[:port] (a host name or IPv4 address, or an IPv6 address in brackets, with a
+// port of 1 to 65535), or "" when it is one.
+std::string HostPortProblem(const std::string& value);
+// Why `value` is not an http:// or https:// address with a valid host[:port], or "" when it is one.
+std::string AddressProblem(const std::string& value);
 
 // Addresses of the maker's own pages and the support chat; constants on .example hosts.
 namespace links {

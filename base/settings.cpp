@@ -1,5 +1,6 @@
 #include "base/settings.h"
 
+#include "base/file_locations.h"
 #include "base/ini_file.h"
 
 #include <fcntl.h>
@@ -126,19 +127,23 @@ bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) 
 
 } // namespace
 
-Text ReadSetting(const std::string& file, const Text& section, const Text& key) {
+std::optional<Text> LookupSetting(const std::string& file, const Text& section, const Text& key) {
     const std::string_view path = SkipLeadingControls(file);
     const std::string_view sectionName = SkipLeadingControls(section.bytes());
     const std::string_view keyName = SkipLeadingControls(key.bytes());
     if (path.empty() || sectionName.empty() || keyName.empty())
-        return {};
+        return std::nullopt;
     std::string content;
     if (ReadWholeFile(ExistingSpelling(std::string(path)), content) != ReadResult::Ok)
-        return {};
+        return std::nullopt;
     const auto value = IniLookup(content, sectionName, keyName);
     if (!value)
-        return {};
+        return std::nullopt;
     return Text(std::string_view(*value).substr(0, kMaxValue));
+}
+
+Text ReadSetting(const std::string& file, const Text& section, const Text& key) {
+    return LookupSetting(file, section, key).value_or(Text());
 }
 
 bool WriteSetting(const std::string& file, const Text& section, const Text& key, const Text& value) {
@@ -211,25 +216,14 @@ std::string ExecutableDir() {
 }
 
 std::string ConfigFileFor(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome, const char* home) {
-    if (exeDirWritable)
-        return exeDir + "/config.ini";
-    std::string base;
-    // A relative XDG_CONFIG_HOME is invalid and is ignored, as the XDG rules ask.
-    if (xdgConfigHome && xdgConfigHome[0] == '/')
-        base = xdgConfigHome;
-    else if (home && home[0] != '\0')
-        base = std::string(home) + "/.config";
-    else
-        return exeDir + "/config.ini"; // nowhere better: reads work, writes fail quietly
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
-    return base + "/rankmoth/config.ini";
+    LocationEnv env;
+    env.xdgConfigHome = xdgConfigHome;
+    env.home = home;
+    return LocateFiles(exeDir, exeDirWritable, env, ".").configDir + "/config.ini";
 }
 
-std::string ConfigFile() {
-    const std::string dir = ExecutableDir();
-    return ConfigFileFor(dir, Writable(dir.empty() ? std::string("/") : dir), std::getenv("XDG_CONFIG_HOME"),
-                         std::getenv("HOME"));
-}
+std::string ConfigFile() { return ProcessFileLocations().configDir + "/config.ini"; }
+
+bool DirectoryWritable(const std::string& path) { return Writable(path); }
 
 } // namespace rankmoth::base

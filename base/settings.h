@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 
+#include <optional>
 #include <string>
 
 namespace rankmoth::base {
@@ -10,6 +11,8 @@ namespace rankmoth::base {
 // found without regard to ASCII case, every line of the file that is not touched stays as it was, values
 // are cut to 10239 bytes, and a missing file reads as empty.
 Text ReadSetting(const std::string& file, const Text& section, const Text& key);
+// The same, telling a key that is absent (nothing) from one set to an empty value.
+std::optional<Text> LookupSetting(const std::string& file, const Text& section, const Text& key);
 // Creates the file when missing; false when it could not be written (the file is then left as it was).
 bool WriteSetting(const std::string& file, const Text& section, const Text& key, const Text& value);
 
@@ -22,5 +25,7 @@ std::string ConfigFile();
 // environment's XDG_CONFIG_HOME and HOME (either may be null).
 std::string ConfigFileFor(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
                           const char* home);
+// Whether the process may write into `path`; a folder nobody may write counts as read-only even for root.
+bool DirectoryWritable(const std::string& path);
 
 } // namespace rankmoth::base

@@ -33,6 +33,9 @@ struct UpdateEnv {
     std::string executableDir; // where an already delivered updater is looked for
     std::string workDir;       // the "current directory" the archive, its .tmp and the updater live in
     int receiveTimeoutSeconds = 15;
+    // False in a packaged install, whose files the system's package manager owns: a newer version is then
+    // announced with its download page, and nothing is downloaded, unpacked or started.
+    bool selfUpdate = true;
     // Puts a carried picture into 图片框1 of UpdateWindow, which the control operations cannot.
     std::function<void(UpdatePicture)> showPicture = {};
 };
@@ -59,6 +62,8 @@ struct UpdateState {
     long long previousDownloadedBytes = 0;
     long long lastSecondBytes = 0;
     bool installDone = false;
+    // Set once a packaged install has announced the newer version, so both checks of a start say it once.
+    std::atomic<bool> newerVersionAnnounced{false};
 
     // The result of HttpDownload once it has returned; -1 while none has.
     std::atomic<int> downloadResult{-1};

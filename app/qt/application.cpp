@@ -5,6 +5,7 @@
 #include "app/qt/skin.h"
 #include "app/qt/window_design.h"
 #include "app/qt/windows.h"
+#include "base/file_locations.h"
 #include "base/settings.h"
 
 #include "web/cookie_jar.h"
@@ -51,10 +52,15 @@ constexpr int kTrayWatchMs = 1000;
 Application::Application() : Application(Options{}) {}
 
 Application::Application(Options options) : options_(std::move(options)), controls_(new QtControls(*this)) {
+    const base::FileLocations files = base::ProcessFileLocations(kDataFromBin);
+    // Nothing here stops the program: what cannot be prepared is said on the error output, and the program
+    // runs with what it has (no saved settings, an empty sub-category box).
+    for (const std::string& problem : base::PrepareUserFiles(files))
+        std::fprintf(stderr, "rankmoth: %s\n", problem.c_str());
     if (options_.configFile.empty())
-        options_.configFile = base::ConfigFile();
+        options_.configFile = files.configDir + "/config.ini";
     if (options_.skinDirectory.isEmpty())
-        options_.skinDirectory = QString::fromStdString(base::ExecutableDir());
+        options_.skinDirectory = QString::fromStdString(files.dataDir);
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
         app->setFont(WindowFont());
         app->setWindowIcon(WindowIcon());
@@ -64,8 +70,13 @@ Application::Application(Options options) : options_(std::move(options)), contro
     }
 
     if (options_.bindCore) {
-        core_.reset(new CoreContext{*controls_, pump_, base::Endpoints::FromEnvironment(),
-                                    web::WebEnv{pump_, *controls_, web::ProcessCookieJar()}});
+        std::vector<std::string> warnings;
+        const base::Endpoints endpoints =
+            base::Endpoints::Resolve(options_.configFile, base::ProcessEnvironment(), warnings);
+        for (const std::string& warning : warnings)
+            std::fprintf(stderr, "rankmoth: %s\n", warning.c_str());
+        core_.reset(new CoreContext{*controls_, pump_, endpoints,
+                                    web::WebEnv{pump_, *controls_, web::ProcessCookieJar()}, files});
         BindRankHooks(*core_, hooks_);
         BindUpdateHooks(*core_, hooks_);
     }

@@ -29,8 +29,8 @@ namespace rankmoth::shell {
 class Application final : public WindowHost {
 public:
     struct Options {
-        std::string configFile;            // empty: base::ConfigFile()
-        QString skinDirectory;             // empty: the executable's directory
+        std::string configFile;            // empty: config.ini in the settings folder (base::FileLocations)
+        QString skinDirectory;             // empty: the data folder (beside the executable when portable)
         bool bindCore = true;              // fill the hooks from the core folders
         std::optional<bool> trayAvailable; // a fixed answer to whether the desktop has a system tray
         std::function<bool()> trayProbe;   // asked on every look when there is no fixed answer; empty:

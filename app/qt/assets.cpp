@@ -115,15 +115,10 @@ QPixmap SupportButtonImage() {
 }
 
 QIcon WindowIcon() {
+    // The launcher's mark, rendered from its SVG at build time at each size a window or tray asks for.
     QIcon icon;
-    for (int side : {16, 32, 64}) {
-        QPixmap pixmap(side, side);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        DrawMoth(p, QRectF(0, side * 0.1, side, side * 0.85), QColor(0xE0, 0x8E, 0x2B), QColor(0x5A, 0x3A, 0x1A));
-        p.end();
-        icon.addPixmap(pixmap);
-    }
+    for (int side : {16, 32, 48, 128, 256})
+        icon.addFile(QString(":/rankmoth/icons/rankmoth-%1.png").arg(side), QSize(side, side));
     return icon;
 }
 

@@ -8,7 +8,7 @@
 namespace rankmoth::shell {
 
 // The program's pictures, drawn at run time: banners ("forum", "software", "update"), the support button
-// face and the window icon (16 x 16, also the tray icon).
+// face, and the window icon (also the tray icon), which is the launcher's mark.
 QPixmap BannerImage(const QString& which, QSize size);
 QPixmap SupportButtonImage();
 QIcon WindowIcon();

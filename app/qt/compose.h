@@ -3,10 +3,18 @@
 #include "base/controls.h"
 #include "base/endpoints.h"
 #include "base/eventpump.h"
+#include "base/file_locations.h"
 #include "base/shell_hooks.h"
 #include "web/web_env.h"
 
 namespace rankmoth::shell {
+
+// The installed share folder as seen from the installed executable's folder.
+#ifdef RANKMOTH_DATA_FROM_BIN
+inline constexpr const char* kDataFromBin = RANKMOTH_DATA_FROM_BIN;
+#else
+inline constexpr const char* kDataFromBin = "../share/rankmoth";
+#endif
 
 // Everything the core folders need from the shell, built once by the application.
 struct CoreContext {
@@ -14,6 +22,7 @@ struct CoreContext {
     base::EventPump& pump;
     base::Endpoints endpoints;
     web::WebEnv web;
+    base::FileLocations files = base::ProcessFileLocations(kDataFromBin);
 };
 
 // Fill in the hooks of the rank query (main window) and of the update check (update window).

@@ -50,8 +50,8 @@ void BindRankHooks(CoreContext& context, base::ShellHooks& hooks) {
     hooks.monitorModeChanged = [core] { core->monitor->ModeChanged(); };
     hooks.monitorTick = [core] { core->monitor->MonitorTick(); };
     base::Controls& controls = context.controls;
-    hooks.loadSubCategories = [&controls] {
-        sources::LoadSubCategories(controls, sources::SubCategoryFile(base::ExecutableDir()));
+    hooks.loadSubCategories = [&controls, dir = context.files.configDir] {
+        sources::LoadSubCategories(controls, sources::SubCategoryFile(dir));
     };
 }
 

@@ -49,17 +49,23 @@ void ShowUpdatePicture(update::UpdatePicture picture) {
 void BindUpdateHooks(CoreContext& context, base::ShellHooks& hooks) {
     base::Controls& controls = context.controls;
     const base::Endpoints endpoints = context.endpoints;
+    const base::FileLocations files = context.files;
     update::BindUpdateActions(
-        [&controls, endpoints] {
+        [&controls, endpoints, files] {
             std::error_code ec;
+            // A portable copy works in the directory current at the moment, as it always has; an installed
+            // one in its cache folder, never in a directory it happened to be started from.
             update::UpdateEnv env{controls,
                                   endpoints.versionNoticeUrl,
                                   endpoints.startTabNoticeUrl,
                                   update::NoticeTextFetch(),
                                   base::ConfigFile(),
                                   base::ExecutableDir(),
-                                  std::filesystem::current_path(ec).string()};
+                                  files.installed ? files.cacheDir : std::filesystem::current_path(ec).string()};
             env.showPicture = ShowUpdatePicture;
+#ifdef RANKMOTH_NO_SELF_UPDATE
+            env.selfUpdate = false;
+#endif
             return env;
         },
         hooks);

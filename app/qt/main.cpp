@@ -6,6 +6,7 @@ int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName("Rankmoth");
     QApplication::setApplicationVersion("1.1");
+    QApplication::setDesktopFileName("io.github.rankmoth.Rankmoth");
     rankmoth::shell::Application program;
     program.Start();
     // The program ends through its own end (the main window closing, a notice check, the update), which

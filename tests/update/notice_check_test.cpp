@@ -181,6 +181,65 @@ TEST(BackgroundCheckTest, EndsOrFinishesStartUp) {
     }
 }
 
+TEST(NoticeCheckTest, EmptyAddressTurnsThatCheckOff) {
+    const struct {
+        bool versionOff, startTabOff;
+        std::vector<std::string> fetched; // by both checks together
+        int startTab;
+    } cases[] = {
+        {true, true, {}, 0},
+        {true, false, {kStartTabUrl}, 3},
+        {false, true, {kVersionUrl}, 0},
+    };
+    for (const auto& c : cases) {
+        UpdateFixture f;
+        auto env = f.Env();
+        if (c.versionOff)
+            env.versionNoticeUrl.clear();
+        if (c.startTabOff)
+            env.startTabNoticeUrl.clear();
+        f.notices[kVersionUrl] = "105|1";
+        f.notices[kStartTabUrl] = "3|";
+        // A newer version cached while the check was on must not start an update once it is off.
+        NoticeCache(env.configFile).Write(Text(c.versionOff ? "200|1|x|y" : "105|1"));
+        LaunchCheck(env, f.state);
+        EXPECT_TRUE(f.controls.Window(base::kMainWindow).loaded) << c.versionOff;
+        std::optional<int> finished;
+        BackgroundCheck(env, *f.state, [&](int tab) { finished = tab; });
+        EXPECT_EQ(finished, c.startTab) << c.versionOff << c.startTabOff;
+        EXPECT_TRUE(f.controls.MessageBoxes().empty());
+        EXPECT_TRUE(f.controls.StartedProcesses().empty());
+        EXPECT_EQ(f.fetched, c.fetched);
+        // What the program made up is never cached as if a page had said it.
+        EXPECT_EQ(CachedNotice(f).ToUtf8(), c.versionOff ? "200|1|x|y" : "105|1");
+    }
+}
+
+TEST(NoticeCheckTest, PackagedInstallAnnouncesANewerVersionOnceAndCarriesOn) {
+    UpdateFixture f;
+    auto env = f.Env();
+    env.selfUpdate = false;
+    testing::WriteFile(f.exeDir / "m_update.exe", "#!/bin/sh\n");
+    const std::string notice = "111|1|http://127.0.0.1:1/|v2/|5|6|7|8|http://dl.example/下载页";
+    NoticeCache(env.configFile).Write(Text::FromUtf8(notice));
+    f.notices[kVersionUrl] = notice;
+    f.notices[kStartTabUrl] = "2|";
+
+    LaunchCheck(env, f.state);
+    EXPECT_TRUE(f.controls.Window(base::kMainWindow).loaded);
+    EXPECT_EQ(f.controls.TimerInterval(base::kUpdateWindow, "时钟1"), 0);
+    std::optional<int> finished;
+    BackgroundCheck(env, *f.state, [&](int tab) { finished = tab; });
+    EXPECT_EQ(finished, 2);
+
+    ASSERT_EQ(f.controls.MessageBoxes().size(), 1u);
+    EXPECT_NE(f.controls.MessageBoxes()[0].text.ToUtf8().find("软件包管理器"), std::string::npos);
+    EXPECT_EQ(f.controls.OpenedAddresses(), std::vector<std::string>{"http://dl.example/下载页"});
+    EXPECT_TRUE(f.controls.StartedProcesses().empty());
+    EXPECT_FALSE(f.controls.ExitCode());
+    EXPECT_TRUE(f.state->updateArchiveUrl.empty());
+}
+
 TEST(BackgroundCheckTest, ReadsTheRealNoticePages) {
     httplib::Server server;
     server.Get("/w2/blogDetail.do", [](const httplib::Request& req, httplib::Response& res) {
