@@ -30,7 +30,8 @@ struct CliContext {
     // Every finished pass of the query command, after it is printed. Empty when nothing wants them.
     std::function<void(const base::PassOutcome&)> passSink;
 
-    // The hosts to talk to: built-in defaults, then the environment, then the flags above.
+    // The hosts to talk to: built-in defaults, then [hosts] of the settings file, then the environment, then
+    // the flags above. A bad value in the file or the environment is warned about on stderr.
     base::Endpoints Endpoints() const;
 };
 

@@ -23,8 +23,10 @@ constexpr SubcommandSetup kSubcommands[] = {
 };
 
 constexpr const char* kFooter =
-    R"(Hosts: the built-in marketplace, overridden by RANKMOTH_MARKET_HOST and RANKMOTH_SHOP_BASE, overridden
-by --market-host and --shop-base.
+    R"(Hosts: the built-in marketplace, overridden by [hosts] market and shop_base in config.ini, overridden by
+RANKMOTH_MARKET_HOST and RANKMOTH_SHOP_BASE, overridden by --market-host and --shop-base.
+History: every query pass is kept in $XDG_DATA_HOME/rankmoth/history.sqlite (or RANKMOTH_HISTORY, or
+--history FILE); --no-history keeps none, and the history command prints it.
 Exit status: 0 clean, 2 usage error, 3 results printed but some requests failed, 4 the shop feed gave no
 items or could not be reached, 130 interrupted (what was found so far is printed, the rest incomplete).
 Example: rankmoth-cli query --shop demo --pages 2 --sort all --format csv

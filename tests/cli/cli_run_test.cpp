@@ -37,7 +37,19 @@ struct CliRun {
     std::string err;
 };
 
+// Every run records its passes; they go to a file of the test's own, never to the user's history.
+const std::string& TestHistory() {
+    static const std::string path = [] {
+        const auto file = std::filesystem::temp_directory_path() /
+                          ("rankmoth-cli-test-" + std::to_string(::getpid()) + ".sqlite");
+        ::setenv("RANKMOTH_HISTORY", file.c_str(), 1);
+        return file.string();
+    }();
+    return path;
+}
+
 CliRun RunCli(const LoggedSim& sim, std::vector<std::string> args) {
+    TestHistory();
     args.insert(args.begin(), {"--market-host", sim.HostPort(), "--shop-base", sim.ShopBase()});
     ChildProcess cli(ChildProcess::Built("cli/rankmoth-cli"), args);
     CliRun run;
@@ -201,6 +213,31 @@ TEST(CliRunTest, RequestsAreTheWindowsByteForByte) {
         ++walkRequests;
     EXPECT_EQ(walkRequests, 22u);
     EXPECT_EQ(cliLog, windowLog);
+}
+
+TEST(CliRunTest, PassesAreKeptAndAnUnwritableHistoryChangesNothingButAWarning) {
+    LoggedSim sim({"--catalogue=" + WriteCatalogue()});
+    ASSERT_TRUE(sim.running());
+    const std::string file = TestHistory() + ".kept";
+    std::filesystem::remove(file);
+    const std::vector<std::string> query = {"query", "--shop", "tiny", "--pages", "5", "--delay", "0",
+                                            "--format", "csv", "--history"};
+    auto withFile = [&](std::vector<std::string> args, const std::string& path) {
+        args.push_back(path);
+        return RunCli(sim, args);
+    };
+    ASSERT_EQ(withFile(query, file).exit, 0);
+    const CliRun history = withFile({"history", "--shop", "tiny", "--item", "9002", "--format", "csv", "--history"}, file);
+    EXPECT_EQ(history.exit, 0) << history.err;
+    EXPECT_NE(history.out.find("9002"), std::string::npos) << history.out;
+    EXPECT_NE(history.out.find("found,2,4,middle"), std::string::npos) << history.out;
+
+    // A folder cannot be made under a plain file: the pass is printed and the exit status stays clean.
+    const CliRun blocked = withFile(query, WriteCatalogue() + "/history.sqlite");
+    EXPECT_EQ(blocked.exit, 0);
+    EXPECT_NE(blocked.out.find("9001,"), std::string::npos);
+    EXPECT_NE(blocked.err.find("warning"), std::string::npos) << blocked.err;
+    std::filesystem::remove(file);
 }
 
 } // namespace
