@@ -3,8 +3,11 @@
 #include "base/controls.h"
 #include "base/endpoints.h"
 #include "base/eventpump.h"
+#include "base/pass_outcome.h"
 #include "base/shell_hooks.h"
 #include "web/web_env.h"
+
+#include <functional>
 
 namespace rankmoth::shell {
 
@@ -14,6 +17,8 @@ struct CoreContext {
     base::EventPump& pump;
     base::Endpoints endpoints;
     web::WebEnv web;
+    // Every finished pass of the window goes here (the history), whatever its outcome.
+    std::function<void(const base::PassOutcome&)> passFinished;
 };
 
 // Fill in the hooks of the rank query (main window) and of the update check (update window).

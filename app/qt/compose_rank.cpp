@@ -40,6 +40,9 @@ void BindRankHooks(CoreContext& context, base::ShellHooks& hooks) {
         rank::RankEnv{context.controls, context.pump, core->items, core->state, core->colours,
                       rank::WebListingTransport(context.web), context.endpoints.marketHost, std::move(later)});
     core->monitor = std::make_unique<rank::Monitor>(*core->query);
+    // The history records each finished pass, of a query and of monitoring alike. The presenter's hook lands
+    // with the rank engine; until then this is the one line to connect:
+    //   core->presenter->passFinished = context.passFinished;
 
     hooks.queryStart = [core] { core->query->RunRankQuery(); };
     hooks.stopQuery = [core] { core->query->RequestStop(); };
