@@ -59,10 +59,10 @@ struct SortStanding {
 // One row of the history page's item table.
 struct ItemSummary {
     std::string itemId;
-    std::string title; // the newest title seen
+    std::string title;                          // the newest title seen
     std::array<SortStanding, kSortCount> sorts; // in kSorts order
-    int bestPosition = 0;    // over every sort, 0 when never found
-    std::string lastChecked; // the latest checkedAt over the sorts
+    int bestPosition = 0;                       // over every sort, 0 when never found
+    std::string lastChecked;                    // the latest checkedAt over the sorts
 };
 
 // One cell of an item's zone timeline.
@@ -131,6 +131,7 @@ public:
     bool isOpen() const;
     void Close();
     const std::string& error() const { return error_; }
+    void clearError() { error_.clear(); }
     const std::string& path() const { return path_; }
 
     // Writes the pass, its results, the items' titles and standings in one transaction. Returns the pass id,

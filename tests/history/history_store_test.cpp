@@ -1,0 +1,384 @@
+#include "history/history_report.h"
+#include "history/history_store.h"
+
+#include "history_fixture.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <csignal>
+#include <sstream>
+#include <thread>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace rankmoth::history {
+namespace {
+
+using base::ItemState;
+using testing::Found;
+using testing::HistoryDir;
+using testing::Missing;
+using testing::Pass;
+
+// The file as the sqlite3 tool sees it, without the store.
+long long Count(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    long long value = -1;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        value = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return value;
+}
+
+void Exec(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(db);
+}
+
+TEST(HistoryStore, PassRoundTripsWithStandingsAndNewestTitle) {
+    HistoryDir dir;
+    HistoryStore store;
+    ASSERT_TRUE(store.Open(dir.file("sub/folder/history.sqlite"))) << store.error();
+    ASSERT_GT(store.RecordPass(Pass("pop", 0, {Found("100", 3, 5, "旧标题"), Missing("200")})), 0) << store.error();
+    base::PassOutcome stopped = Pass("pop", 60, {Found("100", 1, 2, "新标题"), Missing("200", ItemState::Incomplete)});
+    stopped.stopped = true;
+    stopped.items[0].hits = 3;
+    stopped.items[0].checkedAt = testing::At(61);
+    const std::int64_t stoppedId = store.RecordPass(stopped);
+    ASSERT_GT(stoppedId, 0);
+    ASSERT_GT(store.RecordPass(Pass("new", 120, {Found("100", 6, 1)})), 0);
+
+    const auto rows = store.Export("8001");
+    ASSERT_EQ(rows.size(), 5u);
+    const ExportRow& hit = rows[2];
+    EXPECT_EQ(hit.itemId, "100");
+    EXPECT_EQ(hit.title, "新标题"); // an empty later title does not replace it
+    EXPECT_EQ(hit.state, ItemState::Found);
+    EXPECT_EQ(hit.page, 1);
+    EXPECT_EQ(hit.slice, 2);
+    EXPECT_EQ(hit.hits, 3);
+    EXPECT_EQ(hit.checkedAt, "2025-12-01T01:01:00Z");
+    EXPECT_EQ(hit.pass.id, stoppedId);
+    EXPECT_EQ(hit.pass.started, "2025-12-01T01:00:00Z");
+    EXPECT_EQ(hit.pass.finished, "2025-12-01T01:02:00Z");
+    EXPECT_EQ(hit.pass.category, "clothing");
+    EXPECT_EQ(hit.pass.sort, "pop");
+    EXPECT_EQ(hit.pass.pageLimit, 10);
+    EXPECT_EQ(hit.pass.requests, 40);
+    EXPECT_TRUE(hit.pass.stopped);
+    EXPECT_EQ(hit.pass.items, 2);
+    EXPECT_EQ(hit.pass.found, 1);
+    EXPECT_EQ(rows[3].state, ItemState::Incomplete);
+    EXPECT_EQ(rows[3].checkedAt, "2025-12-01T01:02:00Z");
+    EXPECT_EQ(Count(dir.file("sub/folder/history.sqlite"), "SELECT count(*) FROM items"), 2);
+
+    const auto summaries = store.ItemSummaries("8001");
+    ASSERT_EQ(summaries.size(), 2u);
+    const SortStanding& pop = summaries[0].sorts[0];
+    EXPECT_EQ(pop.position(), 2);
+    EXPECT_TRUE(pop.hasChange);
+    EXPECT_EQ(pop.change, 23); // from position 25 to 2
+    EXPECT_EQ(summaries[0].sorts[2].position(), 51);
+    EXPECT_FALSE(summaries[0].sorts[1].checked);
+    EXPECT_EQ(summaries[0].bestPosition, 2);
+    EXPECT_EQ(summaries[0].lastChecked, "2025-12-01T02:02:00Z");
+    EXPECT_EQ(summaries[1].sorts[0].state, ItemState::Incomplete);
+    EXPECT_FALSE(summaries[1].sorts[0].hasChange);
+
+    const ItemTimeline timeline = store.Timeline("8001", "100");
+    ASSERT_EQ(timeline.sorts[0].size(), 2u);
+    EXPECT_FALSE(timeline.sorts[0][0].passStopped);
+    EXPECT_TRUE(timeline.sorts[0][1].passStopped);
+    EXPECT_EQ(timeline.sorts[2].size(), 1u);
+    EXPECT_EQ(store.CrossSort("8001")[0].disagree, true); // page 1 under pop, page 6 under new
+
+    // A later clean pass compares with the last result that was not incomplete, so a failed pass never shows
+    // as a drop.
+    ASSERT_GT(store.RecordPass(Pass("pop", 180, {Found("100", 1, 1), Found("200", 2, 1)})), 0);
+    EXPECT_EQ(store.ItemSummaries("8001")[0].sorts[0].change, 1);
+    EXPECT_FALSE(store.ItemSummaries("8001")[1].sorts[0].hasChange); // not_found before
+
+    ASSERT_TRUE(store.DeleteItem("8001", "100"));
+    EXPECT_EQ(store.ItemSummaries("8001").size(), 1u);
+    EXPECT_TRUE(store.Timeline("8001", "100").sorts[0].empty());
+    EXPECT_EQ(store.Passes({"8001", "", "pop", ""}).back().items, 1);
+    ASSERT_TRUE(store.DeleteShop("8001"));
+    EXPECT_TRUE(store.Shops().empty());
+    EXPECT_EQ(Count(dir.file("sub/folder/history.sqlite"), "SELECT count(*) FROM results"), 0);
+}
+
+TEST(HistoryStore, MigratesVersion1) {
+    HistoryDir dir;
+    const std::string path = dir.file();
+    // Version 1 as it shipped: no standings, no check times, no item counts.
+    Exec(path, R"sql(
+        CREATE TABLE passes(id INTEGER PRIMARY KEY, shop TEXT NOT NULL, category TEXT NOT NULL,
+            sub_category TEXT NOT NULL DEFAULT '', sort TEXT NOT NULL, page_limit INTEGER NOT NULL,
+            started TEXT NOT NULL, finished TEXT NOT NULL, pages_walked INTEGER NOT NULL, requests INTEGER NOT NULL,
+            failed_requests INTEGER NOT NULL, stopped INTEGER NOT NULL);
+        CREATE TABLE results(pass_id INTEGER NOT NULL REFERENCES passes(id) ON DELETE CASCADE,
+            item_id TEXT NOT NULL, state TEXT NOT NULL CHECK(state IN ('found', 'not_found', 'incomplete')),
+            page INTEGER NOT NULL, slice INTEGER NOT NULL, hits INTEGER NOT NULL,
+            PRIMARY KEY(pass_id, item_id)) WITHOUT ROWID;
+        CREATE TABLE items(shop TEXT NOT NULL, item_id TEXT NOT NULL, title TEXT NOT NULL, first_seen TEXT NOT NULL,
+            last_seen TEXT NOT NULL, PRIMARY KEY(shop, item_id)) WITHOUT ROWID;
+        CREATE INDEX passes_by_shop ON passes(shop, sort, started);
+        INSERT INTO passes VALUES(1, '8001', 'clothing', '', 'pop', 10, '2025-11-01T08:00:00Z',
+            '2025-11-01T08:05:00Z', 10, 40, 0, 0);
+        INSERT INTO passes VALUES(2, '8001', 'clothing', '', 'pop', 10, '2025-11-02T08:00:00Z',
+            '2025-11-02T08:05:00Z', 10, 40, 0, 0);
+        INSERT INTO passes VALUES(3, '8001', 'clothing', '', 'pop', 10, '2025-11-03T08:00:00Z',
+            '2025-11-03T08:05:00Z', 4, 20, 3, 0);
+        INSERT INTO results VALUES(1, '100', 'found', 4, 4, 1), (1, '200', 'found', 1, 1, 1);
+        INSERT INTO results VALUES(2, '100', 'found', 2, 8, 2), (2, '200', 'not_found', 0, 0, 0);
+        INSERT INTO results VALUES(3, '100', 'incomplete', 0, 0, 0), (3, '200', 'found', 1, 5, 1);
+        INSERT INTO items VALUES('8001', '100', '衬衫', '2025-11-01T08:00:00Z', '2025-11-03T08:00:00Z');
+        INSERT INTO items VALUES('8001', '200', '裙子', '2025-11-01T08:00:00Z', '2025-11-03T08:00:00Z');
+        PRAGMA user_version = 1;)sql");
+
+    HistoryStore store;
+    ASSERT_TRUE(store.Open(path)) << store.error();
+    EXPECT_EQ(Count(path, "PRAGMA user_version"), HistoryStore::kSchemaVersion);
+    const auto summaries = store.ItemSummaries("8001");
+    ASSERT_EQ(summaries.size(), 2u);
+    EXPECT_EQ(summaries[0].title, "衬衫");
+    EXPECT_EQ(summaries[0].sorts[0].state, ItemState::Incomplete);
+    EXPECT_EQ(summaries[0].bestPosition, 18);
+    EXPECT_EQ(summaries[1].sorts[0].position(), 5);
+    EXPECT_EQ(summaries[1].bestPosition, 1);
+    EXPECT_FALSE(summaries[1].sorts[0].hasChange); // the result before was not_found
+    const auto passes = store.Passes({"8001", "", "", ""});
+    ASSERT_EQ(passes.size(), 3u);
+    EXPECT_EQ(passes[0].found, 2);
+    EXPECT_EQ(passes[1].items, 2);
+    EXPECT_EQ(store.Export("8001", "100")[0].checkedAt, "2025-11-01T08:05:00Z");
+
+    // The migrated standing moves on with the next pass, against the last result that was not incomplete.
+    base::PassOutcome next = Pass("pop", 0, {Found("100", 1, 8), Found("200", 1, 3)});
+    ASSERT_GT(store.RecordPass(next), 0) << store.error();
+    EXPECT_EQ(store.ItemSummaries("8001")[0].sorts[0].change, 10);
+    EXPECT_EQ(store.ItemSummaries("8001")[1].sorts[0].change, 2);
+}
+
+TEST(HistoryStore, RefusesWhatItCannotOwnAndLeavesTheFileAlone) {
+    HistoryDir dir;
+    const std::string newer = dir.file("newer.sqlite");
+    Exec(newer, "CREATE TABLE passes(id INTEGER PRIMARY KEY, future TEXT); PRAGMA user_version = 3;");
+    const std::string foreign = dir.file("foreign.sqlite");
+    Exec(foreign, "CREATE TABLE contacts(name TEXT); INSERT INTO contacts VALUES('x');");
+    const std::string text = dir.file("notes.txt");
+    {
+        std::ofstream out(text, std::ios::binary);
+        out << "shop 8001: remember to check page 2\n" << std::string(5000, 'x');
+    }
+    const std::string damaged = dir.file("damaged.sqlite");
+    {
+        HistoryStore store;
+        ASSERT_TRUE(store.Open(damaged));
+        ASSERT_GT(store.RecordPass(Pass("pop", 0, {Found("100", 1, 1, "衬衫")})), 0);
+    }
+    {
+        std::string bytes = testing::FileBytes(damaged);
+        ASSERT_GT(bytes.size(), 8192u);
+        for (std::size_t i = 100; i < 8192; ++i)
+            bytes[i] = static_cast<char>(0xA5 ^ i);
+        std::ofstream(damaged, std::ios::binary | std::ios::trunc) << bytes;
+    }
+
+    struct Case {
+        std::string path;
+        std::string says;
+    };
+    const Case cases[] = {
+        {newer, "was made by a newer version of Rankmoth (schema 3"},
+        {foreign, "is an SQLite database of another program"},
+        {text, "is not a Rankmoth history database"},
+        {damaged, "is damaged"},
+        {dir.file(), "is a folder"},
+        {"/proc/rankmoth/history.sqlite", "cannot be made"},
+    };
+    std::filesystem::create_directory(dir.file());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const std::string before = testing::FileBytes(c.path);
+        HistoryStore store;
+        EXPECT_FALSE(store.Open(c.path));
+        EXPECT_NE(store.error().find(c.says), std::string::npos) << store.error();
+        EXPECT_EQ(store.RecordPass(Pass("pop", 0, {})), 0);
+        store.Close();
+        EXPECT_EQ(testing::FileBytes(c.path), before);
+    }
+}
+
+// Forks a child that runs `body` and leaves with its result; the alarm bounds it if the body hangs.
+template <typename Body> pid_t Child(Body body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::alarm(60);
+        ::_exit(body() ? 0 : 1);
+    }
+    return pid;
+}
+
+TEST(HistoryStore, TwoProcessesWriteAtOnce) {
+    HistoryDir dir;
+    const std::string path = dir.file();
+    constexpr int kPasses = 25;
+    constexpr int kItems = 300;
+    const auto writer = [&](const char* sort) {
+        return [&path, sort] {
+            HistoryStore store;
+            if (!store.Open(path))
+                return false;
+            for (int p = 0; p < kPasses; ++p) {
+                std::vector<base::ItemResult> items;
+                for (int i = 0; i < kItems; ++i)
+                    items.push_back(Found(std::to_string(1000 + i).c_str(), 1 + (i + p) % 10, 1 + i % 10, "标题"));
+                if (store.RecordPass(Pass(sort, p, std::move(items))) == 0)
+                    return false;
+            }
+            return true;
+        };
+    };
+    // Both open a file that does not exist yet, so they also race to create the schema.
+    const pid_t a = Child(writer("pop"));
+    const pid_t b = Child(writer("new"));
+    for (const pid_t pid : {a, b}) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    }
+    EXPECT_EQ(Count(path, "SELECT count(*) FROM passes"), 2 * kPasses);
+    EXPECT_EQ(Count(path, "SELECT count(*) FROM results"), 2 * kPasses * kItems);
+    EXPECT_EQ(Count(path, "SELECT count(*) FROM standings"), 2 * kItems);
+}
+
+TEST(HistoryStore, KilledWriterLeavesNoPartialPass) {
+    HistoryDir dir;
+    const std::string path = dir.file();
+    {
+        HistoryStore store;
+        ASSERT_TRUE(store.Open(path));
+    }
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    // Passes big enough to spill into the log before they commit, so the kill lands inside a transaction.
+    constexpr int kItems = 20000;
+    const pid_t pid = Child([&] {
+        ::close(pipeFds[0]);
+        HistoryStore store;
+        if (!store.Open(path))
+            return false;
+        for (int p = 0;; ++p) {
+            std::vector<base::ItemResult> items;
+            for (int i = 0; i < kItems; ++i)
+                items.push_back(Found(std::to_string(i).c_str(), 1 + i % 30, 1 + i % 10, "一件很长的宝贝标题"));
+            if (store.RecordPass(Pass("pop", p, std::move(items))) == 0)
+                return false;
+            const char done = 'x';
+            if (::write(pipeFds[1], &done, 1) != 1)
+                return false;
+        }
+    });
+    ::close(pipeFds[1]);
+    char done = 0;
+    ASSERT_EQ(::read(pipeFds[0], &done, 1), 1);
+    // Kill once the log grows past the committed pass: the next pass is then half written.
+    const std::string wal = path + "-wal";
+    std::error_code ec;
+    const auto committed = std::filesystem::file_size(wal, ec);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    bool spilled = false;
+    while (!(spilled = std::filesystem::file_size(wal, ec) > committed + 128 * 1024) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    EXPECT_TRUE(spilled);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ::close(pipeFds[0]);
+    EXPECT_TRUE(WIFSIGNALED(status));
+
+    HistoryStore store;
+    ASSERT_TRUE(store.Open(path)) << store.error();
+    EXPECT_EQ(Count(path, "PRAGMA integrity_check"), 0) << "integrity_check failed";
+    const auto passes = store.Passes({"8001", "", "", ""});
+    ASSERT_GE(passes.size(), 1u);
+    EXPECT_EQ(Count(path, "SELECT count(*) FROM results"), static_cast<long long>(passes.size()) * kItems);
+    for (const PassRow& pass : passes)
+        EXPECT_EQ(pass.items, kItems);
+    EXPECT_EQ(Count(path, "SELECT count(*) FROM standings WHERE pass_id NOT IN (SELECT id FROM passes)"), 0);
+}
+
+TEST(HistoryStore, BaselineIsTheLatestCleanPassOfTheSameListing) {
+    HistoryDir dir;
+    HistoryStore store;
+    ASSERT_TRUE(store.Open(dir.file()));
+    const std::int64_t clean = store.RecordPass(Pass("pop", 0, {Found("100", 1, 1)}));
+    base::PassOutcome failed = Pass("pop", 10, {Missing("100", ItemState::Incomplete)});
+    failed.failedRequests = 2;
+    base::PassOutcome stopped = Pass("pop", 20, {Found("100", 4, 1)});
+    stopped.stopped = true;
+    base::PassOutcome otherSub = Pass("pop", 30, {Found("100", 9, 1)});
+    otherSub.request.subCategory = "半身裙"_gbk;
+    for (const auto& pass : {failed, stopped, otherSub, Pass("new", 40, {}), Pass("pop", 50, {}, "9009")})
+        ASSERT_GT(store.RecordPass(pass), 0);
+
+    const base::PassOutcome now = Pass("pop", 60, {Found("100", 5, 1)});
+    const auto baseline = store.BaselineFor(now);
+    ASSERT_TRUE(baseline);
+    EXPECT_EQ(baseline->passId, clean);
+    ASSERT_EQ(baseline->items.size(), 1u);
+    EXPECT_EQ(ChangeAlerts(now, &*baseline).size(), 1u);
+    EXPECT_FALSE(store.BaselineFor(Pass("pop", 0, {})));
+}
+
+TEST(HistoryReport, PrintsPassesAndOneItemsPlaces) {
+    HistoryDir dir;
+    HistoryStore store;
+    ASSERT_TRUE(store.Open(dir.file()));
+    ASSERT_GT(store.RecordPass(Pass("pop", 0, {Found("100", 2, 4, "=HYPERLINK(\"x\"),衬衫")})), 0);
+    base::PassOutcome failed = Pass("new", 1440, {Missing("100", ItemState::Incomplete)});
+    failed.failedRequests = 1;
+    ASSERT_GT(store.RecordPass(failed), 0);
+
+    std::ostringstream out, err;
+    EXPECT_EQ(PrintHistory(store, {"8001", "100", "", ""}, ReportFormat::Csv, out, err), 0);
+    EXPECT_EQ(out.str(),
+              "item_id,title,sort,state,page,slice,zone,hits,checked_at,pass_id,shop,category,sub_category,page_limit,"
+              "started,finished,pages_walked,requests,failed_requests,stopped\r\n"
+              "100,\"'=HYPERLINK(\"\"x\"\"),衬衫\",pop,found,2,4,middle,1,2025-12-01T00:02:00Z,1,8001,clothing,,10,"
+              "2025-12-01T00:00:00Z,2025-12-01T00:02:00Z,10,40,0,0\r\n"
+              "100,\"'=HYPERLINK(\"\"x\"\"),衬衫\",new,incomplete,,,,0,2025-12-02T00:02:00Z,2,8001,clothing,,10,"
+              "2025-12-02T00:00:00Z,2025-12-02T00:02:00Z,10,40,1,0\r\n");
+
+    out.str("");
+    EXPECT_EQ(PrintHistory(store, {"8001", "", "", "2025-12-02"}, ReportFormat::Json, out, err), 0);
+    EXPECT_NE(out.str().find("\"failed_requests\": 1"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("\"pop\""), std::string::npos);
+
+    for (const HistoryQuery& bad : {HistoryQuery{"8001", "", "newest", ""}, HistoryQuery{"8001", "", "", "yesterday"},
+                                    HistoryQuery{"", "", "", ""}})
+        EXPECT_EQ(PrintHistory(store, bad, ReportFormat::Table, out, err), 2);
+}
+
+TEST(HistoryStore, DefaultPath) {
+    EXPECT_EQ(DefaultHistoryPath("/x/h.db", "/data", "/home/u"), "/x/h.db");
+    EXPECT_EQ(DefaultHistoryPath("", "/data", "/home/u"), "/data/rankmoth/history.sqlite");
+    EXPECT_EQ(DefaultHistoryPath(nullptr, "", "/home/u"), "/home/u/.local/share/rankmoth/history.sqlite");
+    EXPECT_EQ(DefaultHistoryPath(nullptr, nullptr, nullptr), "");
+}
+
+} // namespace
+} // namespace rankmoth::history
