@@ -156,6 +156,7 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     const int crossWidths[] = {80, 170, 78, 78, 78, 56};
     for (int c = 0; c < 6; ++c)
         crossTable_->setColumnWidth(c, crossWidths[c]);
+    crossTable_->sortByColumn(0, Qt::AscendingOrder);
 
     views_ = new QTabWidget(this);
     views_->setObjectName("选择夹_历史视图");

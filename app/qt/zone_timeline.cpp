@@ -9,8 +9,8 @@ namespace rankmoth::shell {
 
 namespace {
 constexpr int kLabelWidth = 34;
-constexpr int kCell = 22;
-constexpr int kRowHeight = 20;
+constexpr int kCell = 26;
+constexpr int kRowHeight = 24;
 constexpr int kSpacing = 2;
 constexpr int kBreak = 12;
 constexpr int kTop = 4;
@@ -72,7 +72,7 @@ void ZoneTimeline::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().base());
     QFont small = font();
-    small.setPixelSize(10);
+    small.setPixelSize(11);
     painter.setFont(small);
 
     int y = kTop;
