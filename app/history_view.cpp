@@ -58,13 +58,19 @@ std::vector<TimelineRow> BuildTimeline(const history::ItemTimeline& timeline) {
 
 ChartPlan PlanPositionChart(const std::vector<history::TimelinePoint>& points) {
     ChartPlan plan;
-    bool inRun = false;
+    std::vector<base::Clock::time_point> times;
     for (const history::TimelinePoint& p : points) {
-        base::Clock::time_point at{};
-        history::ParseIsoTime(p.started, at);
+        times.emplace_back();
+        history::ParseIsoTime(p.started, times.back());
+    }
+    const std::vector<bool> breaks = BreaksBefore(times);
+    bool inRun = false;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const history::TimelinePoint& p = points[i];
+        const base::Clock::time_point at = times[i];
         const int position = history::PositionOf(p.state, p.page, p.slice);
         if (position > 0) {
-            if (!inRun)
+            if (!inRun || breaks[i])
                 plan.runs.emplace_back();
             plan.runs.back().push_back({at, position});
             plan.worst = std::max(plan.worst, position);

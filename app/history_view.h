@@ -42,7 +42,7 @@ struct TimelineRow {
 std::vector<TimelineRow> BuildTimeline(const history::ItemTimeline& timeline);
 
 // The position chart of one sort: found results joined in runs, broken by every result that is not a
-// placing; misses and incomplete passes as lone points (position 0: the chart puts them on a band below the
+// placing and by every break in time (as the timeline draws them); misses and incomplete passes as lone points (position 0: the chart puts them on a band below the
 // worst position of every sort it shows).
 struct ChartPoint {
     base::Clock::time_point at{};

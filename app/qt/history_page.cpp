@@ -209,7 +209,8 @@ std::string HistoryPage::CurrentShop() const {
 
 void HistoryPage::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (stale_)
+    // The shop field may have changed while another page was in front.
+    if (stale_ || CurrentShop() != shownShop_)
         Refresh();
 }
 
@@ -238,6 +239,7 @@ void HistoryPage::Refresh() {
     stale_ = false;
     const QString keep = SelectedItem();
     const std::string shop = CurrentShop();
+    shownShop_ = shop;
     items_->removeRows(0, items_->rowCount());
     cross_->removeRows(0, cross_->rowCount());
     history::HistoryStore* store = shop.empty() ? nullptr : controller_.Store();

@@ -66,6 +66,7 @@ private:
     HistoryController& controller_;
     std::function<std::string()> shopField_;
     bool stale_ = true;
+    std::string shownShop_;
     QLabel* shopLabel_;
     QLineEdit* filter_;
     QSpinBox* alertPages_;

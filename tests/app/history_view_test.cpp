@@ -96,6 +96,12 @@ TEST(HistoryView, ChartNeverJoinsAcrossMissesOrIncompletePasses) {
     EXPECT_EQ(plan.incomplete.size(), 1u);
     EXPECT_EQ(plan.notFound.size(), 1u);
     EXPECT_EQ(plan.worst, 43);
+
+    // A night without passes splits a run as the timeline's break does.
+    const auto night = PlanPositionChart({Point(ItemState::Found, 1, 1, 0h), Point(ItemState::Found, 1, 2, 1h),
+                                          Point(ItemState::Found, 1, 3, 2h), Point(ItemState::Found, 1, 4, 12h)});
+    ASSERT_EQ(night.runs.size(), 2u);
+    EXPECT_EQ(night.runs[1].size(), 1u);
 }
 
 } // namespace
