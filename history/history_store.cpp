@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <system_error>
+#include <tuple>
 
 namespace rankmoth::history {
 
@@ -73,27 +75,83 @@ CREATE TABLE standings(
     PRIMARY KEY(shop, item_id, sort)) WITHOUT ROWID;
 )sql";
 
-// Rebuilds every standing from the results: the latest result per shop, item and sort, the latest earlier one
-// that is not incomplete, and the best position.
-constexpr const char* kRebuildStandings = R"sql(
-DELETE FROM standings;
-WITH ranked AS (
-    SELECT p.shop, r.item_id, p.sort, p.id AS pass_id, p.started, r.state, r.page, r.slice,
-           coalesce(r.checked_at, p.finished) AS checked_at,
-           row_number() OVER (PARTITION BY p.shop, r.item_id, p.sort ORDER BY p.started DESC, p.id DESC) AS n
-    FROM results r JOIN passes p ON p.id = r.pass_id),
-groups AS (
-    SELECT shop, item_id, sort,
-           min(CASE WHEN state = 'found' THEN (page - 1) * 10 + slice END) AS best,
-           min(CASE WHEN n > 1 AND state <> 'incomplete' THEN n END) AS prev_n
-    FROM ranked GROUP BY shop, item_id, sort)
-INSERT INTO standings
-SELECT l.shop, l.item_id, l.sort, l.pass_id, l.started, l.state, l.page, l.slice, l.checked_at,
-       pr.state, pr.page, pr.slice, coalesce(g.best, 0)
-FROM groups g
-JOIN ranked l ON l.shop = g.shop AND l.item_id = g.item_id AND l.sort = g.sort AND l.n = 1
-LEFT JOIN ranked pr ON pr.shop = g.shop AND pr.item_id = g.item_id AND pr.sort = g.sort AND pr.n = g.prev_n;
-)sql";
+// Rebuilds every standing from the results: passes in time order, each pass's results read in key order, so the
+// whole history is read once and in sequence. Each item and sort keeps its latest result, the latest earlier
+// one that was not incomplete, and its best position, exactly as RecordPass moves them on.
+void RebuildStandingsIn(SQLite::Database& db) {
+    struct Place {
+        std::string state;
+        int page = 0;
+        int slice = 0;
+    };
+    struct Standing {
+        std::int64_t passId = 0;
+        std::string started;
+        Place latest;
+        std::string checkedAt;
+        std::optional<Place> previous;
+        int best = 0;
+    };
+    std::map<std::tuple<std::string, std::string, std::string>, Standing> standings;
+    struct PassKey {
+        std::int64_t id;
+        std::string shop, sort, started, finished;
+    };
+    std::vector<PassKey> passes;
+    SQLite::Statement listPasses(db, "SELECT id, shop, sort, started, finished FROM passes ORDER BY started, id");
+    while (listPasses.executeStep())
+        passes.push_back({listPasses.getColumn(0).getInt64(), listPasses.getColumn(1).getString(),
+                          listPasses.getColumn(2).getString(), listPasses.getColumn(3).getString(),
+                          listPasses.getColumn(4).getString()});
+    SQLite::Statement results(db, "SELECT item_id, state, page, slice, coalesce(checked_at, '') FROM results "
+                                  "WHERE pass_id = ?");
+    for (const PassKey& pass : passes) {
+        results.bind(1, pass.id);
+        while (results.executeStep()) {
+            Standing& standing = standings[{pass.shop, results.getColumn(0).getString(), pass.sort}];
+            Place place{results.getColumn(1).getString(), results.getColumn(2).getInt(), results.getColumn(3).getInt()};
+            if (standing.passId != 0 && standing.latest.state != "incomplete")
+                standing.previous = standing.latest;
+            base::ItemState state = base::ItemState::Incomplete;
+            base::StateFromName(place.state, state);
+            const int position = PositionOf(state, place.page, place.slice);
+            if (position > 0 && (standing.best == 0 || position < standing.best))
+                standing.best = position;
+            standing.passId = pass.id;
+            standing.started = pass.started;
+            standing.latest = std::move(place);
+            standing.checkedAt = results.getColumn(4).getString();
+            if (standing.checkedAt.empty())
+                standing.checkedAt = pass.finished;
+        }
+        results.reset();
+    }
+    db.exec("DELETE FROM standings");
+    SQLite::Statement write(db, "INSERT INTO standings VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    for (const auto& [key, standing] : standings) {
+        write.bind(1, std::get<0>(key));
+        write.bind(2, std::get<1>(key));
+        write.bind(3, std::get<2>(key));
+        write.bind(4, standing.passId);
+        write.bind(5, standing.started);
+        write.bind(6, standing.latest.state);
+        write.bind(7, standing.latest.page);
+        write.bind(8, standing.latest.slice);
+        write.bind(9, standing.checkedAt);
+        if (standing.previous) {
+            write.bind(10, standing.previous->state);
+            write.bind(11, standing.previous->page);
+            write.bind(12, standing.previous->slice);
+        } else {
+            write.bind(10);
+            write.bind(11);
+            write.bind(12);
+        }
+        write.bind(13, standing.best);
+        write.exec();
+        write.reset();
+    }
+}
 
 std::string Trimmed(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
@@ -255,7 +313,7 @@ bool HistoryStore::Open(const std::string& path, std::chrono::milliseconds busyT
             }
             if (now == 1) {
                 db.exec(kMigrateTo2);
-                db.exec(kRebuildStandings);
+                RebuildStandingsIn(db);
                 now = 2;
             }
             db.exec("PRAGMA user_version = " + std::to_string(now));
@@ -644,6 +702,20 @@ bool HistoryStore::DeleteShop(const std::string& shop) {
         return true;
     } catch (const SQLite::Exception& e) {
         error_ = Describe("delete the shop's history", path_, e.getErrorCode(), e.getErrorStr(), impl_->busyTimeout);
+    }
+    return false;
+}
+
+bool HistoryStore::RebuildStandings() {
+    if (!impl_)
+        return false;
+    try {
+        SQLite::Transaction transaction(impl_->db, SQLite::TransactionBehavior::IMMEDIATE);
+        RebuildStandingsIn(impl_->db);
+        transaction.commit();
+        return true;
+    } catch (const SQLite::Exception& e) {
+        error_ = Describe("rebuild the standings", path_, e.getErrorCode(), e.getErrorStr(), impl_->busyTimeout);
     }
     return false;
 }

@@ -151,6 +151,10 @@ public:
     bool DeleteItem(const std::string& shop, const std::string& itemId);
     bool DeleteShop(const std::string& shop);
 
+    // Recomputes every item's per-sort standing from the stored results, as the migration from version 1 does:
+    // a repair for a file whose results were written by other means.
+    bool RebuildStandings();
+
     // The CLI's listing, oldest first.
     std::vector<PassRow> Passes(const PassFilter& filter);
     // One item's result in one pass; false when the pass did not look for it.

@@ -1,5 +1,6 @@
 #include "history/history_report.h"
 #include "history/history_store.h"
+#include "history/pass_recorder.h"
 
 #include "history_fixture.h"
 
@@ -371,6 +372,26 @@ TEST(HistoryReport, PrintsPassesAndOneItemsPlaces) {
     for (const HistoryQuery& bad : {HistoryQuery{"8001", "", "newest", ""}, HistoryQuery{"8001", "", "", "yesterday"},
                                     HistoryQuery{"", "", "", ""}})
         EXPECT_EQ(PrintHistory(store, bad, ReportFormat::Table, out, err), 2);
+}
+
+TEST(PassRecorder, AlertsAfterWritingAndWarnsOnceWhenItCannot) {
+    HistoryDir dir;
+    PassRecorder recorder(dir.file());
+    EXPECT_TRUE(recorder.Record(Pass("pop", 0, {Found("100", 2, 1)})).recorded);
+    const auto second = recorder.Record(Pass("pop", 60, {Found("100", 1, 1)}));
+    EXPECT_TRUE(second.recorded);
+    ASSERT_EQ(second.alerts.size(), 1u);
+    EXPECT_EQ(second.alerts[0].kind, AlertKind::EnteredPage1);
+
+    const std::string notADatabase = dir.file("notes.txt");
+    std::ofstream(notADatabase) << std::string(4096, 'n');
+    PassRecorder broken(notADatabase);
+    const auto first = broken.Record(Pass("pop", 0, {Found("100", 2, 1)}));
+    EXPECT_FALSE(first.recorded);
+    EXPECT_NE(first.warning.find("not a Rankmoth history database"), std::string::npos) << first.warning;
+    EXPECT_EQ(broken.Record(Pass("pop", 60, {})).warning, "");
+    EXPECT_EQ(testing::FileBytes(notADatabase), std::string(4096, 'n'));
+    EXPECT_FALSE(PassRecorder(RecordingPath("x.sqlite", true)).Record(Pass("pop", 0, {})).recorded);
 }
 
 TEST(HistoryStore, DefaultPath) {
