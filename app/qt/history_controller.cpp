@@ -16,7 +16,11 @@ history::HistoryStore* HistoryController::Store() {
         return &store_;
     if (path_.empty())
         return nullptr;
-    // Tried again on each use: a disc that was full or a file that was locked may be fine by the next pass.
+    // One attempt per run, as the CLI's recorder does: each attempt may wait out the busy time-out, and the
+    // window must not stall on every pass for a file that could not be opened a moment ago.
+    if (openTried_)
+        return nullptr;
+    openTried_ = true;
     if (store_.Open(path_))
         return &store_;
     ReportFailure(store_.error());

@@ -49,6 +49,7 @@ private:
     std::string path_;
     Services services_;
     history::HistoryStore store_;
+    bool openTried_ = false;
     bool failureSaid_ = false;
     HistoryPage* page_ = nullptr;
     std::string lastShop_;
