@@ -34,6 +34,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <utility>
 
 namespace rankmoth::shell {
 
@@ -93,6 +94,40 @@ QTableView* NewTable(QWidget* parent, const char* name, QAbstractItemModel* mode
     return table;
 }
 
+QStandardItemModel* NewItemModel(QObject* parent) {
+    auto* model = new QStandardItemModel(0, HistoryPage::kColumns, parent);
+    model->setHorizontalHeaderLabels({"宝贝ID", "标题", "潮流", "变化", "最热", "变化", "最新", "变化", "最好",
+                                      "最后查询"});
+    return model;
+}
+
+QStandardItemModel* NewCrossModel(QObject* parent) {
+    auto* model = new QStandardItemModel(0, 6, parent);
+    model->setHorizontalHeaderLabels({"宝贝ID", "标题", "潮流", "最热", "最新", "分歧"});
+    model->setSortRole(kSortKey);
+    return model;
+}
+
+// Puts a freshly filled model under a view, keeping the column widths and the sort the user chose.
+void SwapModel(QTableView* view, QAbstractItemModel* fresh, QSortFilterProxyModel* proxy) {
+    QHeaderView* header = view->horizontalHeader();
+    std::vector<int> widths;
+    for (int c = 0; c < header->count(); ++c)
+        widths.push_back(header->sectionSize(c));
+    const int column = header->sortIndicatorSection();
+    const Qt::SortOrder order = header->sortIndicatorOrder();
+    if (proxy) {
+        proxy->setSourceModel(fresh);
+    } else {
+        QItemSelectionModel* old = view->selectionModel();
+        view->setModel(fresh);
+        delete old;
+    }
+    for (std::size_t c = 0; c < widths.size(); ++c)
+        view->setColumnWidth(static_cast<int>(c), widths[c]);
+    view->sortByColumn(column, order);
+}
+
 QPushButton* NewButton(QWidget* parent, const char* name, const char* caption) {
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
     button->setObjectName(QString::fromUtf8(name));
@@ -123,9 +158,7 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     deleteItem_ = NewButton(this, "按钮_删除宝贝历史", "删除宝贝");
     deleteShop_ = NewButton(this, "按钮_删除全店历史", "删除全店");
 
-    items_ = new QStandardItemModel(0, kColumns, this);
-    items_->setHorizontalHeaderLabels({"宝贝ID", "标题", "潮流", "变化", "最热", "变化", "最新", "变化", "最好",
-                                       "最后查询"});
+    items_ = NewItemModel(this);
     proxy_ = new QSortFilterProxyModel(this);
     proxy_->setSourceModel(items_);
     proxy_->setSortRole(kSortKey);
@@ -149,9 +182,7 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     chart_->setRenderHint(QPainter::Antialiasing);
     chart_->setChart(new QChart);
 
-    cross_ = new QStandardItemModel(0, 6, this);
-    cross_->setHorizontalHeaderLabels({"宝贝ID", "标题", "潮流", "最热", "最新", "分歧"});
-    cross_->setSortRole(kSortKey);
+    cross_ = NewCrossModel(this);
     crossTable_ = NewTable(nullptr, "表格_跨排序", cross_);
     const int crossWidths[] = {80, 170, 78, 78, 78, 56};
     for (int c = 0; c < 6; ++c)
@@ -240,17 +271,24 @@ void HistoryPage::Refresh() {
     const QString keep = SelectedItem();
     const std::string shop = CurrentShop();
     shownShop_ = shop;
-    items_->removeRows(0, items_->rowCount());
-    cross_->removeRows(0, cross_->rowCount());
+    // Filled while no view or proxy listens, then swapped in: a listened-to model maps and sorts every row as
+    // it arrives, which on a shop of thousands of items costs far more than reading the store.
+    auto* items = NewItemModel(this);
+    auto* cross = NewCrossModel(this);
+    const auto swapIn = [&] {
+        SwapModel(table_, items, proxy_);
+        delete std::exchange(items_, items);
+        SwapModel(crossTable_, cross, nullptr);
+        delete std::exchange(cross_, cross);
+    };
     history::HistoryStore* store = shop.empty() ? nullptr : controller_.Store();
     if (!store) {
         shopLabel_->setText(shop.empty() ? QString::fromUtf8("未选优店") : QString::fromUtf8("历史不可用"));
+        swapIn();
         ShowItem({});
         return;
     }
 
-    // Filled with sorting off: a sorted view re-sorts on every inserted row.
-    table_->setSortingEnabled(false);
     const auto summaries = store->ItemSummaries(shop);
     for (const history::ItemSummary& s : summaries) {
         QList<QStandardItem*> row;
@@ -262,12 +300,10 @@ void HistoryPage::Refresh() {
         row[kTitle]->setToolTip(U(s.title));
         if (s.bestPosition > 0)
             row[kBest]->setToolTip(QString::fromUtf8("第 %1 位").arg(s.bestPosition));
-        items_->appendRow(row);
+        items->appendRow(row);
     }
-    table_->setSortingEnabled(true);
     shopLabel_->setText(QString::fromUtf8("优店 %1 · %2个").arg(U(shop)).arg(summaries.size()));
 
-    crossTable_->setSortingEnabled(false);
     for (const history::CrossSortRow& c : store->CrossSort(shop)) {
         QList<QStandardItem*> row;
         row << Cell(U(c.itemId), U(c.itemId)) << Cell(U(c.title), U(c.title));
@@ -277,9 +313,9 @@ void HistoryPage::Refresh() {
         if (c.disagree)
             for (QStandardItem* cell : row)
                 cell->setBackground(QColor(0xff, 0xe8, 0xe0));
-        cross_->appendRow(row);
+        cross->appendRow(row);
     }
-    crossTable_->setSortingEnabled(true);
+    swapIn();
 
     if (!keep.isEmpty())
         SelectItem(keep);
