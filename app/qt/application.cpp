@@ -69,6 +69,14 @@ Application::Application(Options options) : options_(std::move(options)), contro
         app->setQuitOnLastWindowClosed(false);
     }
 
+    HistoryController::Services historyServices;
+    historyServices.showAlert = [this](const QString& title, const QString& text) { ShowAlert(title, text); };
+    historyServices.showStatus = [this](const QString& text) {
+        controls_->SetStatusText(base::kMainWindow, "状态条1", 1, Text::FromUtf8(text.toStdString()));
+    };
+    history_ = std::make_unique<HistoryController>(options_.historyFile.value_or(history::DefaultHistoryPath()),
+                                                   std::move(historyServices));
+
     if (options_.bindCore) {
         std::vector<std::string> warnings;
         const base::Endpoints endpoints =
@@ -77,6 +85,7 @@ Application::Application(Options options) : options_(std::move(options)), contro
             std::fprintf(stderr, "rankmoth: %s\n", warning.c_str());
         core_.reset(new CoreContext{*controls_, pump_, endpoints,
                                     web::WebEnv{pump_, *controls_, web::ProcessCookieJar()}, files});
+        core_->passFinished = [this](const base::PassOutcome& pass) { history_->PassFinished(pass); };
         BindRankHooks(*core_, hooks_);
         BindUpdateHooks(*core_, hooks_);
     }
@@ -183,6 +192,17 @@ void Application::CreateUpdateWindow() {
 
 void Application::CreateMainWindow() {
     main_ = BuildMainWindow();
+    if (auto* tabs = dynamic_cast<TabControl*>(Child<QWidget>(main_, "选择夹1")); tabs && tabs->count() > 2) {
+        QPointer<ShellWindow> window = main_;
+        historyPage_ = new HistoryPage(
+            *history_,
+            [window] {
+                const auto* shop = window ? Child<QLineEdit>(window, "编辑框_优店ID") : nullptr;
+                return shop ? shop->text().trimmed().toStdString() : std::string();
+            },
+            tabs->page(2));
+        historyPage_->setGeometry(4, 24, tabs->width() - 9, tabs->height() - 28);
+    }
     WireMainWindow();
 }
 
@@ -236,6 +256,15 @@ void Application::OnMainPlacementChanged() {
     ++balloons_;
     if (tray_)
         tray_->showMessage(Q(app::BalloonTitle()), Q(app::BalloonText()), QSystemTrayIcon::Information);
+}
+
+void Application::ShowAlert(const QString& title, const QString& text) {
+    if (tray_ && trayAvailable() && tray_->isVisible()) {
+        tray_->showMessage(title, text, QSystemTrayIcon::Information);
+        return;
+    }
+    controls_->SetStatusText(base::kMainWindow, "状态条1", 1,
+                             Text::FromUtf8((title + ": " + QString(text).replace('\n', QString::fromUtf8("；"))).toStdString()));
 }
 
 void Application::StartStartupWorker() {

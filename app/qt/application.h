@@ -3,6 +3,8 @@
 #include "app/main_actions.h"
 #include "app/qt/alert_sound.h"
 #include "app/qt/compose.h"
+#include "app/qt/history_controller.h"
+#include "app/qt/history_page.h"
 #include "app/qt/qt_controls.h"
 #include "app/qt/qt_event_pump.h"
 #include "app/qt/windows.h"
@@ -35,6 +37,7 @@ public:
         std::optional<bool> trayAvailable; // a fixed answer to whether the desktop has a system tray
         std::function<bool()> trayProbe;   // asked on every look when there is no fixed answer; empty:
                                            // QSystemTrayIcon::isSystemTrayAvailable
+        std::optional<std::string> historyFile; // empty: history::DefaultHistoryPath(); "" turns history off
     };
 
     Application();
@@ -62,6 +65,10 @@ public:
     void FollowTray();
     int soundsPlayed() const { return sounds_; }
     int balloonsShown() const { return balloons_; }
+    HistoryController& history() { return *history_; }
+    HistoryPage* historyPage() const { return historyPage_; }
+    // A change alert: a tray balloon, or status part 1 of the main window where there is no tray.
+    void ShowAlert(const QString& title, const QString& text);
     // True once the start-up worker has finished.
     bool startupFinished() const { return startupDone_; }
 
@@ -99,9 +106,11 @@ private:
     std::unique_ptr<QtControls> controls_;
     QtEventPump pump_;
     base::ShellHooks hooks_;
+    std::unique_ptr<HistoryController> history_;
     std::unique_ptr<CoreContext> core_;
     QPointer<ShellWindow> main_;
     QPointer<ShellWindow> update_;
+    QPointer<HistoryPage> historyPage_;
     QSystemTrayIcon* tray_ = nullptr;
     AlertSound alert_;
     app::NewsReloadCounter newsCounter_;

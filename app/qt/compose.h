@@ -4,8 +4,11 @@
 #include "base/endpoints.h"
 #include "base/eventpump.h"
 #include "base/file_locations.h"
+#include "base/pass_outcome.h"
 #include "base/shell_hooks.h"
 #include "web/web_env.h"
+
+#include <functional>
 
 namespace rankmoth::shell {
 
@@ -23,6 +26,8 @@ struct CoreContext {
     base::Endpoints endpoints;
     web::WebEnv web;
     base::FileLocations files = base::ProcessFileLocations(kDataFromBin);
+    // Every finished pass of the window goes here (the history), whatever its outcome.
+    std::function<void(const base::PassOutcome&)> passFinished;
 };
 
 // Fill in the hooks of the rank query (main window) and of the update check (update window).

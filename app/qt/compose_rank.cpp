@@ -36,9 +36,11 @@ void BindRankHooks(CoreContext& context, base::ShellHooks& hooks) {
     rank::DelayedCall later = [](std::chrono::milliseconds delay, std::function<void()> action) {
         QTimer::singleShot(delay, QCoreApplication::instance(), std::move(action));
     };
-    core->query = std::make_unique<rank::RankQuery>(
-        rank::RankEnv{context.controls, context.pump, core->items, core->state, core->colours,
-                      rank::WebListingTransport(context.web), context.endpoints.marketHost, std::move(later)});
+    rank::RankEnv env{context.controls, context.pump, core->items, core->state, core->colours,
+                      rank::WebListingTransport(context.web), context.endpoints.marketHost, std::move(later)};
+    // The history records each finished pass, of a query and of monitoring alike.
+    env.passFinished = context.passFinished;
+    core->query = std::make_unique<rank::RankQuery>(std::move(env));
     core->monitor = std::make_unique<rank::Monitor>(*core->query);
 
     hooks.queryStart = [core] { core->query->RunRankQuery(); };

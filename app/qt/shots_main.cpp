@@ -1,15 +1,74 @@
 // Renders both windows to PNG files, for looking at the layout without clicking through the program:
 //   rankmoth-shots <output directory>
 #include "app/qt/application.h"
+#include "app/qt/history_page.h"
 #include "app/qt/windows.h"
+#include "history/history_store.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTabWidget>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
+#include <cstdlib>
+
+namespace {
+using namespace rankmoth;
+
+// A few rounds of the three sorts for a dozen items of the demo shop, with a failed pop pass and a night
+// without passes, so the history page has every kind of cell to show.
+bool SeedDemoHistory(const std::string& path) {
+    static const char* const kStyles[] = {"碎花", "复古", "简约", "宽松", "修身", "法式", "森系", "韩版", "学院风"};
+    static const char* const kKinds[] = {"连衣裙", "衬衫", "针织开衫", "半身裙", "卫衣", "牛仔裤", "风衣", "毛衣"};
+    history::HistoryStore store;
+    if (!store.Open(path))
+        return false;
+    const auto start = base::Clock::now() - std::chrono::hours(30);
+    for (int round = 0; round < 9; ++round) {
+        // Hourly rounds, with the night between the fifth and the sixth.
+        const auto roundStart = start + std::chrono::hours(round + (round >= 5 ? 12 : 0));
+        for (int s = 0; s < history::kSortCount; ++s) {
+            base::PassOutcome pass;
+            pass.request = {Text("demo"), "clothing", Text(), std::string(history::kSorts[s]), 20};
+            pass.started = roundStart + std::chrono::minutes(4 * s);
+            pass.finished = pass.started + std::chrono::minutes(3);
+            pass.pagesWalked = 20;
+            pass.requests = 80;
+            const bool failed = s == 0 && round == 6;
+            if (failed)
+                pass.failedRequests = 5;
+            for (int k = 1; k <= 12; ++k) {
+                base::ItemResult item;
+                item.itemId = Text(std::to_string(52000100 + k));
+                item.title = Text::FromUtf8(std::string(kStyles[k % 9]) + kKinds[k % 8] + " 款号" +
+                                            (k < 10 ? "0" : "") + std::to_string(k));
+                // A steady drift per item and sort, so rows move without looking random.
+                const int position = 1 + (k * 7 + s * 13 + round * ((k + s) % 3 == 0 ? -2 : 3) + 40) % 120;
+                const bool missed = (k + s) % 5 == 0 && round % 4 == 3;
+                if (failed && k % 3 != 0) {
+                    item.state = base::ItemState::Incomplete;
+                } else if (missed || position > 110) {
+                    item.state = base::ItemState::NotFound;
+                } else {
+                    item.state = base::ItemState::Found;
+                    item.page = (position - 1) / 10 + 1;
+                    item.slice = (position - 1) % 10 + 1;
+                    item.hits = 1;
+                }
+                item.checkedAt = pass.finished;
+                pass.items.push_back(item);
+            }
+            if (store.RecordPass(pass) == 0)
+                return false;
+        }
+    }
+    return true;
+}
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
@@ -20,6 +79,12 @@ int main(int argc, char** argv) {
     options.bindCore = false;
     options.configFile = QDir(outDir).filePath("shots-config.ini").toStdString();
     options.skinDirectory = outDir;
+    const QString historyFile = QDir(outDir).filePath("shots-history.sqlite");
+    for (const char* suffix : {"", "-wal", "-shm"})
+        QFile::remove(historyFile + suffix);
+    options.historyFile = historyFile.toStdString();
+    if (!SeedDemoHistory(*options.historyFile))
+        std::fprintf(stderr, "rankmoth-shots: could not seed the history\n");
     rankmoth::shell::Application program(options);
     program.endProgram = [](int) {};
     program.Start();
@@ -67,5 +132,28 @@ int main(int argc, char** argv) {
     controls.SetCurrentTab(base::kMainWindow, "选择夹1", 1);
     QCoreApplication::processEvents();
     save(program.mainWindow(), "main-help.png");
+
+    // The history page of the demo shop, with an item that went through the failed pass selected.
+    controls.SetText(base::kMainWindow, "编辑框_优店ID", Text("demo"));
+    controls.SetCurrentTab(base::kMainWindow, "选择夹1", 2);
+    QCoreApplication::processEvents();
+    if (auto* page = program.historyPage()) {
+        page->Refresh();
+        page->SelectItem("52000104");
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        save(program.mainWindow(), "main-history.png");
+        if (auto* views = page->findChild<QTabWidget*>("选择夹_历史视图")) {
+            views->setCurrentIndex(1);
+            for (int i = 0; i < 10; ++i)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            save(program.mainWindow(), "main-history-chart.png");
+            views->setCurrentIndex(2);
+            QCoreApplication::processEvents();
+            save(program.mainWindow(), "main-history-sorts.png");
+        }
+    } else {
+        ++failures;
+    }
     return failures == 0 ? 0 : 1;
 }

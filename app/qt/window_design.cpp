@@ -57,7 +57,7 @@ private:
 // clang-format off
 const std::vector<ControlDesign>& MainWindowDesign() {
     static const std::vector<ControlDesign> design = {
-        {Kind::Tab, "选择夹1", "操作面板|使用帮助", 3, 1, 572, 536},
+        {Kind::Tab, "选择夹1", "操作面板|使用帮助|排名历史", 3, 1, 572, 536},
         // 操作面板
         {Kind::List, "超级列表框1", "序号:50|宝贝ID:70|排名位置:215|最新最热:68|查询时间:130", 4, 23, 564, 232, kPage0, nullptr, -1, "查询结果"},
         {Kind::Label, "标签7", "宝贝ID个数:", 8, 259, 68, 16, kPage0},

@@ -177,9 +177,11 @@ private slots:
     void tabPagesAndList() {
         auto* tabs = dynamic_cast<shell::TabControl*>(main_->findChild<QWidget*>("选择夹1"));
         QVERIFY(tabs);
-        QCOMPARE(tabs->count(), 2);
+        // The history page comes after the two the start tab may name, so indexes 0 and 1 keep their meaning.
+        QCOMPARE(tabs->count(), 3);
         QCOMPARE(tabs->tabText(0), QString("操作面板"));
         QCOMPARE(tabs->tabText(1), QString("使用帮助"));
+        QCOMPARE(tabs->tabText(2), QString("排名历史"));
 
         auto* list = main_->findChild<QTreeWidget*>("超级列表框1");
         const QStringList titles = {"序号", "宝贝ID", "排名位置", "最新最热", "查询时间"};

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "history/history_store.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+class QChartView;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSortFilterProxyModel;
+class QSpinBox;
+class QStandardItemModel;
+class QTableView;
+class QTabWidget;
+
+namespace rankmoth::shell {
+
+class HistoryController;
+class ZoneTimeline;
+
+// The "排名历史" page: the current shop's items with their latest place under each sort, and for the selected
+// item its zone timeline and position chart; the sorts side by side; export and deletion.
+class HistoryPage : public QWidget {
+public:
+    // `shopField` reads the shop ID the window is set to (UTF-8), empty when none.
+    HistoryPage(HistoryController& controller, std::function<std::string()> shopField, QWidget* parent = nullptr);
+
+    // Reads the current shop again, keeping the selected item.
+    void Refresh();
+    // A pass of `shop` was recorded: the page follows at once when shown, otherwise when next shown.
+    void PassRecorded(const std::string& shop);
+    // The shop shown: the window's shop field, else the shop of the latest pass.
+    std::string CurrentShop() const;
+    void SelectItem(const QString& itemId);
+    // Writes the CSV of the whole shop or of the selected item to a file the user chooses; false when nothing
+    // was written.
+    bool ExportCsv(bool wholeShop);
+    bool DeleteSelectedItem();
+    bool DeleteShop();
+
+    // Services that leave the page; tests replace them.
+    std::function<QString(const QString& suggestedName)> chooseExportFile;
+    std::function<bool(const QString& question)> confirm;
+
+    QStandardItemModel* itemModel() const { return items_; }
+    QSortFilterProxyModel* itemProxy() const { return proxy_; }
+    QStandardItemModel* crossSortModel() const { return cross_; }
+    ZoneTimeline* timeline() const { return timeline_; }
+
+    // Columns of the item table.
+    enum Column { kId, kTitle, kPop, kPopChange, kHot, kHotChange, kNew, kNewChange, kBest, kLastChecked, kColumns };
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QString SelectedItem() const;
+    void ShowItem(const QString& itemId);
+    void FillChart(const history::ItemTimeline& timeline, bool any);
+
+    HistoryController& controller_;
+    std::function<std::string()> shopField_;
+    bool stale_ = true;
+    std::string shownShop_;
+    QLabel* shopLabel_;
+    QLineEdit* filter_;
+    QSpinBox* alertPages_;
+    QPushButton* exportShop_;
+    QPushButton* exportItem_;
+    QPushButton* deleteItem_;
+    QPushButton* deleteShop_;
+    QStandardItemModel* items_;
+    QSortFilterProxyModel* proxy_;
+    QTableView* table_;
+    QTabWidget* views_;
+    ZoneTimeline* timeline_;
+    QChartView* chart_;
+    QStandardItemModel* cross_;
+    QTableView* crossTable_;
+};
+
+} // namespace rankmoth::shell

@@ -1,0 +1,137 @@
+#include "app/qt/zone_timeline.h"
+
+#include <QPainter>
+#include <QPaintEvent>
+
+#include <algorithm>
+
+namespace rankmoth::shell {
+
+namespace {
+constexpr int kLabelWidth = 34;
+constexpr int kCell = 26;
+constexpr int kRowHeight = 24;
+constexpr int kSpacing = 2;
+constexpr int kBreak = 12;
+constexpr int kTop = 4;
+constexpr int kLegendHeight = 22;
+
+QColor ZoneColour(base::Zone zone) {
+    switch (zone) {
+    case base::Zone::Upper:
+        return QColor(0x2e, 0x9d, 0x4f);
+    case base::Zone::Middle:
+        return QColor(0xe8, 0xb0, 0x0c);
+    case base::Zone::Lower:
+        return QColor(0xe0, 0x6a, 0x2b);
+    case base::Zone::None:
+        break;
+    }
+    return QColor(0xbd, 0xbd, 0xbd);
+}
+
+int RowWidth(const app::TimelineRow& row) {
+    int width = 0;
+    for (const app::TimelineCell& cell : row.cells)
+        width += kCell + kSpacing + (cell.breakBefore ? kBreak : 0);
+    return width;
+}
+} // namespace
+
+ZoneTimeline::ZoneTimeline(QWidget* parent) : QWidget(parent) {
+    setObjectName("时间线_区位");
+    setAccessibleName("区位时间线");
+}
+
+void ZoneTimeline::setRows(std::vector<app::TimelineRow> rows) {
+    rows_ = std::move(rows);
+    updateGeometry();
+    resize(sizeHint().expandedTo(parentWidget() ? parentWidget()->size() : QSize()));
+    update();
+}
+
+QBrush ZoneTimeline::CellBrush(const app::TimelineCell& cell) {
+    if (cell.hatched())
+        return QBrush(QColor(0x70, 0x70, 0x70), Qt::BDiagPattern);
+    return QBrush(cell.state == base::ItemState::Found ? ZoneColour(cell.zone) : ZoneColour(base::Zone::None));
+}
+
+QString ZoneTimeline::CellText(const app::TimelineCell& cell) {
+    return cell.state == base::ItemState::Found ? QString::number(cell.page) : QString();
+}
+
+QSize ZoneTimeline::sizeHint() const {
+    int width = 0;
+    for (const app::TimelineRow& row : rows_)
+        width = std::max(width, RowWidth(row));
+    const int rows = static_cast<int>(rows_.size());
+    return {kLabelWidth + width + 8, kTop + rows * (kRowHeight + kSpacing * 2) + kLegendHeight};
+}
+
+void ZoneTimeline::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().base());
+    QFont small = font();
+    small.setPixelSize(11);
+    painter.setFont(small);
+
+    int y = kTop;
+    for (const app::TimelineRow& row : rows_) {
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(QRect(2, y, kLabelWidth - 4, kRowHeight), Qt::AlignVCenter | Qt::AlignLeft,
+                         QString::fromStdString(app::SortLabel(row.sort)));
+        int x = kLabelWidth;
+        for (const app::TimelineCell& cell : row.cells) {
+            if (cell.breakBefore) {
+                // A pause much longer than usual: a dashed rule in its own space, so the eye never reads the two
+                // neighbours as consecutive passes.
+                painter.setPen(QPen(QColor(0x90, 0x90, 0x90), 1, Qt::DashLine));
+                painter.drawLine(x + kBreak / 2 - 1, y - 1, x + kBreak / 2 - 1, y + kRowHeight + 1);
+                x += kBreak;
+            }
+            const QRect box(x, y, kCell, kRowHeight);
+            if (cell.hatched())
+                painter.fillRect(box, palette().base());
+            painter.fillRect(box, CellBrush(cell));
+            painter.setPen(QColor(0xff, 0xff, 0xff, 0xa0));
+            painter.drawRect(box.adjusted(0, 0, -1, -1));
+            const QString text = CellText(cell);
+            if (!text.isEmpty()) {
+                painter.setPen(Qt::white);
+                painter.drawText(box, Qt::AlignCenter, text);
+            }
+            x += kCell + kSpacing;
+        }
+        y += kRowHeight + kSpacing * 2;
+    }
+
+    // The legend: what each kind of cell means.
+    struct Key {
+        app::TimelineCell cell;
+        const char* label;
+    };
+    const Key keys[] = {
+        {{base::ItemState::Found, 1, base::Zone::Upper, {}, false}, "上"},
+        {{base::ItemState::Found, 1, base::Zone::Middle, {}, false}, "中"},
+        {{base::ItemState::Found, 1, base::Zone::Lower, {}, false}, "下"},
+        {{base::ItemState::NotFound, 0, base::Zone::None, {}, false}, "未找到"},
+        {{base::ItemState::Incomplete, 0, base::Zone::None, {}, false}, "未查完"},
+    };
+    int x = kLabelWidth;
+    const int ly = y + 4;
+    for (const Key& key : keys) {
+        const QRect swatch(x, ly + 2, 12, 10);
+        painter.fillRect(swatch, palette().base());
+        painter.fillRect(swatch, CellBrush(key.cell));
+        painter.setPen(palette().color(QPalette::Text));
+        const QString label = QString::fromUtf8(key.label);
+        painter.drawText(QPoint(x + 15, ly + 11), label);
+        x += 22 + painter.fontMetrics().horizontalAdvance(label);
+    }
+    painter.setPen(QPen(QColor(0x90, 0x90, 0x90), 1, Qt::DashLine));
+    painter.drawLine(x + 2, ly, x + 2, ly + 14);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(QPoint(x + 8, ly + 11), QString::fromUtf8("间断"));
+}
+
+} // namespace rankmoth::shell

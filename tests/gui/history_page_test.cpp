@@ -1,0 +1,215 @@
+// The history page over a seeded database: what the table, the timeline and the export show, and how the
+// controller records passes, alerts once per pass and says a broken store once.
+// moc stumbles over the C++20 standard headers the store pulls in; it needs none of them.
+#ifndef Q_MOC_RUN
+#include "app/qt/history_controller.h"
+#include "app/qt/history_page.h"
+#include "app/qt/zone_timeline.h"
+#endif
+
+#include <QFile>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace rankmoth;
+using base::ItemState;
+using Col = shell::HistoryPage;
+
+namespace {
+base::ItemResult Found(const char* id, int page, int slice, const char* title = "") {
+    base::ItemResult item;
+    item.itemId = Text(id);
+    item.title = Text::FromUtf8(title);
+    item.state = ItemState::Found;
+    item.page = page;
+    item.slice = slice;
+    item.hits = 1;
+    return item;
+}
+
+base::ItemResult Missing(const char* id, ItemState state) {
+    base::ItemResult item;
+    item.itemId = Text(id);
+    item.state = state;
+    return item;
+}
+
+// A pass of shop 8001 started `minute` minutes into 2025-12-01 (UTC).
+base::PassOutcome Pass(const char* sort, int minute, std::vector<base::ItemResult> items) {
+    base::PassOutcome pass;
+    pass.request.shop = Text("8001");
+    pass.request.category = "clothing";
+    pass.request.sort = sort;
+    pass.request.pageLimit = 10;
+    pass.started = base::Clock::from_time_t(1764547200) + std::chrono::minutes(minute);
+    pass.finished = pass.started + std::chrono::minutes(2);
+    pass.pagesWalked = 10;
+    pass.requests = 40;
+    pass.items = std::move(items);
+    return pass;
+}
+} // namespace
+
+class HistoryPageTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QStringList alerts_;
+    QStringList statuses_;
+    std::unique_ptr<shell::HistoryController> controller_;
+    std::unique_ptr<shell::HistoryPage> page_;
+
+    std::unique_ptr<shell::HistoryController> NewController(const QString& file) {
+        shell::HistoryController::Services services;
+        services.showAlert = [this](const QString& title, const QString& text) { alerts_ << title + "|" + text; };
+        services.showStatus = [this](const QString& text) { statuses_ << text; };
+        return std::make_unique<shell::HistoryController>(file.toStdString(), std::move(services));
+    }
+
+    QString Cell(int proxyRow, int column) const {
+        return page_->itemProxy()->index(proxyRow, column).data().toString();
+    }
+    int RowOf(const QString& id) const {
+        for (int r = 0; r < page_->itemProxy()->rowCount(); ++r)
+            if (Cell(r, Col::kId) == id)
+                return r;
+        return -1;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        controller_ = NewController(dir_.filePath("history.sqlite"));
+        page_ = std::make_unique<shell::HistoryPage>(*controller_, [] { return std::string("8001"); });
+        page_->resize(564, 508);
+
+        auto broken = Pass("pop", 20, {Missing("1001", ItemState::Incomplete), Found("1002", 7, 3)});
+        broken.failedRequests = 3;
+        for (const base::PassOutcome& pass : {
+                 Pass("pop", 0, {Found("1001", 2, 2, "连衣裙"), Found("1002", 1, 1, "半身裙")}),
+                 Pass("hot30day", 5, {Found("1001", 3, 1), Found("1002", 1, 9)}),
+                 Pass("pop", 10, {Found("1001", 1, 5), Found("1002", 7, 1)}),
+                 Pass("hot30day", 15, {Found("1001", 1, 10), Found("1002", 1, 9)}),
+                 broken,
+             })
+            controller_->PassFinished(pass);
+        page_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+    }
+
+    void tableShowsLatestPlaceChangeAndBest() {
+        QCOMPARE(page_->itemProxy()->rowCount(), 2);
+        const int a = RowOf("1001");
+        QVERIFY(a >= 0);
+        QCOMPARE(Cell(a, Col::kTitle), QString("连衣裙"));
+        // The failed pass is the latest under pop: unknown, and no move is made of it.
+        QCOMPARE(Cell(a, Col::kPop), QString("未查完"));
+        QCOMPARE(Cell(a, Col::kPopChange), QString());
+        QCOMPARE(Cell(a, Col::kHot), QString("第1页·下"));
+        QCOMPARE(Cell(a, Col::kHotChange), QString("↑11"));
+        QCOMPARE(Cell(a, Col::kNew), QString());
+        QCOMPARE(Cell(a, Col::kBest), QString("第1页·中"));
+        const int b = RowOf("1002");
+        QCOMPARE(Cell(b, Col::kPop), QString("第7页·上"));
+        QCOMPARE(Cell(b, Col::kPopChange), QString("↓2"));
+
+        // Sorting by place puts a place before an unknown; the filter matches titles.
+        page_->itemProxy()->sort(Col::kPop, Qt::AscendingOrder);
+        QCOMPARE(Cell(0, Col::kId), QString("1002"));
+        page_->itemProxy()->setFilterFixedString("连衣");
+        QCOMPARE(page_->itemProxy()->rowCount(), 1);
+        page_->itemProxy()->setFilterFixedString(QString());
+    }
+
+    void timelineHatchesTheFailedPass() {
+        page_->SelectItem("1001");
+        const auto& rows = page_->timeline()->rows();
+        QCOMPARE(rows.size(), std::size_t(3));
+        const auto& pop = rows[0].cells;
+        QCOMPARE(pop.size(), std::size_t(3));
+        QCOMPARE(shell::ZoneTimeline::CellText(pop[0]), QString("2"));
+        QCOMPARE(pop[0].zone, base::Zone::Upper);
+        QCOMPARE(pop[1].zone, base::Zone::Middle);
+        QVERIFY(pop[2].hatched());
+        QCOMPARE(shell::ZoneTimeline::CellBrush(pop[2]).style(), Qt::BDiagPattern);
+        QCOMPARE(shell::ZoneTimeline::CellText(pop[2]), QString());
+        QCOMPARE(rows[1].cells.size(), std::size_t(2));
+        QVERIFY(rows[2].cells.empty());
+    }
+
+    void crossSortMarksSortsFivePagesApart() {
+        // 1002: page 7 under pop, page 1 under hot30day. 1001: its latest pop pass failed, so one page only.
+        const QStandardItemModel* cross = page_->crossSortModel();
+        QCOMPARE(cross->rowCount(), 2);
+        for (int r = 0; r < 2; ++r) {
+            const bool apart = cross->index(r, 0).data().toString() == "1002";
+            QCOMPARE(!cross->index(r, 5).data().toString().isEmpty(), apart);
+        }
+    }
+
+    void exportWritesBomHeaderAndRows() {
+        const QString file = dir_.filePath("export.csv");
+        page_->chooseExportFile = [&](const QString& suggested) {
+            [&] { QCOMPARE(suggested, QString("rankmoth-8001-1001.csv")); }();
+            return file;
+        };
+        page_->SelectItem("1001");
+        QVERIFY(page_->ExportCsv(false));
+        QFile csv(file);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QByteArray bytes = csv.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBFitem_id,title,sort,state,page,slice,zone,hits,checked_at,pass_id,"));
+        QVERIFY(bytes.contains("\r\n1001,连衣裙,pop,found,2,2,upper,1,"));
+        QVERIFY(bytes.contains("\r\n1001,连衣裙,pop,incomplete,,,,0,"));
+        QCOMPARE(bytes.count("\r\n"), 1 + 5); // header, three pop and two hot30day passes; nothing of 1002
+    }
+
+    void oneAlertPerCleanPassNoneForTheFailedOne() {
+        // Pop at 10 (1001 onto page 1, 1002 off it) and hot30day at 15 (1001 onto page 1).
+        QCOMPARE(alerts_.size(), 2);
+        QVERIFY(alerts_[0].contains("1001") && alerts_[0].contains("1002"));
+        QVERIFY(statuses_.isEmpty());
+    }
+
+    void deleteAsksFirst() {
+        bool asked = false;
+        page_->confirm = [&](const QString&) {
+            asked = true;
+            return false;
+        };
+        page_->SelectItem("1002");
+        QVERIFY(!page_->DeleteSelectedItem());
+        QVERIFY(asked);
+        QCOMPARE(page_->itemProxy()->rowCount(), 2);
+        page_->confirm = [](const QString&) { return true; };
+        QVERIFY(page_->DeleteSelectedItem());
+        QCOMPARE(page_->itemProxy()->rowCount(), 1);
+    }
+
+    void brokenStoreIsSaidOnceAndNothingElseHappens() {
+        const QString junk = dir_.filePath("junk.sqlite");
+        QFile file(junk);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+        file.close();
+        statuses_.clear();
+        auto controller = NewController(junk);
+        for (int i = 0; i < 3; ++i)
+            controller->PassFinished(Pass("pop", 100 + i, {Found("1001", 1, 1)}));
+        QCOMPARE(statuses_.size(), 1);
+        QVERIFY(statuses_[0].startsWith("排名历史无法保存"));
+        QVERIFY(controller->Store() == nullptr);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray(4096, 'x'));
+    }
+
+    void cleanupTestCase() {
+        page_.reset();
+        controller_.reset();
+    }
+};
+
+QTEST_MAIN(HistoryPageTest)
+#include "history_page_test.moc"
