@@ -47,9 +47,10 @@ const std::string& TestHistory() {
     }();
     return path;
 }
+// Set before any test runs: some start the program without RunCli, and ctest runs each test on its own.
+const bool kHistorySet = !TestHistory().empty();
 
 CliRun RunCli(const LoggedSim& sim, std::vector<std::string> args) {
-    TestHistory();
     args.insert(args.begin(), {"--market-host", sim.HostPort(), "--shop-base", sim.ShopBase()});
     ChildProcess cli(ChildProcess::Built("cli/rankmoth-cli"), args);
     CliRun run;
