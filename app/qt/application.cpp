@@ -84,7 +84,7 @@ Application::Application(Options options) : options_(std::move(options)), contro
         for (const std::string& warning : warnings)
             std::fprintf(stderr, "rankmoth: %s\n", warning.c_str());
         core_.reset(new CoreContext{*controls_, pump_, endpoints,
-                                    web::WebEnv{pump_, *controls_, web::ProcessCookieJar()}, files, {}});
+                                    web::WebEnv{pump_, *controls_, web::ProcessCookieJar()}, files});
         core_->passFinished = [this](const base::PassOutcome& pass) { history_->PassFinished(pass); };
         BindRankHooks(*core_, hooks_);
         BindUpdateHooks(*core_, hooks_);

@@ -27,7 +27,7 @@ struct CoreContext {
     web::WebEnv web;
     base::FileLocations files = base::ProcessFileLocations(kDataFromBin);
     // Every finished pass of the window goes here (the history), whatever its outcome.
-    std::function<void(const base::PassOutcome&)> passFinished;
+    std::function<void(const base::PassOutcome&)> passFinished = nullptr;
 };
 
 // Fill in the hooks of the rank query (main window) and of the update check (update window).
