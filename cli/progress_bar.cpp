@@ -54,8 +54,12 @@ std::string ProgressBar::Render(const Progress& progress, std::chrono::steady_cl
     std::string line = head;
     if (barWidth >= 5 && progress.pagesTotal > 0) {
         const int filled = std::clamp(progress.pagesDone * barWidth / progress.pagesTotal, 0, barWidth);
-        line += "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                std::string(static_cast<std::size_t>(barWidth - filled), '-') + "]";
+        // Appended piece by piece here and below: GCC 12 at -O3 misreads "[" + std::string&& as an
+        // overlapping copy (-Wrestrict).
+        line += '[';
+        line.append(static_cast<std::size_t>(filled), '#');
+        line.append(static_cast<std::size_t>(barWidth - filled), '-');
+        line += ']';
     }
     line += tail;
     if (static_cast<int>(line.size()) > columns - 1)
@@ -71,7 +75,10 @@ void ProgressBar::Update(const Progress& progress, bool now) {
         return;
     lastDraw_ = t;
     drawn_ = true;
-    WriteAll(fd_, "\r" + Render(progress, t - started_, TerminalColumns(fd_)) + "\x1b[K");
+    std::string line = "\r";
+    line += Render(progress, t - started_, TerminalColumns(fd_));
+    line += "\x1b[K";
+    WriteAll(fd_, line);
 }
 
 void ProgressBar::Clear() {
