@@ -30,8 +30,10 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
     command->add_option("--since", words->query.since, "passes started on or after DATE (YYYY-MM-DD, UTC)")
         ->type_name("DATE");
     command->add_option("--format", words->format, "table, csv or json (default table)")->type_name("FORMAT");
-    command->add_option("--history", words->file, "the history database (default: RANKMOTH_HISTORY or the user's "
-                                                  "data folder)")
+    command
+        ->add_option("--history", words->file,
+                     "the history database (default: RANKMOTH_HISTORY or the user's "
+                     "data folder)")
         ->type_name("FILE");
     return [words, &context] {
         history::ReportFormat format;
@@ -55,8 +57,10 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
 void AddRecordingOptions(CLI::App& query, CliContext& context) {
     auto file = std::make_shared<std::string>();
     auto off = std::make_shared<bool>(false);
-    query.add_option("--history", *file, "keep the passes in FILE (default: RANKMOTH_HISTORY or the user's data "
-                                         "folder)")
+    query
+        .add_option("--history", *file,
+                    "keep the passes in FILE (default: RANKMOTH_HISTORY or the user's data "
+                    "folder)")
         ->type_name("FILE");
     query.add_flag("--no-history", *off, "keep no history of this run");
     // The recorder is made once the command line is parsed, when both options are known; it never changes the

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace rankmoth::testing {
 namespace {
 
@@ -39,8 +38,8 @@ struct CliRun {
 // Every run records its passes; they go to a file of the test's own, never to the user's history.
 const std::string& TestHistory() {
     static const std::string path = [] {
-        const auto file = std::filesystem::temp_directory_path() /
-                          ("rankmoth-cli-test-" + std::to_string(::getpid()) + ".sqlite");
+        const auto file =
+            std::filesystem::temp_directory_path() / ("rankmoth-cli-test-" + std::to_string(::getpid()) + ".sqlite");
         ::setenv("RANKMOTH_HISTORY", file.c_str(), 1);
         return file.string();
     }();
@@ -69,8 +68,9 @@ std::string WithoutTimes(const std::string& csv) {
             return false;
         for (std::size_t i = 0; i < field.size(); ++i) {
             const char c = field[i];
-            const bool ok = kShape[i] == 'd' ? (c >= '0' && c <= '9')
-                                             : kShape[i] == '+' ? (c == '+' || c == '-') : c == kShape[i];
+            const bool ok = kShape[i] == 'd'   ? (c >= '0' && c <= '9')
+                            : kShape[i] == '+' ? (c == '+' || c == '-')
+                                               : c == kShape[i];
             if (!ok)
                 return false;
         }
@@ -244,14 +244,15 @@ TEST(CliRunTest, PassesAreKeptAndAnUnwritableHistoryChangesNothingButAWarning) {
     ASSERT_TRUE(sim.running());
     const std::string file = TestHistory() + ".kept";
     std::filesystem::remove(file);
-    const std::vector<std::string> query = {"query", "--shop", "tiny", "--pages", "5", "--delay", "0",
-                                            "--format", "csv", "--history"};
+    const std::vector<std::string> query = {"query",   "--shop", "tiny",     "--pages", "5",
+                                            "--delay", "0",      "--format", "csv",     "--history"};
     auto withFile = [&](std::vector<std::string> args, const std::string& path) {
         args.push_back(path);
         return RunCli(sim, args);
     };
     ASSERT_EQ(withFile(query, file).exit, 0);
-    const CliRun history = withFile({"history", "--shop", "tiny", "--item", "9002", "--format", "csv", "--history"}, file);
+    const CliRun history =
+        withFile({"history", "--shop", "tiny", "--item", "9002", "--format", "csv", "--history"}, file);
     EXPECT_EQ(history.exit, 0) << history.err;
     EXPECT_NE(history.out.find("9002"), std::string::npos) << history.out;
     EXPECT_NE(history.out.find("found,2,4,middle"), std::string::npos) << history.out;

@@ -1,11 +1,14 @@
 // The program's windows, in-process and offscreen, against rankmoth-sim on a free loopback port: start-up
 // through the notice pages, a shop load of 45 items in three packs, and a two-page query whose rows and
 // status texts are read back from the real widgets.
-#include "base/endpoints.h"
+// moc needs none of the program's headers, and its own parser stumbles over the C++20 library ones.
+#ifndef Q_MOC_RUN
 #include "app/qt/application.h"
 #include "app/qt/compose.h"
-#include "tests/rank/sim_process.h"
+#include "base/endpoints.h"
+#include "tests/gui/sim_hosts.h"
 #include "web/cookie_jar.h"
+#endif
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -69,13 +72,7 @@ private slots:
             QSKIP("rankmoth-sim is not built");
         QVERIFY(dir_.isValid());
         QDir::setCurrent(dir_.path());
-        const std::string host = sim_->HostPort();
-        qputenv("RANKMOTH_MARKET_HOST", QByteArray::fromStdString(host));
-        qputenv("RANKMOTH_SHOP_BASE", QByteArray::fromStdString(sim_->ShopBase()));
-        qputenv("RANKMOTH_VERSION_NOTICE_URL",
-                QByteArray::fromStdString("http://" + host + "/w2/blogDetail.do?hostID=pellwood&blogId=1330001"));
-        qputenv("RANKMOTH_START_TAB_NOTICE_URL",
-                QByteArray::fromStdString("http://" + host + "/w2/blogDetail.do?hostID=pellwood&blogId=1330002"));
+        testing::PointHostsAt(*sim_);
 
         shell::Application::Options options;
         options.configFile = (dir_.path() + "/config.ini").toStdString();
