@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/request_failure.h"
 #include "base/text.h"
 
 #include <chrono>
@@ -68,6 +69,7 @@ struct PassOutcome {
     int requests = 0;       // listing pages and slices asked for
     int failedRequests = 0; // empty or timed-out answers, pages or slices without their markers
     bool stopped = false;   // the user (or a signal) stopped the walk before its end
+    FailureTally failures;  // the failed requests by kind; its counts add up to failedRequests
     std::vector<ItemResult> items;
 
     // A clean pass ran to its end with every request answered: only such a pass may serve as a baseline.
