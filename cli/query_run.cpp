@@ -46,6 +46,8 @@ web::RequestPolicy PolicyOf(std::chrono::milliseconds gap, int retries) {
     policy.gap = gap;
     policy.retries = retries;
     policy.sleep = InterruptibleSleep;
+    // A host that refuses every connection will not start accepting within the retries of one run.
+    policy.unreachableAttemptsToGiveUp = 3;
     return policy;
 }
 
@@ -157,7 +159,7 @@ int RunQuery(const QueryPlan& plan, CliContext& context) {
         } else {
             progress.phase = sort.key.bytes();
             rank::ListingWalk walk(rank::WebListingTransport(web.env),
-                                   rank::WalkOptions{endpoints.marketHost, policy, stop, {}, {}, nullptr, {}});
+                                   rank::WalkOptions{endpoints.marketHost, policy, stop, {}, {}, nullptr, {}, true});
             pass = walk.Run(request, feed.items, &observer);
             // A listing that ended early leaves its unwalked pages out of the total.
             progress.pagesTotal -= plan.pageLimit - pass.pagesWalked;

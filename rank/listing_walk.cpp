@@ -21,12 +21,34 @@ bool IsListingPageComplete(const Text& page) {
            HasCut(page, Text("lastTweetId:\""), Text("\",totalCnt"));
 }
 
+namespace {
+
+// A whole answer that is not what was asked for is a failure of its own kind.
+web::Answer Judged(web::Answer answer, bool usable, const char* what) {
+    if (answer.ok && !usable) {
+        answer.ok = false;
+        answer.failure = base::FailureKind::NotAnswer;
+        answer.reason = std::string("the answer is not ") + what;
+    }
+    return answer;
+}
+
+} // namespace
+
 bool IsSliceComplete(const Text& slice) {
     return HasCut(slice, Text("lastTweetId\":\""), Text("\"},\"html")) || IsListingEnd(slice);
 }
 
 ListingWalk::ListingWalk(ListingTransport transport, WalkOptions options)
     : transport_(std::move(transport)), options_(std::move(options)) {}
+
+void ListingWalk::Count(base::PassOutcome& outcome, const web::Answer& answer) {
+    // A transfer the stop aborted is not the server's failure: the pass says it was stopped instead.
+    if (answer.ok || answer.failure == base::FailureKind::Stopped)
+        return;
+    ++outcome.failedRequests;
+    outcome.failures.Add(answer.failure, answer.reason);
+}
 
 base::Clock::time_point ListingWalk::Now() const {
     return options_.now ? options_.now() : base::Clock::now();
@@ -92,40 +114,50 @@ base::PassOutcome ListingWalk::Run(const base::PassRequest& request, std::vector
         const Text pageUrl = ListingPageUrl(options_.marketHost, slug, page, sortKey);
         Text pageText;
         ++outcome.requests;
-        const bool pageOk = pacer.Send(
+        const web::Answer pageAnswer = pacer.Send(
             [&] {
                 Text url = pageUrl;
-                pageText = TextOf(transport_.get(url));
-                return IsListingPageComplete(pageText);
+                web::Answer answer = transport_.get(url, stopped);
+                // What the window's request gives for a failed one: no page at all.
+                pageText = answer.ok ? TextOf(std::move(answer.body)) : Text();
+                return Judged(std::move(answer), IsListingPageComplete(pageText), "a listing page");
             },
             stopped);
-        outcome.failedRequests += !pageOk;
+        const bool pageOk = pageAnswer.ok;
+        Count(outcome, pageAnswer);
         outcome.pagesWalked = page;
         report.PageFetched(page, pageOk);
         if (stopped()) {
             outcome.stopped = true;
             break;
         }
+        if (pacer.hostGone())
+            break;
+        const bool skipSlices = !pageOk && options_.skipSlicesOfFailedPage;
         const ListingPageValues values = CutListingPage(pageText);
         const std::string book = web::UrlEncode(values.book, true, options_.pump);
         Text token = values.token;
-        for (int slice = 1; slice <= 10; ++slice) {
+        for (int slice = 1; slice <= 10 && !skipSlices; ++slice) {
             const Text body = SliceBody(token, book, slice, values.total);
             Text sliceText;
             ++outcome.requests;
-            const bool sliceOk = pacer.Send(
+            const web::Answer sliceAnswer = pacer.Send(
                 [&] {
                     Text url = SliceUrl(options_.marketHost);
-                    sliceText = web::DecodeEscapes(TextOf(transport_.post(url, body)));
-                    return IsSliceComplete(sliceText);
+                    web::Answer answer = transport_.post(url, body, stopped);
+                    sliceText = web::DecodeEscapes(answer.ok ? TextOf(std::move(answer.body)) : Text());
+                    return Judged(std::move(answer), IsSliceComplete(sliceText), "a listing slice");
                 },
                 stopped);
-            outcome.failedRequests += !sliceOk;
+            const bool sliceOk = sliceAnswer.ok;
+            Count(outcome, sliceAnswer);
             report.SliceFetched(page, slice, sliceOk);
             if (stopped()) {
                 outcome.stopped = true;
                 break;
             }
+            if (pacer.hostGone())
+                break;
             // The token is replaced even when the slice carried none: the next request goes out with it empty.
             token = CutSliceToken(sliceText);
             ++slicesRead;
@@ -136,7 +168,7 @@ base::PassOutcome ListingWalk::Run(const base::PassRequest& request, std::vector
                 break;
             }
         }
-        if (outcome.stopped)
+        if (outcome.stopped || pacer.hostGone())
             break;
         const int limit = options_.pageLimit ? options_.pageLimit() : request.pageLimit;
         outcome.request.pageLimit = limit;

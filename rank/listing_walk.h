@@ -4,6 +4,7 @@
 #include "base/pass_outcome.h"
 #include "base/text.h"
 #include "sources/item_list.h"
+#include "web/answer.h"
 #include "web/request_policy.h"
 #include "web/web_env.h"
 
@@ -14,13 +15,20 @@
 
 namespace rankmoth::rank {
 
+// Polled during a transfer; true aborts it.
+using StopCheck = std::function<bool()>;
+
 // How the walk reaches the listing: a GET of a listing page and a form POST of a slice. Each returns the
-// response body, empty when the request failed. `url` may come back normalised.
+// answer with its verdict. `url` may come back normalised.
 struct ListingTransport {
-    std::function<Bytes(Text& url)> get;
-    std::function<Bytes(Text& url, const Text& formBody)> post;
+    std::function<web::Answer(Text& url, const StopCheck& stop)> get;
+    std::function<web::Answer(Text& url, const Text& formBody, const StopCheck& stop)> post;
+
+    // A transport whose every body counts as a whole answer, for servers that cannot fail in transit.
+    static ListingTransport OfBodies(std::function<Bytes(Text& url)> get,
+                                     std::function<Bytes(Text& url, const Text& formBody)> post);
 };
-// The production transport: web::网页_访问 on the calling (window) thread.
+// The production transport: web::AccessWeb on the calling (window) thread, as 网页_访问 sends it.
 ListingTransport WebListingTransport(web::WebEnv env);
 
 // A listing page carries the book, total and first-token fragments; an empty answer, the time-out text or
@@ -72,6 +80,10 @@ struct WalkOptions {
     base::EventPump* pump = nullptr;
     // Timestamps of the outcome; null takes the system clock.
     std::function<base::Clock::time_point()> now;
+    // A listing page that failed has no token, book or total for its slices: asking for them anyway only
+    // loads a server that is already refusing and counts their hits on the wrong page. The window has always
+    // asked, and keeps asking.
+    bool skipSlicesOfFailedPage = false;
 };
 
 // One pass over a category listing for one sort: listing pages from 1 up to the page limit or the listing's
@@ -98,6 +110,7 @@ private:
         int slicesChecked = 0;
     };
     std::size_t TallyIndex(const sources::ShopItem& item);
+    static void Count(base::PassOutcome& outcome, const web::Answer& answer);
     base::Clock::time_point Now() const;
     bool StopRequested() const;
 

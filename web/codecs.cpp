@@ -1,8 +1,8 @@
 #include "web/codecs.h"
 
 #include "base/eventpump.h"
-#include "web/gbk_tables.h"
 #include "base/iconv_converter.h"
+#include "web/gbk_tables.h"
 
 #include <cstdint>
 #include <cstring>
@@ -417,6 +417,5 @@ Text TextBetween(const Text& text, const Text& left, const Text& right, bool cas
         return {};
     return Text(hay.substr(restStart, end));
 }
-
 
 } // namespace rankmoth::web

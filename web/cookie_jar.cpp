@@ -89,7 +89,9 @@ Text CookieValueOf(const Text& data) {
 }
 
 void CookieJar::Store(const Text& host, const Text& name, const Text& data) {
-    if (name.empty())
+    // Browsers refuse a cookie larger than this rather than cut it, so a server cannot count on one.
+    constexpr std::size_t kLargestCookie = 4096;
+    if (name.empty() || name.size() + CookieValueOf(data).size() > kLargestCookie)
         return;
     const std::time_t now = std::time(nullptr);
     const std::time_t expires = ExpiryOf(data.bytes(), now);
@@ -105,9 +107,17 @@ void CookieJar::Store(const Text& host, const Text& name, const Text& data) {
     if (it != cookies.end()) {
         it->data = data;
         it->expires = expires;
-    } else {
-        cookies.push_back({name, data, expires});
+        return;
     }
+    // A server that sets a new cookie on every answer would otherwise grow every later request's Cookie line
+    // without end; the dead go first, then the oldest, as browsers keep a host's cookies.
+    constexpr std::size_t kCookiesPerHost = 50;
+    if (cookies.size() >= kCookiesPerHost)
+        std::erase_if(cookies, [now](const Cookie& c) { return Expired(c.expires, now); });
+    if (cookies.size() >= kCookiesPerHost)
+        cookies.erase(cookies.begin(),
+                      cookies.begin() + static_cast<std::ptrdiff_t>(cookies.size() - kCookiesPerHost + 1));
+    cookies.push_back({name, data, expires});
 }
 
 void CookieJar::StoreFromHeaders(const Text& host, const Text& headers) {

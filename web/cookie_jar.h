@@ -27,6 +27,7 @@ class CookieJar {
 public:
     // Stores (or replaces) one cookie for `host` (compared without regard to ASCII case). `data` is the value
     // with its attributes ("b; path=/"); an expiry in the past ("Max-Age=0", an old "expires") deletes it.
+    // A cookie over 4 KB (name and value) is refused; a host keeps at most 50, dropping the oldest.
     void Store(const Text& host, const Text& name, const Text& data);
     // Stores every cookie of a raw header text for `host`.
     void StoreFromHeaders(const Text& host, const Text& headers);

@@ -54,7 +54,8 @@ Text UserAgentOf(const Text& headers) {
     return end < 1 ? Text() : TrimSpaces(Mid(headers, from, end - from));
 }
 
-void RunFetchJob(FetchJob& job, const std::function<bool()>& keepGoing, const JarAccess& jar) {
+void RunFetchJob(FetchJob& job, const std::function<bool()>& keepGoing, const JarAccess& jar, Answer& verdict,
+                 milliseconds deadline) {
     const Text url = TextOf(job[0]);
     const std::string method = job[1];
     const Text proxy = TextOf(job[2]);
@@ -74,6 +75,7 @@ void RunFetchJob(FetchJob& job, const std::function<bool()>& keepGoing, const Ja
     request.userAgent = UserAgentOf(headers);
     request.readChunk = 2048;
     request.followRedirects = follow;
+    request.deadline = deadline;
 
     if (!Contains(headers, Text("Accept"), false))
         headers += Text("Accept: image/gif, image/bmp, image/x-xbitmap, image/jpeg, image/pjpeg, "
@@ -110,6 +112,7 @@ void RunFetchJob(FetchJob& job, const std::function<bool()>& keepGoing, const Ja
     // Once abandoned the worker touches nothing beyond its own record and handles, whatever it received.
     if (keepGoing && !keepGoing())
         return;
+    verdict = std::move(result.verdict);
     if (!result.opened) {
         job[0].clear();
         job[1].clear();
@@ -130,6 +133,7 @@ void RunFetchJob(FetchJob& job, const std::function<bool()>& keepGoing, const Ja
 // worker still writes into memory of its own.
 struct FetchCall {
     FetchJob job;
+    Answer verdict;
     base::DoneSignal done;
     std::atomic<bool> abandoned{false};
     std::mutex jarMutex;
@@ -159,80 +163,121 @@ Text TimeoutText() {
     return "超时返回，指定网站不能访问，或者你的网络出现问题，你可以把参数中的＂超时返回＂的值设置长一些。"_gbk;
 }
 
-void FetchWorker(FetchJob& job, CookieJar& jar) {
+void FetchWorker(FetchJob& job, CookieJar& jar, Answer* verdict) {
+    Answer ignored;
     RunFetchJob(job, {},
                 {[&jar](const Text& host) { return jar.HeaderValueFor(host); },
-                 [&jar](const Text& host, const Text& head) { jar.StoreFromHeaders(host, head); }});
+                 [&jar](const Text& host, const Text& head) { jar.StoreFromHeaders(host, head); }},
+                verdict ? *verdict : ignored, kDefaultTimeout);
 }
 
 int FetchWorkersRunning() {
     return workersRunning.load();
 }
 
-Bytes TimedFetch(WebEnv& env, Text& url, int method, const Text& proxy, const Text& extraHeaders,
-                 const Bytes& postBytes, const Text& cookies, std::optional<int> 超时返回, Text* responseHeaders,
-                 int responseConversion, Text* returnedCookies, bool followRedirects) {
+Answer TimedFetchAnswer(WebEnv& env, Text& url, const TimedFetchOptions& options) {
     if (TrimSpaces(url).empty())
-        return {};
+        return Answer::Failed(base::FailureKind::Other, "no address");
     if (!url.bytes().starts_with("http://") && !url.bytes().starts_with("https://"))
         url = Text("http://") + url;
     EnsureCurlInitialised();
 
+    long long limitMs = options.超时返回 ? static_cast<long long>(*options.超时返回) * 1000 : kDefaultTimeout.count();
+    limitMs = std::clamp(limitMs, 0LL, kLongestTimeoutMs);
+    const milliseconds limit(limitMs);
+
     auto call = std::make_shared<FetchCall>();
     call->job = {url.bytes(),
-                 method == 1 ? "POST" : "GET",
-                 proxy.bytes(),
-                 extraHeaders.bytes(),
-                 postBytes,
-                 cookies.bytes(),
-                 (followRedirects ? "真"_gbk : "假"_gbk).bytes()};
+                 options.method == 1 ? "POST" : "GET",
+                 options.proxy.bytes(),
+                 options.extraHeaders.bytes(),
+                 options.postBytes,
+                 options.cookies.bytes(),
+                 (options.followRedirects ? "真"_gbk : "假"_gbk).bytes()};
     call->jar = &env.cookies;
 
     ++workersRunning;
     try {
-        std::thread([call]() mutable {
+        std::thread([call, limit]() mutable {
             FetchCall& own = *call;
             RunFetchJob(
-                own.job, [&own] { return !own.abandoned.load(); }, own.Access());
+                own.job, [&own] { return !own.abandoned.load(); }, own.Access(), own.verdict, limit);
             own.done.Signal();
             call.reset();
             --workersRunning;
         }).detach();
     } catch (const std::system_error&) {
         --workersRunning;
-        return {};
+        return Answer::Failed(base::FailureKind::Other, "no thread for the request");
     }
 
+    // Waits in short steps only when a stop can come from outside the event loop (a signal); otherwise one
+    // wait that events interrupt, as the window has always waited.
+    const milliseconds step = options.stopRequested ? milliseconds(100) : limit;
+    const auto stopped = [&options] { return options.stopRequested && options.stopRequested(); };
     const milliseconds start = env.pump.Now();
-    long long limitMs = 超时返回 ? static_cast<long long>(*超时返回) * 1000 : kDefaultTimeout.count();
-    limitMs = std::clamp(limitMs, 0LL, kLongestTimeoutMs);
-    const milliseconds limit(limitMs);
     bool timedOut = false;
     for (;;) {
-        env.pump.WaitForDoneOrEvents(call->done, limit);
+        const milliseconds waited = env.pump.Now() - start;
+        env.pump.WaitForDoneOrEvents(call->done, std::min(step, std::max(limit - waited, milliseconds(0))));
         if (env.pump.Now() - start >= limit)
             timedOut = true;
         env.pump.DispatchPending();
-        if (timedOut || call->done.IsSignalled())
+        if (call->done.IsSignalled())
             break;
-    }
-    if (timedOut) {
-        // The worker notices at its next wake-up, closes its handles and ends on its own; what it
-        // produces by then is dropped with the shared record.
-        call->Abandon();
-        return TimeoutText().bytes();
+        if (timedOut || stopped()) {
+            // The worker notices at its next wake-up, closes its handles and ends on its own; what it
+            // produces by then is dropped with the shared record.
+            call->Abandon();
+            if (timedOut) {
+                Answer answer = Answer::Failed(base::FailureKind::Deadline,
+                                               "deadline of " + std::to_string(limitMs / 1000) + " s passed");
+                answer.body = TimeoutText().bytes();
+                return answer;
+            }
+            return Answer::Failed(base::FailureKind::Stopped, "stopped");
+        }
     }
 
     FetchJob& job = call->job;
-    if (responseHeaders)
-        *responseHeaders = TextOf(job[5]);
-    if (returnedCookies)
-        *returnedCookies = TextOf(job[1]);
-    if (responseConversion == 1)
-        return Utf8ToGbk(job[0]).bytes();
-    if (responseConversion == 2)
-        return Big5ToSimplifiedGbk(job[0]).bytes();
-    return job[0];
+    Answer answer = std::move(call->verdict);
+    // The worker's own deadline is the same as the wait's and may pass a moment earlier.
+    if (!answer.ok && answer.failure == base::FailureKind::Deadline) {
+        answer.body = TimeoutText().bytes();
+        return answer;
+    }
+    if (options.responseHeaders)
+        *options.responseHeaders = TextOf(job[5]);
+    if (options.returnedCookies)
+        *options.returnedCookies = TextOf(job[1]);
+    if (options.responseConversion == 1)
+        answer.body = Utf8ToGbk(job[0]).bytes();
+    else if (options.responseConversion == 2)
+        answer.body = Big5ToSimplifiedGbk(job[0]).bytes();
+    else
+        answer.body = job[0];
+    return answer;
+}
+
+Bytes TimedFetch(WebEnv& env, Text& url, int method, const Text& proxy, const Text& extraHeaders,
+                 const Bytes& postBytes, const Text& cookies, std::optional<int> 超时返回, Text* responseHeaders,
+                 int responseConversion, Text* returnedCookies, bool followRedirects) {
+    TimedFetchOptions options;
+    options.method = method;
+    options.proxy = proxy;
+    options.extraHeaders = extraHeaders;
+    options.postBytes = postBytes;
+    options.cookies = cookies;
+    options.超时返回 = 超时返回;
+    options.responseHeaders = responseHeaders;
+    options.responseConversion = responseConversion;
+    options.returnedCookies = returnedCookies;
+    options.followRedirects = followRedirects;
+    Answer answer = TimedFetchAnswer(env, url, options);
+    // The time-out text stands in for the page, as callers look for it; any other failure is no page.
+    if (answer.ok || answer.failure == base::FailureKind::Deadline)
+        return std::move(answer.body);
+    return {};
 }
 
 } // namespace rankmoth::web

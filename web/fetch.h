@@ -1,9 +1,11 @@
 #pragma once
 
 #include "base/text.h"
+#include "web/answer.h"
 #include "web/web_env.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace rankmoth::web {
@@ -11,9 +13,28 @@ namespace rankmoth::web {
 // One request on a worker thread while the calling thread waits with its events dispatched. On time-out
 // returns the bytes of the time-out text and leaves `responseHeaders` and `returnedCookies` untouched.
 Bytes TimedFetch(WebEnv& env, Text& url, int method = 0, const Text& proxy = {}, const Text& extraHeaders = {},
-                 const Bytes& postBytes = {}, const Text& cookies = {},
-                 std::optional<int> 超时返回 = std::nullopt, Text* responseHeaders = nullptr,
-                 int responseConversion = 0, Text* returnedCookies = nullptr, bool followRedirects = true);
+                 const Bytes& postBytes = {}, const Text& cookies = {}, std::optional<int> 超时返回 = std::nullopt,
+                 Text* responseHeaders = nullptr, int responseConversion = 0, Text* returnedCookies = nullptr,
+                 bool followRedirects = true);
+
+// One timed fetch as TimedFetch takes it, for callers that want the verdict on the answer.
+struct TimedFetchOptions {
+    int method = 0; // 1 POST
+    Text proxy;
+    Text extraHeaders;
+    Bytes postBytes;
+    Text cookies;
+    std::optional<int> 超时返回; // seconds; unset waits 60 s. The request's whole deadline as well.
+    Text* responseHeaders = nullptr;
+    int responseConversion = 0;
+    Text* returnedCookies = nullptr;
+    bool followRedirects = true;
+    // Polled while the calling thread waits (at least every 100 ms); true abandons the worker at once.
+    std::function<bool()> stopRequested;
+};
+
+// TimedFetch with the verdict: on time-out a Deadline failure whose body is the time-out text.
+Answer TimedFetchAnswer(WebEnv& env, Text& url, const TimedFetchOptions& options);
 
 // The text returned in place of the page when the time-out passes.
 Text TimeoutText();
@@ -25,8 +46,9 @@ class CookieJar;
 // returned cookie list, field 6 the raw response head; the other fields stay as they were.
 using FetchJob = std::array<Bytes, 7>;
 
-// Carries out one job on the calling thread, storing the response cookies in `jar`.
-void FetchWorker(FetchJob& job, CookieJar& jar);
+// Carries out one job on the calling thread, storing the response cookies in `jar`. `verdict`, when given,
+// receives the judgement of the answer.
+void FetchWorker(FetchJob& job, CookieJar& jar, Answer* verdict = nullptr);
 
 // Workers still running, abandoned ones included; lets a test (or the exit path) wait until they are gone.
 int FetchWorkersRunning();

@@ -14,8 +14,7 @@ inline std::string_view TrimBlanks(std::string_view s) {
 }
 
 // Calls `visit` with each line of a header block: a line ends at LF, and a CR before the LF is dropped.
-template <class Visit>
-void ForEachHeaderLine(std::string_view all, Visit visit) {
+template <class Visit> void ForEachHeaderLine(std::string_view all, Visit visit) {
     std::size_t start = 0;
     while (start < all.size()) {
         std::size_t end = all.find('\n', start);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <string_view>
 
 namespace rankmoth::web {
@@ -77,6 +78,8 @@ struct Hop {
 
 struct Sink {
     const HttpHooks* hooks = nullptr;
+    std::size_t maxBody = 0;
+    bool overCap = false;
     Bytes body;
     std::string head;
     bool headComplete = false;
@@ -90,6 +93,10 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto* sink = static_cast<Sink*>(user);
     if (!KeepGoing(*sink->hooks))
         return 0;
+    if (sink->body.size() + size * count > sink->maxBody) {
+        sink->overCap = true;
+        return 0;
+    }
     sink->body.append(data, size * count);
     return size * count;
 }
@@ -167,13 +174,15 @@ struct HopOutcome {
     bool opened = false;
     CURLcode code = CURLE_OK;
     long status = 0;
+    curl_off_t announced = -1;
     Sink sink;
 };
 
 HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const std::vector<std::string>& lines,
-                      const HttpHooks& hooks) {
+                      const HttpHooks& hooks, std::chrono::milliseconds timeLeft) {
     HopOutcome out;
     out.sink.hooks = &hooks;
+    out.sink.maxBody = request.maxBody;
     // Declared so that the multi handle lets go of the easy handle, and the easy handle goes, before the
     // header list it points to is freed.
     CurlHeaderList headers;
@@ -248,6 +257,10 @@ HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const 
         curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
     }
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, request.connectTimeoutSeconds);
+    if (timeLeft > std::chrono::milliseconds::zero())
+        curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(timeLeft.count()));
+    // Refuses an announced length over the cap before any of the body is read; OnBody catches the rest.
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxBody));
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerSecond);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, request.stallSeconds);
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, request.readChunk);
@@ -285,6 +298,7 @@ HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const 
             out.code = message->data.result;
     }
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &out.status);
+    curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &out.announced);
     multi.Detach();
     // An interim head alone is no response.
     if (out.sink.headComplete && out.sink.head.size() > 9 && out.sink.head.compare(0, 5, "HTTP/") == 0) {
@@ -295,19 +309,37 @@ HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const 
     return out;
 }
 
-// The Location of a response head, empty when it has none.
-std::string LocationOf(const std::string& head) {
+// The value of the first `name` line (lower-case) of a response head, empty when it has none.
+std::string HeadValueOf(const std::string& head, std::string_view name) {
     std::size_t start = 0;
     while (start < head.size()) {
         std::size_t end = head.find("\r\n", start);
         if (end == std::string::npos)
             end = head.size();
         const std::string_view line(head.data() + start, end - start);
-        if (HeaderNameOf(line) == "location")
+        if (HeaderNameOf(line) == name)
             return std::string(TrimBlanks(line.substr(line.find(':') + 1)));
         start = end + 2;
     }
     return {};
+}
+
+std::string SecondsText(std::chrono::milliseconds duration) {
+    const auto ms = duration.count();
+    if (ms % 1000 == 0)
+        return std::to_string(ms / 1000) + " s";
+    std::string text = std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 + 1000).substr(1);
+    while (text.back() == '0')
+        text.pop_back();
+    return text + " s";
+}
+
+std::string SizeText(std::size_t bytes) {
+    if (bytes >= (std::size_t{1} << 20) && bytes % (std::size_t{1} << 20) == 0)
+        return std::to_string(bytes >> 20) + " MiB";
+    if (bytes >= 1024 && bytes % 1024 == 0)
+        return std::to_string(bytes >> 10) + " KiB";
+    return std::to_string(bytes) + " bytes";
 }
 
 // Where a redirect leads; false when it cannot be followed. A relative Location is resolved against the
@@ -362,9 +394,13 @@ HttpExchangeResult PerformHttpExchange(const HttpExchangeRequest& request, const
     hop.target = request.target.bytes();
     if (hop.method == "POST")
         hop.body = request.body;
+    result.verdict = Answer::Failed(base::FailureKind::Other, "no host to ask");
     if (hop.host.empty())
         return result;
 
+    using Steady = std::chrono::steady_clock;
+    const bool timed = request.deadline > std::chrono::milliseconds::zero();
+    const auto until = Steady::now() + request.deadline;
     for (int redirects = 0;; ++redirects) {
         std::vector<std::string> lines;
         for (const auto& line : request.headerLines) {
@@ -378,22 +414,130 @@ HttpExchangeResult PerformHttpExchange(const HttpExchangeRequest& request, const
         if (hooks.cookiesFor)
             MergeJarCookies(lines, hooks.cookiesFor(Text(hop.host)).bytes());
 
-        HopOutcome outcome = PerformHop(request, hop, lines, hooks);
-        if (!outcome.opened)
+        auto timeLeft = std::chrono::milliseconds::zero();
+        if (timed) {
+            timeLeft = std::chrono::duration_cast<std::chrono::milliseconds>(until - Steady::now());
+            // A redirect chain that used up the whole deadline ends like a transfer that did.
+            if (timeLeft <= std::chrono::milliseconds::zero()) {
+                result.verdict = Answer::Failed(base::FailureKind::Deadline,
+                                                "deadline of " + SecondsText(request.deadline) + " passed");
+                return result;
+            }
+        }
+        HopOutcome outcome = PerformHop(request, hop, lines, hooks, timeLeft);
+        if (!outcome.opened) {
+            result.verdict = Answer::Failed(base::FailureKind::Other, "the request could not be set up");
             return result;
+        }
         result.opened = true;
         if (outcome.sink.headComplete && hooks.storeCookies)
             hooks.storeCookies(Text(hop.host), Text(outcome.sink.head));
         const bool redirected = outcome.status == 301 || outcome.status == 302 || outcome.status == 303 ||
                                 outcome.status == 307 || outcome.status == 308;
         if (request.followRedirects && redirected && outcome.code == CURLE_OK && redirects < kMaxRedirects &&
-            NextHop(LocationOf(outcome.sink.head), outcome.status, hop))
+            NextHop(HeadValueOf(outcome.sink.head, "location"), outcome.status, hop))
             continue;
+
+        TransferFacts facts;
+        facts.curlCode = outcome.code;
+        facts.status = outcome.sink.headComplete ? outcome.status : 0;
+        facts.headComplete = outcome.sink.headComplete;
+        facts.redirectNotFollowed = redirected && !request.followRedirects;
+        facts.overCap = outcome.sink.overCap;
+        facts.received = outcome.sink.body.size();
+        facts.announced = outcome.announced;
+        facts.deadline = request.deadline;
+        facts.maxBody = request.maxBody;
+        facts.retryAfter = HeadValueOf(outcome.sink.head, "retry-after");
+        facts.now = std::time(nullptr);
+        result.verdict = JudgeTransfer(facts);
         result.body = std::move(outcome.sink.body);
         if (outcome.sink.headComplete)
             result.head = Text(outcome.sink.head);
         return result;
     }
+}
+
+Answer JudgeTransfer(const TransferFacts& facts) {
+    using base::FailureKind;
+    Answer verdict;
+    verdict.status = facts.status;
+    verdict.curlCode = facts.curlCode;
+    const auto fail = [&verdict](FailureKind kind, std::string reason) {
+        verdict.failure = kind;
+        verdict.reason = std::move(reason);
+        return verdict;
+    };
+    switch (static_cast<CURLcode>(facts.curlCode)) {
+    case CURLE_OK:
+        break;
+    case CURLE_COULDNT_CONNECT:
+        return fail(FailureKind::Refused, "connection refused");
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return fail(FailureKind::Unresolved, "could not resolve host");
+    case CURLE_OPERATION_TIMEDOUT:
+        return fail(FailureKind::Deadline, facts.deadline > std::chrono::milliseconds::zero()
+                                               ? "deadline of " + SecondsText(facts.deadline) + " passed"
+                                               : std::string("timed out"));
+    case CURLE_FILESIZE_EXCEEDED:
+        return fail(FailureKind::TooLarge, "answer over " + SizeText(facts.maxBody));
+    case CURLE_WRITE_ERROR:
+        if (facts.overCap)
+            return fail(FailureKind::TooLarge, "answer over " + SizeText(facts.maxBody));
+        return fail(FailureKind::Stopped, "stopped");
+    case CURLE_ABORTED_BY_CALLBACK:
+        return fail(FailureKind::Stopped, "stopped");
+    case CURLE_PARTIAL_FILE:
+        if (facts.announced >= 0)
+            return fail(FailureKind::CutOff, "answer cut off after " + std::to_string(facts.received) + " of " +
+                                                 std::to_string(facts.announced) + " bytes");
+        return fail(FailureKind::CutOff, "answer cut off after " + std::to_string(facts.received) + " bytes");
+    case CURLE_GOT_NOTHING:
+        return fail(FailureKind::CutOff, "connection closed without an answer");
+    default:
+        return fail(FailureKind::Other, LowerAscii(curl_easy_strerror(static_cast<CURLcode>(facts.curlCode))));
+    }
+    if (!facts.headComplete || facts.status == 0)
+        return fail(FailureKind::Other, "no HTTP answer");
+    // libcurl accepts a body that ends early when the server closes a connection it said it would keep;
+    // the length it announced is the only witness.
+    const bool hasBody = facts.status >= 200 && facts.status != 204 && facts.status != 304;
+    if (hasBody && facts.announced >= 0 && facts.received < static_cast<std::size_t>(facts.announced))
+        return fail(FailureKind::CutOff, "answer cut off after " + std::to_string(facts.received) + " of " +
+                                             std::to_string(facts.announced) + " bytes");
+    if (facts.status >= 200 && facts.status < 300) {
+        verdict.ok = true;
+        return verdict;
+    }
+    if (facts.redirectNotFollowed && facts.status >= 300 && facts.status < 400) {
+        verdict.ok = true;
+        return verdict;
+    }
+    if ((facts.status == 429 || facts.status == 503) && !facts.retryAfter.empty())
+        verdict.retryAfter = ParseRetryAfter(facts.retryAfter, facts.now);
+    return fail(FailureKind::HttpStatus, "HTTP " + std::to_string(facts.status));
+}
+
+std::optional<std::chrono::seconds> ParseRetryAfter(std::string_view value, std::time_t now) {
+    value = TrimBlanks(value);
+    if (value.empty())
+        return std::nullopt;
+    if (std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        long long seconds = 0;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+        // Too large to hold is as good as forever; the caller caps what it waits.
+        if (error == std::errc::result_out_of_range)
+            seconds = 1LL << 40;
+        else if (error != std::errc() || end != value.data() + value.size())
+            return std::nullopt;
+        return std::chrono::seconds(seconds);
+    }
+    const std::string date(value);
+    const std::time_t when = curl_getdate(date.c_str(), nullptr);
+    if (when == -1)
+        return std::nullopt;
+    return std::chrono::seconds(when > now ? when - now : 0);
 }
 
 Text HeaderBufferText(const Text& head) {

@@ -78,13 +78,12 @@ int InfoBox(base::Controls& controls, const Text& message, const Text& caption, 
     return controls.MessageBox(message, style, caption.empty() ? "友情提醒"_gbk : caption) - 1;
 }
 
-Bytes 网页_访问(WebEnv& env, Text& url, std::optional<int> 访问方式, const Text& proxy, Text* extraHeaders,
-                const Text& postData, const Text& cookies, int responseConversion, Text* responseHeaders) {
+Answer AccessWeb(WebEnv& env, Text& url, const WebAccessOptions& options) {
     url = TrimSpaces(url);
-    const int method = 访问方式.value_or(0);
+    const int method = options.method.value_or(0);
     if (method != 0 && method != 1) {
         InfoBox(env.controls, "【网页_访问】命令的第二个【访问方式】参数有误,请返回修改"_gbk);
-        return {};
+        return Answer::Failed(base::FailureKind::Other, "unknown request method");
     }
     const bool post = method == 1;
     if (!StartsWith(url, "http://") && !StartsWith(url, "https://"))
@@ -96,12 +95,14 @@ Bytes 网页_访问(WebEnv& env, Text& url, std::optional<int> 访问方式, con
     request.target = UrlPath(url);
     // An "https://" address goes out as plain HTTP: its authority reads as "https:", which names no port.
     request.port = UrlPort(url);
-    request.proxy = RemoveAllSpaces(proxy).empty() ? Text() : proxy;
+    request.proxy = RemoveAllSpaces(options.proxy).empty() ? Text() : options.proxy;
     request.userAgent = UserAgent();
     request.readChunk = 1024;
     request.followRedirects = true;
+    request.deadline = options.deadline;
 
-    Text headers = extraHeaders ? *extraHeaders : Text();
+    const Text& postData = options.postData;
+    Text headers = options.extraHeaders ? *options.extraHeaders : Text();
     if (!Contains(headers, Text("Accept: "), false))
         headers += Text("Accept: ") + DefaultAccept() + kCrLf;
     if (!Contains(headers, Text("Referer: "), false))
@@ -112,37 +113,54 @@ Bytes 网页_访问(WebEnv& env, Text& url, std::optional<int> 访问方式, con
         headers += Text("Content-Type: application/x-www-form-urlencoded") + kCrLf;
         headers += Text("Content-Length: ") + TextOfInteger(static_cast<long long>(postData.size())) + kCrLf;
     }
-    if (!cookies.empty())
-        headers += Text("Cookie: ") + cookies + kCrLf + kCrLf;
-    if (extraHeaders)
-        *extraHeaders = headers;
+    if (!options.cookies.empty())
+        headers += Text("Cookie: ") + options.cookies + kCrLf + kCrLf;
+    if (options.extraHeaders)
+        *options.extraHeaders = headers;
     request.headerLines = HeaderLinesOf(headers);
     if (post)
         request.body = postData.bytes();
 
     HttpHooks hooks;
-    hooks.keepGoing = [&env] {
+    hooks.keepGoing = [&env, &options] {
         env.pump.DispatchPending();
-        return true;
+        return !(options.stopRequested && options.stopRequested());
     };
     CookieJar& jar = env.cookies;
     hooks.cookiesFor = [&jar](const Text& host) { return jar.HeaderValueFor(host); };
     hooks.storeCookies = [&jar](const Text& host, const Text& head) { jar.StoreFromHeaders(host, head); };
 
     HttpExchangeResult result = PerformHttpExchange(request, hooks);
+    Answer answer = std::move(result.verdict);
     if (!result.opened)
-        return {};
+        return answer;
     const Text headerText = HeaderBufferText(result.head);
-    if (responseHeaders)
-        *responseHeaders = headerText;
+    if (options.responseHeaders)
+        *options.responseHeaders = headerText;
     // The final head is stored again for the host that was asked for, also when a redirect led elsewhere.
     jar.StoreFromHeaders(request.host, headerText);
 
-    if (responseConversion == 1)
-        return Utf8ToGbk(result.body).bytes();
-    if (responseConversion == 2)
-        return Big5ToSimplifiedGbk(result.body).bytes();
-    return std::move(result.body);
+    if (options.responseConversion == 1)
+        answer.body = Utf8ToGbk(result.body).bytes();
+    else if (options.responseConversion == 2)
+        answer.body = Big5ToSimplifiedGbk(result.body).bytes();
+    else
+        answer.body = std::move(result.body);
+    return answer;
+}
+
+Bytes 网页_访问(WebEnv& env, Text& url, std::optional<int> 访问方式, const Text& proxy, Text* extraHeaders,
+                const Text& postData, const Text& cookies, int responseConversion, Text* responseHeaders) {
+    WebAccessOptions options;
+    options.method = 访问方式;
+    options.proxy = proxy;
+    options.extraHeaders = extraHeaders;
+    options.postData = postData;
+    options.cookies = cookies;
+    options.responseConversion = responseConversion;
+    options.responseHeaders = responseHeaders;
+    Answer answer = AccessWeb(env, url, options);
+    return answer.ok ? std::move(answer.body) : Bytes();
 }
 
 } // namespace rankmoth::web

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "web/answer.h"
+
 #include <chrono>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace rankmoth::web {
@@ -18,6 +21,12 @@ struct RequestPolicy {
     // How to wait; null sleeps the calling thread. A test hands in a recorder, a front end that must react to
     // Ctrl-C during a long wait hands in a wait that wakes on its stop flag.
     std::function<void(std::chrono::milliseconds)> sleep;
+    // A 429 or 503 that names a Retry-After is retried after that wait instead of retryWaits; one that asks
+    // for longer than this fails at once with that reason, as waiting less would only be refused again.
+    std::chrono::seconds longestRetryAfter{600};
+    // After this many attempts in a row that could not connect (refused, or the name not resolved) every
+    // further request fails without being sent: the host is gone for this run. 0 never gives up.
+    int unreachableAttemptsToGiveUp = 0;
 };
 
 // Applies a RequestPolicy to a run of requests made one after another.
@@ -29,6 +38,12 @@ public:
     // again as the policy allows; `stop` (may be null) is consulted before every wait, and a stop gives up
     // the remaining retries. True when some attempt succeeded.
     bool Send(const std::function<bool()>& attempt, const std::function<bool()>& stop);
+    // The same for attempts that return their judged answer; returns the answer of the last attempt, or a
+    // failure saying why none was sent.
+    Answer Send(const std::function<Answer()>& attempt, const std::function<bool()>& stop);
+
+    // The host stopped answering connections; what Send returns then says why.
+    bool hostGone() const { return !goneReason_.empty(); }
 
     // Attempts made so far, retries included.
     int attempts() const { return attempts_; }
@@ -39,6 +54,8 @@ private:
     RequestPolicy policy_;
     int attempts_ = 0;
     bool sentBefore_ = false;
+    int unreachableInARow_ = 0;
+    std::string goneReason_;
 };
 
 } // namespace rankmoth::web

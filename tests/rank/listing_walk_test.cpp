@@ -53,24 +53,28 @@ struct WalkRig {
         return attemptsOf[request]++ < failFirst[request] ? Bytes{} : answer;
     }
 
+    bool skipSlicesOfFailedPage = false;
+
     base::PassOutcome Run(int pageLimit, web::RequestPolicy policy = {}) {
         policy.sleep = [this](std::chrono::milliseconds d) { sleeps.push_back(d); };
         // A retry asks again for the request before it, so requests are told apart by what was sent.
         std::string lastSent;
-        ListingTransport transport{[this, &lastSent](Text& url) {
-                                       sent += url.bytes() != lastSent;
-                                       lastSent = url.bytes();
-                                       return Answer(sent - 1, [&] { return market.Get(url); });
-                                   },
-                                   [this, &lastSent](Text&, const Text& body) {
-                                       sent += body.bytes() != lastSent;
-                                       lastSent = body.bytes();
-                                       return Answer(sent - 1, [&] { return market.Post(body); });
-                                   }};
+        ListingTransport transport = ListingTransport::OfBodies(
+            [this, &lastSent](Text& url) {
+                sent += url.bytes() != lastSent;
+                lastSent = url.bytes();
+                return Answer(sent - 1, [&] { return market.Get(url); });
+            },
+            [this, &lastSent](Text&, const Text& body) {
+                sent += body.bytes() != lastSent;
+                lastSent = body.bytes();
+                return Answer(sent - 1, [&] { return market.Post(body); });
+            });
         WalkOptions options;
         options.marketHost = "market.test";
         options.policy = std::move(policy);
         options.stopRequested = [this] { return recorder.stop; };
+        options.skipSlicesOfFailedPage = skipSlicesOfFailedPage;
         base::PassRequest request{Text("demo"), "clothing", {}, "pop", pageLimit};
         return ListingWalk(transport, std::move(options))
             .Run(request, {{Text("52000107"), kDress}, {Text("52000103"), kSkirt}}, &recorder);
@@ -127,6 +131,50 @@ TEST(ListingWalkTest, FailuresMakeUnfoundItemsIncompleteButNeverUndoAHit) {
         EXPECT_EQ(out.items[1].page, 0) << c.what;
         EXPECT_EQ(rig.recorder.finished, 1) << c.what;
     }
+}
+
+TEST(ListingWalkTest, AFailedPageSkipsItsSlicesHeadlessWhileTheWindowStillAsksForThem) {
+    for (const bool skip : {true, false}) {
+        SCOPED_TRACE(skip ? "headless" : "window");
+        WalkRig rig;
+        rig.skipSlicesOfFailedPage = skip;
+        rig.market.pageOverride[2] = "<html>busy</html>";
+        // A hit in a slice of the failed page would be counted on the wrong page.
+        rig.market.placed[{2, 1}] = kSkirt.bytes();
+        rig.market.placed[{3, 5}] = kDress.bytes();
+        const base::PassOutcome out = rig.Run(3);
+        EXPECT_EQ(out.requests, skip ? 23 : 33);
+        EXPECT_EQ(out.failedRequests, 1);
+        ASSERT_EQ(out.failures.entries().size(), 1u);
+        EXPECT_EQ(out.failures.entries()[0].kind, base::FailureKind::NotAnswer);
+        EXPECT_EQ(out.items[0].state, ItemState::Found);
+        EXPECT_EQ(out.items[0].page, 3);
+        EXPECT_EQ(out.items[1].state, skip ? ItemState::Incomplete : ItemState::Found);
+    }
+}
+
+TEST(ListingWalkTest, AHostThatRefusesThreeTimesInARowIsNotAskedAgain) {
+    int sent = 0;
+    const auto refuse = [&sent] {
+        ++sent;
+        return web::Answer::Failed(base::FailureKind::Refused, "connection refused");
+    };
+    ListingTransport transport;
+    transport.get = [&](Text&, const StopCheck&) { return refuse(); };
+    transport.post = [&](Text&, const Text&, const StopCheck&) { return refuse(); };
+    WalkOptions options;
+    options.marketHost = "market.test";
+    options.policy.retries = 2;
+    options.policy.sleep = [](std::chrono::milliseconds) {};
+    options.policy.unreachableAttemptsToGiveUp = 3;
+    options.skipSlicesOfFailedPage = true;
+    const base::PassOutcome out = ListingWalk(transport, std::move(options))
+                                      .Run({Text("demo"), "clothing", {}, "pop", 20}, {{Text("52000107"), kDress}});
+    EXPECT_EQ(sent, 3);
+    EXPECT_EQ(out.pagesWalked, 1);
+    ASSERT_EQ(out.failures.entries().size(), 1u);
+    EXPECT_EQ(out.failures.entries()[0].firstReason, "connection refused on 3 requests in a row");
+    EXPECT_EQ(out.items[0].state, ItemState::Incomplete);
 }
 
 TEST(ListingWalkTest, ZonesChangeBetweenSlicesThreeAndFourAndSixAndSeven) {

@@ -77,8 +77,8 @@ struct RankHarness {
 
     RankHarness()
         : query(RankEnv{controls, pump, items, state, colours,
-                        ListingTransport{[this](Text& url) { return market.Get(url); },
-                                         [this](Text&, const Text& body) { return market.Post(body); }},
+                        ListingTransport::OfBodies([this](Text& url) { return market.Get(url); },
+                                                   [this](Text&, const Text& body) { return market.Post(body); }),
                         "market.test",
                         [this](std::chrono::milliseconds delay, std::function<void()> action) {
                             pump.PostAt(pump.Now() + delay, std::move(action));

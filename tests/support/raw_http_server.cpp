@@ -76,6 +76,12 @@ RawReply RawReply::Raw(std::string bytes) {
     return reply;
 }
 
+RawReply RawReply::Endless(std::string chunk) {
+    RawReply reply = Raw("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
+    reply.endless = std::move(chunk);
+    return reply;
+}
+
 RawReply RawReply::Stall() {
     RawReply reply;
     reply.stallAfter = true;
@@ -232,6 +238,9 @@ void RawHttpServer::Serve(int fd) {
             if (!(alive = Pause(step.pauseBefore) && SendAll(fd, step.bytes)))
                 break;
         }
+        for (std::size_t sent = 0; alive && !reply.endless.empty() && !stopping_ && sent < reply.endlessLimit;
+             sent += reply.endless.size())
+            alive = SendAll(fd, reply.endless);
         // Stall until the client goes away or the server stops.
         while (alive && reply.stallAfter && !stopping_) {
             pollfd entry{fd, POLLIN, 0};

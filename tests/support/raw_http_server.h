@@ -35,11 +35,17 @@ struct RawReply {
     std::vector<Step> steps;
     // After the steps, keep the connection open and silent until the client goes or the server stops.
     bool stallAfter = false;
+    // After the steps, send this over and over until the client goes, the server stops, or `endlessLimit`
+    // bytes have gone (a bound, so that a client that never gives up cannot keep a test running).
+    std::string endless;
+    std::size_t endlessLimit = std::size_t{4} << 30;
 
     // A complete response with Content-Length; `headerLines` are extra lines, each ended by CR LF.
     static RawReply Http(int status, std::string body, std::string headerLines = {});
     static RawReply Raw(std::string bytes);
     static RawReply Stall();
+    // A 200 head without a length, then `chunk` repeated until the client hangs up.
+    static RawReply Endless(std::string chunk);
     // `bytes` in pieces of `piece` bytes with `pause` before each piece, then close.
     static RawReply Trickle(const std::string& bytes, std::size_t piece, std::chrono::milliseconds pause);
 };

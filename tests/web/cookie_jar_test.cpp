@@ -83,9 +83,10 @@ TEST(CookieJar, ConcurrentStoresAndReadsLoseNothing) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&jar, t] {
+            // Twelve names a thread, stored again and again: 48 in all stays below a host's limit of 50.
             for (int i = 0; i < 200; ++i) {
-                jar.StoreFromHeaders(Text("host"),
-                                     Text("Set-Cookie: t" + std::to_string(t) + "_" + std::to_string(i) + "=v\r\n"));
+                jar.StoreFromHeaders(Text("host"), Text("Set-Cookie: t" + std::to_string(t) + "_" +
+                                                        std::to_string(i % 12) + "=v\r\n"));
                 jar.HeaderValueFor(Text("host"));
             }
         });
@@ -94,8 +95,8 @@ TEST(CookieJar, ConcurrentStoresAndReadsLoseNothing) {
         thread.join();
     const std::string all = jar.HeaderValueFor(Text("host")).bytes();
     for (int t = 0; t < 4; ++t)
-        EXPECT_NE(all.find("t" + std::to_string(t) + "_199=v"), std::string::npos);
-    EXPECT_EQ(std::count(all.begin(), all.end(), '='), 800);
+        EXPECT_NE(all.find("t" + std::to_string(t) + "_11=v"), std::string::npos);
+    EXPECT_EQ(std::count(all.begin(), all.end(), '='), 48);
 }
 
 TEST(CookieJar, ValueOfCutsAtTheFirstSemicolon) {
