@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <iostream>
@@ -35,6 +36,10 @@ See rankmoth-cli(1) for the output formats.)";
 } // namespace
 
 int main(int argc, char** argv) {
+    // A fixed threshold keeps every answer-sized buffer in its own mapping, handed back when freed; glibc's
+    // sliding threshold would otherwise move such buffers onto the heap after the first one and keep the
+    // memory of each failed 16 MiB answer for the rest of the run.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     IgnoreBrokenPipe();
     OutputStream out(STDOUT_FILENO);
     CliContext context{{}, {}, out, {}};

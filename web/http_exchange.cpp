@@ -93,10 +93,14 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto* sink = static_cast<Sink*>(user);
     if (!KeepGoing(*sink->hooks))
         return 0;
-    if (sink->body.size() + size * count > sink->maxBody) {
+    const std::size_t needed = sink->body.size() + size * count;
+    if (needed > sink->maxBody) {
         sink->overCap = true;
         return 0;
     }
+    // Doubling would reserve up to twice the cap for a body just under it.
+    if (needed > sink->body.capacity())
+        sink->body.reserve(std::min(std::max(needed, 2 * sink->body.capacity()), sink->maxBody));
     sink->body.append(data, size * count);
     return size * count;
 }
