@@ -3,6 +3,7 @@
 #include "web/curl_global.h"
 #include "web/curl_handle.h"
 #include "web/header_text.h"
+#include "web/http_hops.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,63 +19,6 @@ constexpr std::size_t kHeaderBufferSize = 2048;
 constexpr long kLowSpeedBytesPerSecond = 1;
 // How long one wait inside the transfer may last before the hooks get control again.
 constexpr int kWakeUpMilliseconds = 20;
-
-std::string LowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
-// The header name of a line, lower-cased; empty when the line has no colon.
-std::string HeaderNameOf(std::string_view line) {
-    const auto colon = line.find(':');
-    return colon == std::string_view::npos ? std::string() : LowerAscii(TrimBlanks(line.substr(0, colon)));
-}
-
-// Host names go into a URL that libcurl parses, so anything that could change its meaning is refused.
-bool UsableHost(const std::string& host) {
-    if (host.empty() || host.size() > 253)
-        return false;
-    if (host.front() == '[')
-        return host.back() == ']' && host.find_first_not_of("0123456789abcdef:.[]") == std::string::npos;
-    return std::all_of(host.begin(), host.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-    });
-}
-
-// Blanks and control bytes cannot stand in a request line; everything else goes out as given.
-std::string RequestTargetOf(const std::string& path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(path.size());
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte == 0x7F) {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        } else {
-            out += c;
-        }
-    }
-    if (out.empty() || out.front() != '/')
-        out.insert(out.begin(), '/');
-    return out;
-}
-
-struct Hop {
-    std::string method;
-    bool tls = false;
-    std::string host;
-    int port = 80;
-    std::string target;
-    Bytes body;
-    bool keepsCallerCookies = true;
-    bool keepsBodyHeaders = true;
-};
 
 struct Sink {
     const HttpHooks* hooks = nullptr;
@@ -134,44 +78,45 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return KeepGoing(*static_cast<Sink*>(user)->hooks) ? 0 : 1;
 }
 
-// Merges the jar's cookies for the hop into its first Cookie line (the caller's own values win), or adds a
-// Cookie line when there is none, so that exactly one goes out.
-void MergeJarCookies(std::vector<std::string>& lines, const std::string& jar) {
-    if (jar.empty())
-        return;
-    auto cookieLine = std::find_if(lines.begin(), lines.end(),
-                                   [](const std::string& line) { return HeaderNameOf(line) == "cookie"; });
-    if (cookieLine == lines.end()) {
-        lines.push_back("Cookie: " + jar);
-        return;
+// The header lines as libcurl is to send them, and no line of its own beyond Host and User-Agent.
+bool AppendHeaderLines(CurlHeaderList& headers, const std::vector<std::string>& lines, const Hop& hop) {
+    bool listed = true;
+    for (const auto& line : lines) {
+        // libcurl reads "Name:" with nothing after it as "do not send Name"; "Name;" is its way of sending
+        // a header with an empty value.
+        const auto colon = line.find(':');
+        if (colon != std::string::npos && TrimBlanks(std::string_view(line).substr(colon + 1)).empty())
+            listed = listed && headers.Append(line.substr(0, colon) + ";");
+        else
+            listed = listed && headers.Append(line);
     }
-    const std::string_view existing = TrimBlanks(std::string_view(*cookieLine).substr(cookieLine->find(':') + 1));
-    std::vector<std::string> given;
-    for (std::size_t at = 0; at <= existing.size();) {
-        const auto end = std::min(existing.find(';', at), existing.size());
-        const auto pair = TrimBlanks(existing.substr(at, end - at));
-        given.emplace_back(TrimBlanks(pair.substr(0, pair.find('='))));
-        at = end + 1;
+    // Empty "Name:" entries only stop libcurl from adding its own Accept, Expect and Content-Type lines; they
+    // are not sent. A given line of the same name comes first and is sent instead.
+    listed = listed && headers.Append("Accept:") && headers.Append("Expect:") && headers.Append("Content-Type:");
+    const bool post = hop.method == "POST";
+    if (!post || hop.body.empty())
+        listed = listed && headers.Append("Content-Length:");
+    return listed;
+}
+
+// Drives the transfer to its end, handing control to the hooks at every wake-up; the transfer's own result.
+CURLcode RunTransfer(CurlMulti& multi, const HttpHooks& hooks) {
+    int running = 1;
+    while (running) {
+        if (!KeepGoing(hooks))
+            return CURLE_ABORTED_BY_CALLBACK;
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK)
+            return CURLE_RECV_ERROR;
+        if (running && curl_multi_poll(multi.get(), nullptr, 0, kWakeUpMilliseconds, nullptr) != CURLM_OK)
+            return CURLE_RECV_ERROR;
     }
-    std::string added;
-    std::string_view rest(jar);
-    while (!rest.empty()) {
-        const auto end = std::min(rest.find(';'), rest.size());
-        const auto pair = TrimBlanks(rest.substr(0, end));
-        rest.remove_prefix(std::min(end + 1, rest.size()));
-        const std::string name(TrimBlanks(pair.substr(0, pair.find('='))));
-        if (pair.empty() || std::find(given.begin(), given.end(), name) != given.end())
-            continue;
-        if (!added.empty())
-            added += "; ";
-        added += pair;
+    CURLcode code = CURLE_AGAIN;
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+        if (message->msg == CURLMSG_DONE)
+            code = message->data.result;
     }
-    if (added.empty())
-        return;
-    if (existing.empty())
-        *cookieLine = "Cookie: " + added;
-    else
-        *cookieLine += "; " + added;
+    return code;
 }
 
 struct HopOutcome {
@@ -217,23 +162,7 @@ HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const 
         target.insert(0, origin);
     }
 
-    bool listed = true;
-    for (const auto& line : lines) {
-        // libcurl reads "Name:" with nothing after it as "do not send Name"; "Name;" is its way of sending
-        // a header with an empty value.
-        const auto colon = line.find(':');
-        if (colon != std::string::npos && TrimBlanks(std::string_view(line).substr(colon + 1)).empty())
-            listed = listed && headers.Append(line.substr(0, colon) + ";");
-        else
-            listed = listed && headers.Append(line);
-    }
-    // Empty "Name:" entries only stop libcurl from adding its own Accept, Expect and Content-Type lines; they
-    // are not sent. A given line of the same name comes first and is sent instead.
-    listed = listed && headers.Append("Accept:") && headers.Append("Expect:") && headers.Append("Content-Type:");
-    const bool post = hop.method == "POST";
-    if (!post || hop.body.empty())
-        listed = listed && headers.Append("Content-Length:");
-    if (!listed) {
+    if (!AppendHeaderLines(headers, lines, hop)) {
         out.opened = false;
         return out;
     }
@@ -253,7 +182,7 @@ HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const 
     curl_easy_setopt(h, CURLOPT_PROXY, proxied ? proxy.c_str() : "");
     curl_easy_setopt(h, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
     curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    if (post) {
+    if (hop.method == "POST") {
         curl_easy_setopt(h, CURLOPT_POST, 1L);
         curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(hop.body.size()));
         curl_easy_setopt(h, CURLOPT_POSTFIELDS, hop.body.data());
@@ -280,27 +209,7 @@ HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const 
         out.opened = false;
         return out;
     }
-    out.code = CURLE_AGAIN;
-    int running = 1;
-    while (running) {
-        if (!KeepGoing(hooks)) {
-            out.code = CURLE_ABORTED_BY_CALLBACK;
-            break;
-        }
-        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
-            out.code = CURLE_RECV_ERROR;
-            break;
-        }
-        if (running && curl_multi_poll(multi.get(), nullptr, 0, kWakeUpMilliseconds, nullptr) != CURLM_OK) {
-            out.code = CURLE_RECV_ERROR;
-            break;
-        }
-    }
-    int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
-        if (message->msg == CURLMSG_DONE)
-            out.code = message->data.result;
-    }
+    out.code = RunTransfer(multi, hooks);
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &out.status);
     curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &out.announced);
     multi.Detach();
@@ -311,78 +220,6 @@ HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const 
             out.sink.headComplete = false;
     }
     return out;
-}
-
-// The value of the first `name` line (lower-case) of a response head, empty when it has none.
-std::string HeadValueOf(const std::string& head, std::string_view name) {
-    std::size_t start = 0;
-    while (start < head.size()) {
-        std::size_t end = head.find("\r\n", start);
-        if (end == std::string::npos)
-            end = head.size();
-        const std::string_view line(head.data() + start, end - start);
-        if (HeaderNameOf(line) == name)
-            return std::string(TrimBlanks(line.substr(line.find(':') + 1)));
-        start = end + 2;
-    }
-    return {};
-}
-
-std::string SecondsText(std::chrono::milliseconds duration) {
-    const auto ms = duration.count();
-    if (ms % 1000 == 0)
-        return std::to_string(ms / 1000) + " s";
-    std::string text = std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 + 1000).substr(1);
-    while (text.back() == '0')
-        text.pop_back();
-    return text + " s";
-}
-
-std::string SizeText(std::size_t bytes) {
-    if (bytes >= (std::size_t{1} << 20) && bytes % (std::size_t{1} << 20) == 0)
-        return std::to_string(bytes >> 20) + " MiB";
-    if (bytes >= 1024 && bytes % 1024 == 0)
-        return std::to_string(bytes >> 10) + " KiB";
-    return std::to_string(bytes) + " bytes";
-}
-
-// Where a redirect leads; false when it cannot be followed. A relative Location is resolved against the
-// address that was asked for, which libcurl does not know in full because we hand it the request target
-// apart from the URL.
-bool NextHop(const std::string& location, long status, Hop& hop) {
-    CurlUrl url;
-    if (!url || location.empty())
-        return false;
-    const std::string base = std::string(hop.tls ? "https://" : "http://") + hop.host + ":" +
-                             std::to_string(hop.port == 0 ? (hop.tls ? 443 : 80) : hop.port) +
-                             RequestTargetOf(hop.target);
-    curl_url_set(url.get(), CURLUPART_URL, base.c_str(), CURLU_PATH_AS_IS);
-    if (curl_url_set(url.get(), CURLUPART_URL, location.c_str(), CURLU_ALLOW_SPACE) != CURLUE_OK)
-        return false;
-    const std::string scheme = LowerAscii(url.Part(CURLUPART_SCHEME));
-    if (scheme != "http" && scheme != "https")
-        return false;
-    Hop next;
-    next.tls = scheme == "https";
-    next.host = LowerAscii(url.Part(CURLUPART_HOST));
-    const std::string port = url.Part(CURLUPART_PORT, CURLU_DEFAULT_PORT);
-    next.port = port.empty() ? 0 : std::atoi(port.c_str());
-    next.target = url.Part(CURLUPART_PATH);
-    const std::string query = url.Part(CURLUPART_QUERY);
-    if (!query.empty())
-        next.target += "?" + query;
-    next.method = hop.method;
-    next.body = hop.body;
-    next.keepsCallerCookies = hop.keepsCallerCookies && next.host == hop.host;
-    next.keepsBodyHeaders = hop.keepsBodyHeaders;
-    // As browsers do: 301, 302 and 303 turn a POST into a GET without a body; 307 and 308 repeat it.
-    if (next.method == "POST" && (status == 301 || status == 302 || status == 303)) {
-        next.method = "GET";
-        next.body.clear();
-        next.keepsBodyHeaders = false;
-    }
-    hop = std::move(next);
-    return true;
 }
 
 } // namespace
@@ -423,8 +260,7 @@ HttpExchangeResult PerformHttpExchange(const HttpExchangeRequest& request, const
             timeLeft = std::chrono::duration_cast<std::chrono::milliseconds>(until - Steady::now());
             // A redirect chain that used up the whole deadline ends like a transfer that did.
             if (timeLeft <= std::chrono::milliseconds::zero()) {
-                result.verdict = Answer::Failed(base::FailureKind::Deadline,
-                                                "deadline of " + SecondsText(request.deadline) + " passed");
+                result.verdict = Answer::Failed(base::FailureKind::Deadline, DeadlineReason(request.deadline));
                 return result;
             }
         }
@@ -460,88 +296,6 @@ HttpExchangeResult PerformHttpExchange(const HttpExchangeRequest& request, const
             result.head = Text(outcome.sink.head);
         return result;
     }
-}
-
-Answer JudgeTransfer(const TransferFacts& facts) {
-    using base::FailureKind;
-    Answer verdict;
-    verdict.status = facts.status;
-    verdict.curlCode = facts.curlCode;
-    const auto fail = [&verdict](FailureKind kind, std::string reason) {
-        verdict.failure = kind;
-        verdict.reason = std::move(reason);
-        return verdict;
-    };
-    switch (static_cast<CURLcode>(facts.curlCode)) {
-    case CURLE_OK:
-        break;
-    case CURLE_COULDNT_CONNECT:
-        return fail(FailureKind::Refused, "connection refused");
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-        return fail(FailureKind::Unresolved, "could not resolve host");
-    case CURLE_OPERATION_TIMEDOUT:
-        return fail(FailureKind::Deadline, facts.deadline > std::chrono::milliseconds::zero()
-                                               ? "deadline of " + SecondsText(facts.deadline) + " passed"
-                                               : std::string("timed out"));
-    case CURLE_FILESIZE_EXCEEDED:
-        return fail(FailureKind::TooLarge, "answer over " + SizeText(facts.maxBody));
-    case CURLE_WRITE_ERROR:
-        if (facts.overCap)
-            return fail(FailureKind::TooLarge, "answer over " + SizeText(facts.maxBody));
-        return fail(FailureKind::Stopped, "stopped");
-    case CURLE_ABORTED_BY_CALLBACK:
-        return fail(FailureKind::Stopped, "stopped");
-    case CURLE_PARTIAL_FILE:
-        if (facts.announced >= 0)
-            return fail(FailureKind::CutOff, "answer cut off after " + std::to_string(facts.received) + " of " +
-                                                 std::to_string(facts.announced) + " bytes");
-        return fail(FailureKind::CutOff, "answer cut off after " + std::to_string(facts.received) + " bytes");
-    case CURLE_GOT_NOTHING:
-        return fail(FailureKind::CutOff, "connection closed without an answer");
-    default:
-        return fail(FailureKind::Other, LowerAscii(curl_easy_strerror(static_cast<CURLcode>(facts.curlCode))));
-    }
-    if (!facts.headComplete || facts.status == 0)
-        return fail(FailureKind::Other, "no HTTP answer");
-    // libcurl accepts a body that ends early when the server closes a connection it said it would keep;
-    // the length it announced is the only witness.
-    const bool hasBody = facts.status >= 200 && facts.status != 204 && facts.status != 304;
-    if (hasBody && facts.announced >= 0 && facts.received < static_cast<std::size_t>(facts.announced))
-        return fail(FailureKind::CutOff, "answer cut off after " + std::to_string(facts.received) + " of " +
-                                             std::to_string(facts.announced) + " bytes");
-    if (facts.status >= 200 && facts.status < 300) {
-        verdict.ok = true;
-        return verdict;
-    }
-    if (facts.redirectNotFollowed && facts.status >= 300 && facts.status < 400) {
-        verdict.ok = true;
-        return verdict;
-    }
-    if ((facts.status == 429 || facts.status == 503) && !facts.retryAfter.empty())
-        verdict.retryAfter = ParseRetryAfter(facts.retryAfter, facts.now);
-    return fail(FailureKind::HttpStatus, "HTTP " + std::to_string(facts.status));
-}
-
-std::optional<std::chrono::seconds> ParseRetryAfter(std::string_view value, std::time_t now) {
-    value = TrimBlanks(value);
-    if (value.empty())
-        return std::nullopt;
-    if (std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        long long seconds = 0;
-        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
-        // Too large to hold is as good as forever; the caller caps what it waits.
-        if (error == std::errc::result_out_of_range)
-            seconds = 1LL << 40;
-        else if (error != std::errc() || end != value.data() + value.size())
-            return std::nullopt;
-        return std::chrono::seconds(seconds);
-    }
-    const std::string date(value);
-    const std::time_t when = curl_getdate(date.c_str(), nullptr);
-    if (when == -1)
-        return std::nullopt;
-    return std::chrono::seconds(when > now ? when - now : 0);
 }
 
 Text HeaderBufferText(const Text& head) {
