@@ -28,24 +28,39 @@ bool MatchesAt(const std::string& text, std::size_t at, const std::string& part,
     return true;
 }
 
-// 0-based index of the first match at or after `from` that starts on a character boundary, or npos.
-std::size_t FindIndex(const std::string& text, const std::string& part, std::size_t from, bool caseSensitive) {
-    if (part.empty() || part.size() > text.size())
-        return std::string::npos;
-    // Character boundaries are only known by walking from the start.
-    std::size_t i = 0;
-    while (i < from && i < text.size())
+// Where a walk through the text lands when it starts at byte 0 and steps two bytes at a lead byte, one
+// otherwise: the character starts that a match must begin on. `known` is such a start at or before `to`; the
+// result is the first one at or after `to`.
+//
+// Walking from `known` costs the whole distance, which made every search from a late position cost as much
+// as the text before it. The byte after any byte below 0x80 always starts a character (after a lone byte as
+// well as after the trail of a pair), so the walk need only begin behind the run of lead-range bytes that
+// ends at `to`: a search costs the length of that run, not its distance from the start.
+std::size_t CharacterStartFrom(const std::string& text, std::size_t known, std::size_t to) {
+    std::size_t i = to;
+    while (i > known && IsLeadByte(static_cast<unsigned char>(text[i - 1])))
+        --i;
+    while (i < to)
         i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
-    const std::size_t last = text.size() - part.size();
+    return i;
+}
+
+// 0-based index of the first match at or after `from` and before `before` that starts on a character
+// boundary, or npos. A match that starts before `before` may run on past it.
+std::size_t FindIndex(const std::string& text, const std::string& part, std::size_t from, bool caseSensitive,
+                      std::size_t before = std::string::npos) {
+    if (part.empty() || part.size() > text.size() || before == 0)
+        return std::string::npos;
+    const std::size_t last = std::min(text.size() - part.size(), before - 1);
+    std::size_t i = CharacterStartFrom(text, 0, from);
     if (caseSensitive) {
         while (i <= last) {
-            // Jump with memchr to the next candidate, then re-find the character boundary behind it.
+            // Jump with memchr to the next candidate, then find the character start at or after it.
             const void* hit = std::memchr(text.data() + i, part[0], last - i + 1);
             if (!hit)
                 return std::string::npos;
-            std::size_t candidate = static_cast<const char*>(hit) - text.data();
-            while (i < candidate)
-                i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+            const std::size_t candidate = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+            i = CharacterStartFrom(text, i, candidate);
             if (i == candidate && MatchesAt(text, i, part, true))
                 return i;
             if (i == candidate)
@@ -89,6 +104,16 @@ int Find(const Text& text, const Text& part, int start, bool caseSensitive) {
     if (static_cast<std::size_t>(start) > text.size())
         return -1;
     const auto at = FindIndex(text.bytes(), part.bytes(), static_cast<std::size_t>(start - 1), caseSensitive);
+    return at == std::string::npos ? -1 : static_cast<int>(at) + 1;
+}
+
+int FindBefore(const Text& text, const Text& part, int start, int end, bool caseSensitive) {
+    if (start < 1)
+        start = 1;
+    if (static_cast<std::size_t>(start) > text.size() || end <= start)
+        return -1;
+    const auto at = FindIndex(text.bytes(), part.bytes(), static_cast<std::size_t>(start - 1), caseSensitive,
+                              static_cast<std::size_t>(end - 1));
     return at == std::string::npos ? -1 : static_cast<int>(at) + 1;
 }
 

@@ -54,6 +54,10 @@ inline Text operator""_gbk(const char* utf8, std::size_t size) { return Text::Fr
 
 // Searches. `start` is 1-based; a start below 1 counts as 1, one past the end finds nothing.
 int Find(const Text& text, const Text& part, int start = 1, bool caseSensitive = true);
+// The same search, but only a match that begins before position `end` counts (it may run on past it). A
+// scan that cuts a text into stretches asks for the next marker within the stretch, so a marker missing
+// from one stretch is not looked for through the rest of the text.
+int FindBefore(const Text& text, const Text& part, int start, int end, bool caseSensitive = true);
 bool Contains(const Text& text, const Text& part, bool caseSensitive = true);
 
 // Substrings by 1-based position; lengths are clamped to the text.

@@ -127,6 +127,14 @@ bool LoadShop(const Text& shop, const base::Endpoints& endpoints, const web::Req
 void WarnShortFeed(const sources::FeedOutcome& feed) {
     if (feed.failedRequests > 0)
         ReportError(std::to_string(feed.failedRequests) + " feed request(s) failed: the item list may be short");
+    if (feed.incomplete)
+        ReportError("the shop feed is incomplete: " + feed.incompleteReason + "; the item list may be short");
+}
+
+// A feed that lost packs or stopped before its end marker leaves the items short: the results are printed,
+// and the exit status says they may be partial.
+bool FeedShort(const sources::FeedOutcome& feed) {
+    return feed.failedRequests > 0 || feed.incomplete;
 }
 
 } // namespace
@@ -176,7 +184,7 @@ int RunQuery(const QueryPlan& plan, CliContext& context) {
     if (Interrupted())
         ReportError("interrupted: items not yet seen are marked incomplete");
     const int code = QueryExitCode(passes, Interrupted());
-    return code == kExitClean && feed.failedRequests > 0 ? static_cast<int>(kExitFailedRequests) : code;
+    return code == kExitClean && FeedShort(feed) ? static_cast<int>(kExitFailedRequests) : code;
 }
 
 int RunItems(const Text& shop, OutputFormat format, int retries, CliContext& context) {
@@ -226,7 +234,7 @@ int RunItems(const Text& shop, OutputFormat format, int retries, CliContext& con
     context.out.Write(text);
     if (Interrupted())
         return kExitInterrupted;
-    return feed.failedRequests > 0 ? kExitFailedRequests : kExitClean;
+    return FeedShort(feed) ? kExitFailedRequests : kExitClean;
 }
 
 } // namespace rankmoth::cli

@@ -2,6 +2,9 @@
 
 #include "web/codecs.h"
 
+#include <string>
+#include <unordered_set>
+
 namespace rankmoth::sources {
 
 namespace {
@@ -58,20 +61,21 @@ std::vector<FeedScanStep> ScanFeedPage(const Text& page, const std::string& shop
         return steps;
     }
     // Each link's ID and title are cut only from the stretch before the next link: a link whose title block
-    // is missing must not borrow the title of the item after it.
+    // is missing must not borrow the title of the item after it. The searches inside a stretch stop at its
+    // end, so a page of links that all lack a block is still read once, not once per link.
     while (at > 0) {
         const int idStart = at + markerLength;
         const int next = Find(page, marker, idStart);
         const int limit = next > 0 ? next : static_cast<int>(page.size()) + 1;
         FeedScanStep step;
-        const int idEnd = Find(page, IdEnd(), idStart);
-        if (idEnd > 0 && idEnd < limit) {
+        const int idEnd = FindBefore(page, IdEnd(), idStart, limit);
+        if (idEnd > 0) {
             step.id = Between(page, idStart, idEnd);
-            const int titleAt = Find(page, TitleStart(), idEnd);
-            if (titleAt > 0 && titleAt < limit) {
+            const int titleAt = FindBefore(page, TitleStart(), idEnd, limit);
+            if (titleAt > 0) {
                 const int titleStart = titleAt + static_cast<int>(TitleStart().size());
-                const int titleEnd = Find(page, TitleEnd(), titleStart);
-                if (titleEnd > 0 && titleEnd <= limit)
+                const int titleEnd = FindBefore(page, TitleEnd(), titleStart, limit + 1);
+                if (titleEnd > 0)
                     step.title = Between(page, titleStart, titleEnd);
             }
         }
@@ -101,7 +105,11 @@ FeedOutcome FeedLoad::Run(const Text& shopId, FeedLoadObserver* observer) {
     FeedOutcome outcome;
     outcome.shopId = shopId;
     const Text referer = FeedRefererHeader(base, shopId);
+    // A feed that hands out the same packs again would otherwise list each item once per pack, and the
+    // pass would count every copy as a hit of its own.
+    std::unordered_set<std::string> seen;
     int barren = 0;
+    int barrenFailed = 0;
     for (int pack = 1; pack <= options_.limits.maxPacks; ++pack) {
         Text page;
         ++outcome.packs;
@@ -122,7 +130,7 @@ FeedOutcome FeedLoad::Run(const Text& shopId, FeedLoadObserver* observer) {
 
         const std::size_t before = outcome.items.size();
         for (const FeedScanStep& step : ScanFeedPage(page, base)) {
-            const bool added = !step.id.empty() && !step.title.empty();
+            const bool added = !step.id.empty() && !step.title.empty() && seen.insert(step.id.bytes()).second;
             if (added)
                 outcome.items.push_back({step.id, step.title});
             report.ScanStep(step, added, static_cast<int>(outcome.items.size()));
@@ -143,9 +151,21 @@ FeedOutcome FeedLoad::Run(const Text& shopId, FeedLoadObserver* observer) {
             outcome.reachedEnd = true;
             break;
         }
-        barren = outcome.items.size() == before ? barren + 1 : 0;
-        if (barren >= options_.limits.maxBarrenPacksInARow)
+        const bool gainedNothing = outcome.items.size() == before;
+        barren = gainedNothing ? barren + 1 : 0;
+        barrenFailed = gainedNothing && !ok ? barrenFailed + 1 : 0;
+        if (barren >= options_.limits.maxBarrenPacksInARow) {
+            outcome.incomplete = true;
+            outcome.incompleteReason = barrenFailed == barren
+                                           ? std::to_string(barren) + " feed packs in a row failed"
+                                           : std::to_string(barren) + " feed packs in a row added no new item";
             break;
+        }
+    }
+    if (!outcome.stopped && !outcome.reachedEnd && !outcome.incomplete) {
+        outcome.incomplete = true;
+        outcome.incompleteReason = "the feed did not end within " + std::to_string(options_.limits.maxPacks) +
+                                   " packs (" + std::to_string(outcome.items.size()) + " items)";
     }
     report.LoadFinished(outcome);
     return outcome;

@@ -37,21 +37,25 @@ using FeedFetch = std::function<Bytes(Text& url, const Text& extraHeaders, const
 // The production fetch: web::TimedFetch with its default time-out.
 FeedFetch TimedFeedFetch(web::WebEnv env);
 
-// Limits of one load, so that an unreachable or endless feed cannot keep the loader going for ever.
+// Limits of one load, so that an unreachable, repeating or endless feed cannot keep the loader going for ever.
 struct FeedLimits {
     int maxPacks = 500;
-    int maxBarrenPacksInARow = 3; // packs that add no item: failed, timed out or empty
+    int maxBarrenPacksInARow = 3; // packs that add no new item: failed, timed out, empty or only repeats
 };
 
 // What one load found.
 struct FeedOutcome {
     Text shopId;
-    std::vector<ShopItem> items;
+    std::vector<ShopItem> items; // each item ID once, in the order of its first link
     int packs = 0;           // packs requested
     int requests = 0;        // the same; retries are not counted
     int failedRequests = 0;  // packs still failed after their retries
     bool reachedEnd = false; // a pack carried the end marker
     bool stopped = false;
+    // The load ended at one of its limits before the end marker, so the shop may hold more items than
+    // these; `incompleteReason` says which limit, in a short English phrase. Not set for a stopped load.
+    bool incomplete = false;
+    std::string incompleteReason;
 };
 
 // What a load reports while it runs. The load polls its stop request after each request, each ScanStep and
@@ -60,7 +64,8 @@ class FeedLoadObserver {
 public:
     virtual ~FeedLoadObserver() = default;
     virtual void PackFetched(int /*pack*/, bool /*complete*/) {}
-    // One step of the item scan; `added` when it gave an item, which is then item number `found`.
+    // One step of the item scan; `added` when it gave an item not seen before in this load, which is then
+    // item number `found`.
     virtual void ScanStep(const FeedScanStep& /*step*/, bool /*added*/, int /*found*/) {}
     // After the scan of pack `pack`.
     virtual void PackDone(int /*pack*/) {}

@@ -2,6 +2,7 @@
 
 #include <unzip.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <fcntl.h>
@@ -36,6 +37,7 @@ private:
 
 struct Entry {
     std::string name; // as stored, with "\" turned into "/"
+    std::uint64_t statedSize = 0; // the unpacked size the central directory gives
     unsigned long externalAttributes = 0;
     unsigned madeBy = 0;
     bool isDirectory() const { return !name.empty() && name.back() == '/'; }
@@ -56,6 +58,7 @@ bool CurrentEntry(unzFile zip, Entry& entry, bool& nameHasZero) {
     for (char& ch : entry.name)
         if (ch == '\\')
             ch = '/';
+    entry.statedSize = info.uncompressed_size;
     entry.externalAttributes = info.external_fa;
     entry.madeBy = static_cast<unsigned>(info.version >> 8);
     return true;
@@ -89,33 +92,41 @@ bool MakeDirectories(const std::string& root, std::string_view relative) {
     return true;
 }
 
-bool WriteEntry(unzFile zip, const std::string& targetDir, const Entry& entry) {
+enum class Written { kWhole, kFailed, kTooLarge };
+
+// Writes the current entry, but no more than its stated size and no more than `budget`, what the whole unpack
+// may still write; the budget is used up as bytes go out.
+Written WriteEntry(unzFile zip, const std::string& targetDir, const Entry& entry, std::uint64_t& budget) {
     const std::size_t slash = entry.name.rfind('/');
     const std::string_view parent =
         slash == std::string::npos ? std::string_view() : std::string_view(entry.name).substr(0, slash);
     if (!MakeDirectories(targetDir, parent))
-        return false;
+        return Written::kFailed;
     const std::string path = targetDir + "/" + entry.name;
 
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
-            return false;
+            return Written::kFailed;
         // Whatever stands where the file goes is replaced, never written through: a link would be followed,
         // and a hard link shares its inode with a file elsewhere. A read-only file goes the same way.
         if (::unlink(path.c_str()) != 0)
-            return false;
+            return Written::kFailed;
     }
 
     if (unzOpenCurrentFile(zip) != UNZ_OK)
-        return false;
+        return Written::kFailed;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         unzCloseCurrentFile(zip);
-        return false;
+        return Written::kFailed;
     }
+    // minizip stops reading an entry at its stated size; counting here as well keeps the limits whatever
+    // the library does with a stream that holds more than its entry says.
+    std::uint64_t allowed = std::min(entry.statedSize, budget);
     std::vector<char> buffer(64 * 1024);
     bool ok = true;
+    bool tooLarge = false;
     for (;;) {
         const int n = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
         if (n == 0)
@@ -124,6 +135,13 @@ bool WriteEntry(unzFile zip, const std::string& targetDir, const Entry& entry) {
             ok = false;
             break;
         }
+        if (static_cast<std::uint64_t>(n) > allowed) {
+            ok = false;
+            tooLarge = true;
+            break;
+        }
+        allowed -= static_cast<std::uint64_t>(n);
+        budget -= static_cast<std::uint64_t>(n);
         for (int written = 0; written < n && ok;) {
             const ssize_t w = ::write(fd, buffer.data() + written, static_cast<std::size_t>(n - written));
             if (w <= 0 && errno != EINTR)
@@ -141,7 +159,7 @@ bool WriteEntry(unzFile zip, const std::string& targetDir, const Entry& entry) {
     ok = ::close(fd) == 0 && ok;
     if (!ok)
         ::unlink(path.c_str());
-    return ok;
+    return ok ? Written::kWhole : tooLarge ? Written::kTooLarge : Written::kFailed;
 }
 
 } // namespace
@@ -174,10 +192,15 @@ UnpackResult UnpackArchive(const std::string& archivePath, const std::string& ta
     if (!zip)
         return UnpackResult::kNotAnArchive;
 
+    // A small archive can state a huge unpacked size (deflate shrinks a run of zeros a thousandfold) or list
+    // a huge number of entries; both are refused here, before anything is written.
     std::vector<Entry> entries;
+    std::uint64_t statedTotal = 0;
     for (int step = unzGoToFirstFile(zip); step != UNZ_END_OF_LIST_OF_FILE; step = unzGoToNextFile(zip)) {
         if (step != UNZ_OK)
             return UnpackResult::kNotAnArchive;
+        if (entries.size() == kMaxArchiveEntries)
+            return UnpackResult::kTooLarge;
         Entry entry;
         bool nameHasZero = false;
         if (!CurrentEntry(zip, entry, nameHasZero))
@@ -185,16 +208,23 @@ UnpackResult UnpackArchive(const std::string& archivePath, const std::string& ta
         if (nameHasZero || !IsSafeEntryName(entry.name) ||
             (entry.unixMode() & kUnixFileType) == kUnixSymlink)
             return UnpackResult::kUnsafeEntry;
+        if (entry.statedSize > kMaxArchiveBytes - statedTotal)
+            return UnpackResult::kTooLarge;
+        statedTotal += entry.statedSize;
         entries.push_back(std::move(entry));
     }
 
+    std::uint64_t budget = kMaxArchiveBytes;
     std::size_t index = 0;
     for (int step = unzGoToFirstFile(zip); step == UNZ_OK && index < entries.size();
          step = unzGoToNextFile(zip), ++index) {
         const Entry& entry = entries[index];
-        const bool ok = entry.isDirectory() ? MakeDirectories(targetDir, entry.name)
-                                            : WriteEntry(zip, targetDir, entry);
-        if (!ok)
+        const Written done = entry.isDirectory()
+                                 ? (MakeDirectories(targetDir, entry.name) ? Written::kWhole : Written::kFailed)
+                                 : WriteEntry(zip, targetDir, entry, budget);
+        if (done == Written::kTooLarge)
+            return UnpackResult::kTooLarge;
+        if (done == Written::kFailed)
             return UnpackResult::kEntryFailed;
         if (written && !entry.isDirectory())
             written->push_back(entry.name);

@@ -23,6 +23,58 @@ TEST(TextTest, SearchNeverStartsOnATrailByte) {
     EXPECT_EQ(Find(Text("abc"), Text{}), -1);
 }
 
+// The search as a walk from the first byte of the text, two bytes at a lead byte: the definition the search
+// keeps while it starts from wherever it is asked to.
+int WalkingFind(const std::string& text, const std::string& part, int start, bool caseSensitive) {
+    const auto fold = [caseSensitive](char c) { return !caseSensitive && c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    for (std::size_t i = 0; !part.empty() && i < text.size();
+         i += static_cast<unsigned char>(text[i]) >= 0x80 ? 2 : 1) {
+        if (static_cast<int>(i) + 1 < start || i + part.size() > text.size())
+            continue;
+        std::size_t k = 0;
+        while (k < part.size() && fold(text[i + k]) == fold(part[k]))
+            ++k;
+        if (k == part.size())
+            return static_cast<int>(i) + 1;
+    }
+    return -1;
+}
+
+TEST(TextTest, SearchFromAnyPositionFindsWhatAWalkFromTheStartFinds) {
+    // Trail bytes in the ASCII range, runs of lead-range bytes of both parities, a lead byte cut off at
+    // the end; and a longer text mixing the same bytes, so that starts land inside every kind of run.
+    std::vector<std::string> texts = {
+        "\xD5KK\xD5K", "\xB0\xA1\xA1\xA1\xA1\xA1K", "a\xB0\xA1\xA1\xA1\x41\x62\x81\x41\x62", "K\x81K\x81\x81KK",
+        "xK\xB0",      "\xA1\xA1\xA1K\xA1\xA1",
+    };
+    std::string mixed;
+    std::uint32_t x = 12345;
+    for (int k = 0; k < 600; ++k) {
+        x = x * 1664525u + 1013904223u;
+        mixed += "Kka\x81\xA1\xB0"[(x >> 24) % 6];
+    }
+    texts.push_back(mixed);
+    const std::string parts[] = {"K", "KK", "k", "Ab", "\xA1\xA1", "\xA1K", "\x81K", "K\xA1"};
+    for (const std::string& text : texts) {
+        const int size = static_cast<int>(text.size());
+        for (const std::string& part : parts) {
+            for (const bool caseSensitive : {true, false}) {
+                for (int start = 0; start <= size + 1; ++start) {
+                    const int expected = WalkingFind(text, part, start, caseSensitive);
+                    ASSERT_EQ(Find(Text(text), Text(part), start, caseSensitive), expected)
+                        << testing::PrintToString(text) << " " << testing::PrintToString(part) << " from " << start;
+                    for (const int end : {start, start + 1, start + 2, expected, expected + 1, size + 2}) {
+                        const int before = expected > 0 && expected < end ? expected : -1;
+                        ASSERT_EQ(FindBefore(Text(text), Text(part), start, end, caseSensitive), before)
+                            << testing::PrintToString(text) << " " << testing::PrintToString(part) << " from " << start
+                            << " before " << end;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(TextTest, CaseInsensitiveSearchFoldsOnlyAscii) {
     EXPECT_EQ(Find(Text("xxSet-COOKIE: a"), Text("set-cookie: "), 1, false), 3);
     EXPECT_EQ(Find(Text("xxSet-COOKIE: a"), Text("set-cookie: "), 1, true), -1);

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
+#include <set>
+
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -27,9 +31,11 @@ struct LoopbackHarness {
     FakePump pump;
     web::CookieJar cookies;
     ItemList items;
+    std::vector<FeedOutcome> finished;
 
     void Load(const std::string& shopBase, const char* shopId) {
         ShopFeedLoader loader(controls, pump, items, shopBase, TimedFeedFetch(web::WebEnv{pump, controls, cookies}));
+        loader.loadFinished = [this](const FeedOutcome& outcome) { finished.push_back(outcome); };
         controls.SetText("MainWindow", "编辑框_优店ID", Text(shopId));
         loader.Run();
     }
@@ -72,6 +78,78 @@ TEST(ShopFeedLoopbackTest, PostsEachPackAndDecodesUtf8AndEscapes) {
     EXPECT_EQ(h.items.ShopItemIds, (std::vector<Text>{Text("111"), Text("222")}));
     EXPECT_EQ(h.items.ShopItemTitles, (std::vector<Text>{"春装 外套"_gbk, "夏装 T恤"_gbk}));
     EXPECT_EQ(h.Status(), " 宝贝ID加载完成，总共加载了2个宝贝ID。现在可以查询喽~~"_gbk);
+}
+
+int PackOf(const RawRequest& request) {
+    const auto at = request.body.find("pack=");
+    return at == std::string::npos ? 0 : std::atoi(request.body.c_str() + at + 5);
+}
+
+// A pack as the shop host writes it: item links inside a JSON string, Chinese titles as UTF-8.
+std::string FeedPack(const std::string& base, int first, int count, bool end) {
+    std::string escapedBase;
+    for (const char c : base)
+        escapedBase += c == '/' ? std::string("\\/") : std::string(1, c);
+    std::string html = "{\"html\":\"";
+    for (int k = first; k < first + count; ++k)
+        html += "<li><a class=\\\"creply\\\" href=\\\"" + escapedBase + "detail\\/" + std::to_string(k) +
+                "\\\" target=\\\"_blank\\\"><div class=\\\"title\\\">连衣裙 " + std::to_string(k) +
+                "<\\/div><\\/a><\\/li>";
+    return html + (end ? "\",\"data\":{\"isEnd\":true}}" : "\"}");
+}
+
+TEST(ShopFeedLoopbackTest, FeedsThatRepeatOrNeverEndListEachItemOnceAndEndIncomplete) {
+    const struct {
+        const char* what;
+        std::function<std::string(const std::string& base, int pack)> answer;
+        std::size_t requests;
+        int count;
+        const char* reason;
+    } cases[] = {
+        {"every pack the same items", [](const std::string& base, int) { return FeedPack(base, 1, 20, false); }, 4, 20,
+         "3 feed packs in a row added no new item"},
+        // Each pack brings ten new items and five of the pack before.
+        {"new items forever",
+         [](const std::string& base, int pack) { return FeedPack(base, 10 * pack - 5, 15, false); }, 500, 5005,
+         "the feed did not end within 500 packs (5005 items)"},
+    };
+    for (const auto& c : cases) {
+        std::string base;
+        RawHttpServer server([&](const RawRequest& request) {
+            return RawReply::Http(200, c.answer(base, PackOf(request)),
+                                  "Content-Type: application/json; charset=utf-8\r\n");
+        });
+        base = server.BaseUrl() + "/";
+        LoopbackHarness h;
+        h.Load(base, "shop7");
+        EXPECT_EQ(server.Requests().size(), c.requests) << c.what;
+        EXPECT_EQ(h.items.ShopItemCount, c.count) << c.what;
+        EXPECT_EQ(std::set<Text>(h.items.ShopItemIds.begin(), h.items.ShopItemIds.end()).size(),
+                  h.items.ShopItemIds.size())
+            << c.what;
+        EXPECT_EQ(h.Status(),
+                  " 宝贝ID加载完成，总共加载了"_gbk + TextOfInteger(c.count) + "个宝贝ID。现在可以查询喽~~"_gbk)
+            << c.what;
+        ASSERT_EQ(h.finished.size(), 1u) << c.what;
+        EXPECT_TRUE(h.finished[0].incomplete) << c.what;
+        EXPECT_EQ(h.finished[0].incompleteReason, c.reason) << c.what;
+    }
+}
+
+TEST(ShopFeedLoopbackTest, OnePackOfTwentyThousandItemsIsReadWhole) {
+    std::string base;
+    RawHttpServer server([&](const RawRequest&) {
+        return RawReply::Http(200, FeedPack(base, 1, 20000, true), "Content-Type: application/json; charset=utf-8\r\n");
+    });
+    base = server.BaseUrl() + "/";
+    LoopbackHarness h;
+    h.Load(base, "big");
+    ASSERT_EQ(h.items.ShopItemCount, 20000);
+    EXPECT_EQ(h.items.ShopItemIds.front(), Text("1"));
+    EXPECT_EQ(h.items.ShopItemIds.back(), Text("20000"));
+    EXPECT_EQ(h.items.ShopItemTitles.back(), "连衣裙 20000"_gbk);
+    ASSERT_EQ(h.finished.size(), 1u);
+    EXPECT_FALSE(h.finished[0].incomplete);
 }
 
 TEST(ShopFeedLoopbackTest, UnreachableShopHostEndsWithTheFailureText) {

@@ -128,6 +128,88 @@ TEST(UnpackTest, BrokenArchivesAreReportedNotUnpacked) {
     EXPECT_FALSE(Exists(dir / "m_update.exe"));
 }
 
+std::uint32_t Le32(const std::string& b, std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
+}
+unsigned Le16(const std::string& b, std::size_t at) {
+    return static_cast<unsigned char>(b[at]) | static_cast<unsigned>(static_cast<unsigned char>(b[at + 1])) << 8;
+}
+
+// Rewrites the unpacked size that entry `index` states, in its central directory record and its local
+// header alike, so the archive stays consistent and only the size lies.
+void StateSize(const std::string& zip, std::size_t index, std::uint32_t size) {
+    std::string b = ReadFile(zip);
+    const std::size_t eocd = b.rfind(std::string("PK\x05\x06", 4));
+    ASSERT_NE(eocd, std::string::npos);
+    std::size_t at = Le32(b, eocd + 16);
+    for (std::size_t k = 0; k < index; ++k)
+        at += 46 + Le16(b, at + 28) + Le16(b, at + 30) + Le16(b, at + 32);
+    ASSERT_EQ(Le32(b, at), 0x02014b50u);
+    const std::size_t local = Le32(b, at + 42);
+    for (int i = 0; i < 4; ++i) {
+        b[at + 24 + i] = static_cast<char>(size >> (8 * i));
+        b[local + 22 + i] = static_cast<char>(size >> (8 * i));
+    }
+    WriteFile(zip, b);
+}
+
+TEST(UnpackTest, ArchivesPastTheLimitsAreRefusedBeforeAnythingIsWritten) {
+    const std::uint32_t mib = 1u << 20;
+    const struct {
+        const char* what;
+        std::function<void(const std::string& zip)> make;
+        bool unpacks;
+    } cases[] = {
+        {"two entries stating 300 MiB each",
+         [&](const std::string& zip) {
+             MakeZip(zip, {{"m_update.exe", "x", 0100755}, {"a.bin", "a"}, {"b.bin", "b"}});
+             StateSize(zip, 1, 300 * mib);
+             StateSize(zip, 2, 300 * mib);
+         },
+         false},
+        {"entries stating 512 MiB in all",
+         [&](const std::string& zip) {
+             MakeZip(zip, {{"a.bin", "a"}, {"b.bin", "b"}});
+             StateSize(zip, 0, 256 * mib);
+             StateSize(zip, 1, 256 * mib);
+         },
+         true},
+        {"10,001 entries",
+         [](const std::string& zip) {
+             MakeZip(zip, std::vector<ZipEntry>(10001, {"d/", "", 040755}));
+         },
+         false},
+        {"10,000 entries",
+         [](const std::string& zip) {
+             MakeZip(zip, std::vector<ZipEntry>(10000, {"d/", "", 040755}));
+         },
+         true},
+        // Stating less than it holds: the entry is cut at its stated size and fails its check.
+        {"an entry holding more than it states",
+         [](const std::string& zip) {
+             MakeZip(zip, {{"m_update.exe", testing::PatternBytes(200000), 0100755}});
+             StateSize(zip, 0, 1000);
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        TempDir outer;
+        const std::string target = outer / "target";
+        std::filesystem::create_directory(target);
+        c.make(outer / "a.zip");
+        const UnpackResult result = UnpackArchive(outer / "a.zip", target);
+        if (c.unpacks) {
+            EXPECT_EQ(result, UnpackResult::kUnpacked) << c.what;
+            continue;
+        }
+        EXPECT_NE(result, UnpackResult::kUnpacked) << c.what;
+        EXPECT_TRUE(std::filesystem::is_empty(target)) << c.what;
+    }
+}
+
 // The completion step of InstallTick over real archives.
 struct InstallCase {
     const char* what;
@@ -152,6 +234,12 @@ TEST(InstallTickTest, CompletionUnpacksDeletesStartsAndEnds) {
         {"empty archive beside an old updater", zipOf({}), false, true, true},
         {"updater in a sub-directory", zipOf({{"sub/m_update.exe", "x", 0100755}}), false, false},
         {"not a zip", [](const std::string& zip) { WriteFile(zip, "garbage"); }, false, false},
+        {"archive stating more than 512 MiB beside an old updater",
+         [](const std::string& zip) {
+             MakeZip(zip, {{"m_update.exe", "#!/bin/sh\n", 0100755}});
+             StateSize(zip, 0, 513u << 20);
+         },
+         false, true, true},
         {"zip with ../evil",
          [](const std::string& zip) {
              MakeZip(zip, {{"m_update.exe", "x", 0100755}, {"../evil", "x"}});
