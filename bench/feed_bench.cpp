@@ -48,7 +48,8 @@ void BM_FeedPack(benchmark::State& state) {
     sources::FeedLoadOptions options;
     options.shopBase = kBase;
     for (auto _ : state) {
-        sources::FeedLoad load([&](Text&, const Text&, const Bytes&) { return pack; }, options);
+        sources::FeedLoad load(sources::FeedFetchOfBodies([&](Text&, const Text&, const Bytes&) { return pack; }),
+                               options);
         const sources::FeedOutcome outcome = load.Run(Text("shop"));
         if (static_cast<int>(outcome.items.size()) != items || !outcome.reachedEnd)
             state.SkipWithError("the pack did not parse whole");

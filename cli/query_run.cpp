@@ -102,7 +102,7 @@ base::PassOutcome UnwalkedPass(const base::PassRequest& request, const std::vect
 // Loads the shop; on no items reports why and returns false with `exitCode` set.
 bool LoadShop(const Text& shop, const base::Endpoints& endpoints, const web::RequestPolicy& policy, HeadlessWeb& web,
               ProgressBar& bar, sources::FeedOutcome& outcome, int& exitCode) {
-    sources::FeedLoad load(sources::TimedFeedFetch(web.env),
+    sources::FeedLoad load(sources::TimedFeedFetch(web.env, std::chrono::milliseconds(100)),
                            sources::FeedLoadOptions{endpoints.shopBase, {}, policy, [] { return Interrupted(); }});
     FeedProgress progress(bar, shop);
     outcome = load.Run(shop, &progress);
@@ -114,8 +114,10 @@ bool LoadShop(const Text& shop, const base::Endpoints& endpoints, const web::Req
         ReportError("interrupted while loading the shop");
         exitCode = kExitInterrupted;
     } else if (outcome.failedRequests > 0) {
+        const auto& failures = outcome.failures.entries();
         ReportError("shop \"" + shop.ToUtf8() + "\": the feed at " + where +
-                    " could not be reached or did not answer as a feed");
+                    " could not be reached or did not answer as a feed" +
+                    (failures.empty() ? std::string() : " (" + failures.front().firstReason + ")"));
         exitCode = kExitNoShop;
     } else {
         ReportError("shop \"" + shop.ToUtf8() + "\": the feed at " + where + " lists no items");

@@ -114,14 +114,25 @@ FeedOutcome FeedLoad::Run(const Text& shopId, FeedLoadObserver* observer) {
         Text page;
         ++outcome.packs;
         ++outcome.requests;
-        const bool ok = pacer.Send(
+        const web::Answer answer = pacer.Send(
             [&] {
                 Text url = FeedAddress(base, shopId);
-                page = web::DecodeEscapes(TextOf(fetch_(url, referer, FeedBody(pack))));
-                return IsFeedPack(page, base);
+                web::Answer a = fetch_(url, referer, FeedBody(pack), stopped);
+                page = a.ok ? web::DecodeEscapes(TextOf(std::move(a.body))) : Text();
+                if (a.ok && !IsFeedPack(page, base)) {
+                    a.ok = false;
+                    a.failure = base::FailureKind::NotAnswer;
+                    a.reason = "the answer is not a shop feed";
+                }
+                return a;
             },
             stopped);
-        outcome.failedRequests += !ok;
+        const bool ok = answer.ok;
+        // A request the stop abandoned is no failure of the feed's: the load says it was stopped instead.
+        if (!ok && answer.failure != base::FailureKind::Stopped) {
+            ++outcome.failedRequests;
+            outcome.failures.Add(answer.failure, answer.reason);
+        }
         report.PackFetched(pack, ok);
         if (stopped()) {
             outcome.stopped = true;

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "base/request_failure.h"
 #include "base/text.h"
 #include "sources/item_list.h"
+#include "web/answer.h"
 #include "web/request_policy.h"
 #include "web/web_env.h"
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,10 +35,15 @@ bool IsFeedEnd(const Text& page);
 bool IsFeedPack(const Text& page, const std::string& shopBase);
 
 // Requests one pack: POST of `body` to `url` with the Referer line in `extraHeaders`; the answer converted
-// from UTF-8 to GBK, the time-out text on time-out, empty when the request could not be made.
-using FeedFetch = std::function<Bytes(Text& url, const Text& extraHeaders, const Bytes& body)>;
-// The production fetch: web::TimedFetch with its default time-out.
-FeedFetch TimedFeedFetch(web::WebEnv env);
+// from UTF-8 to GBK, with its verdict. `stop` is polled while the request waits and abandons it.
+using FeedFetch = std::function<web::Answer(Text& url, const Text& extraHeaders, const Bytes& body,
+                                            const std::function<bool()>& stop)>;
+// The production fetch: web::TimedFetchAnswer with its default time-out of 60 s, which is also the pack's
+// whole deadline. `stopPollEvery` as web::TimedFetchOptions has it, for a front end whose stop no event
+// announces.
+FeedFetch TimedFeedFetch(web::WebEnv env, std::chrono::milliseconds stopPollEvery = {});
+// A fetch whose every body counts as a whole answer, for feeds that cannot fail in transit.
+FeedFetch FeedFetchOfBodies(std::function<Bytes(Text& url, const Text& extraHeaders, const Bytes& body)> fetch);
 
 // Limits of one load, so that an unreachable, repeating or endless feed cannot keep the loader going for ever.
 struct FeedLimits {
@@ -47,10 +55,11 @@ struct FeedLimits {
 struct FeedOutcome {
     Text shopId;
     std::vector<ShopItem> items; // each item ID once, in the order of its first link
-    int packs = 0;           // packs requested
-    int requests = 0;        // the same; retries are not counted
-    int failedRequests = 0;  // packs still failed after their retries
-    bool reachedEnd = false; // a pack carried the end marker
+    int packs = 0;               // packs requested
+    int requests = 0;            // the same; retries are not counted
+    int failedRequests = 0;      // packs still failed after their retries
+    base::FailureTally failures; // those failures by kind
+    bool reachedEnd = false;     // a pack carried the end marker
     bool stopped = false;
     // The load ended at one of its limits before the end marker, so the shop may hold more items than
     // these; `incompleteReason` says which limit, in a short English phrase. Not set for a stopped load.

@@ -4,9 +4,28 @@
 
 namespace rankmoth::sources {
 
-FeedFetch TimedFeedFetch(web::WebEnv env) {
-    return [env](Text& url, const Text& extraHeaders, const Bytes& body) mutable {
-        return web::TimedFetch(env, url, 1, Text{}, extraHeaders, body, Text{}, std::nullopt, nullptr, 1);
+FeedFetch TimedFeedFetch(web::WebEnv env, std::chrono::milliseconds stopPollEvery) {
+    return [env, stopPollEvery](Text& url, const Text& extraHeaders, const Bytes& body,
+                                const std::function<bool()>& stop) mutable {
+        web::TimedFetchOptions options;
+        options.method = 1;
+        options.extraHeaders = extraHeaders;
+        options.postBytes = body;
+        options.responseConversion = 1;
+        options.stopRequested = stop;
+        options.stopPollEvery = stopPollEvery;
+        return web::TimedFetchAnswer(env, url, options);
+    };
+}
+
+FeedFetch FeedFetchOfBodies(std::function<Bytes(Text& url, const Text& extraHeaders, const Bytes& body)> fetch) {
+    return [fetch = std::move(fetch)](Text& url, const Text& extraHeaders, const Bytes& body,
+                                      const std::function<bool()>&) {
+        web::Answer answer;
+        answer.ok = true;
+        answer.status = 200;
+        answer.body = fetch(url, extraHeaders, body);
+        return answer;
     };
 }
 

@@ -211,9 +211,7 @@ Answer TimedFetchAnswer(WebEnv& env, Text& url, const TimedFetchOptions& options
         return Answer::Failed(base::FailureKind::Other, "no thread for the request");
     }
 
-    // Waits in short steps only when a stop can come from outside the event loop (a signal); otherwise one
-    // wait that events interrupt, as the window has always waited.
-    const milliseconds step = options.stopRequested ? milliseconds(100) : limit;
+    const milliseconds step = options.stopPollEvery > milliseconds::zero() ? options.stopPollEvery : limit;
     const auto stopped = [&options] { return options.stopRequested && options.stopRequested(); };
     const milliseconds start = env.pump.Now();
     bool timedOut = false;

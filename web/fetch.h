@@ -5,6 +5,7 @@
 #include "web/web_env.h"
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -29,8 +30,12 @@ struct TimedFetchOptions {
     int responseConversion = 0;
     Text* returnedCookies = nullptr;
     bool followRedirects = true;
-    // Polled while the calling thread waits (at least every 100 ms); true abandons the worker at once.
+    // Polled whenever the calling thread's wait ends (an event, or every `stopPollEvery`); true abandons the
+    // worker at once.
     std::function<bool()> stopRequested;
+    // For a pump that no event wakes when a stop comes (a signal handler's flag): the wait is cut into steps
+    // of this length. Zero waits once, until the answer or an event.
+    std::chrono::milliseconds stopPollEvery{0};
 };
 
 // TimedFetch with the verdict: on time-out a Deadline failure whose body is the time-out text.

@@ -55,9 +55,10 @@ TEST(FeedLoadTest, FailedPacksAreRetriedAndOnlyThoseFailingThroughoutCount) {
         options.policy.gap = 5ms;
         options.policy.retries = c.retries;
         options.policy.sleep = [&](std::chrono::milliseconds d) { sleeps.push_back(d); };
-        FeedLoad load(
-            [&](Text&, const Text&, const Bytes&) { return attempt < c.answers.size() ? c.answers[attempt++] : ""; },
-            options);
+        FeedLoad load(FeedFetchOfBodies([&](Text&, const Text&, const Bytes&) {
+                          return attempt < c.answers.size() ? c.answers[attempt++] : "";
+                      }),
+                      options);
         const FeedOutcome out = load.Run(Text("shop"));
         EXPECT_EQ(out.items.size(), c.items) << c.what;
         EXPECT_EQ(out.failedRequests, c.failed) << c.what;
@@ -91,7 +92,7 @@ TEST(FeedLoadTest, EachItemIsKeptOnceAndALoadWithoutTheEndMarkerSaysWhyItStopped
         int pack = 0;
         FeedLoadOptions options;
         options.shopBase = kBase;
-        FeedLoad load([&](Text&, const Text&, const Bytes&) { return c.answer(++pack); }, options);
+        FeedLoad load(FeedFetchOfBodies([&](Text&, const Text&, const Bytes&) { return c.answer(++pack); }), options);
         const FeedOutcome out = load.Run(Text("shop"));
         EXPECT_EQ(out.items.size(), c.items) << c.what;
         EXPECT_EQ(out.packs, c.packs) << c.what;
@@ -111,9 +112,9 @@ TEST(FeedLoadTest, WindowLoadHandsOverWhatItListedAndNotWhenSuperseded) {
     ItemList items;
     std::vector<FeedOutcome> loads;
     int requests = 0;
-    ShopFeedLoader loader(controls, pump, items, kBase, [&](Text&, const Text&, const Bytes&) {
-        return ++requests == 1 ? Pack(1, 3, false) : Pack(4, 1, true);
-    });
+    ShopFeedLoader loader(controls, pump, items, kBase, FeedFetchOfBodies([&](Text&, const Text&, const Bytes&) {
+                              return ++requests == 1 ? Pack(1, 3, false) : Pack(4, 1, true);
+                          }));
     loader.loadFinished = [&](const FeedOutcome& out) { loads.push_back(out); };
     loader.pause = 20ms;
     // The second click lands inside the first load's pauses and supersedes it.

@@ -100,9 +100,10 @@ struct LoaderHarness {
     FakePump pump;
     ItemList items;
     FakeShop shop;
-    ShopFeedLoader loader{controls, pump, items, kBase, [this](Text& url, const Text& headers, const Bytes& body) {
+    ShopFeedLoader loader{controls, pump, items, kBase,
+                          FeedFetchOfBodies([this](Text& url, const Text& headers, const Bytes& body) {
                               return shop.Fetch(url, headers, body);
-                          }};
+                          })};
 
     void SetShopId(const char* id) { controls.SetText("MainWindow", "编辑框_优店ID", Text::FromUtf8(id)); }
     Text Status() { return controls.StatusText("MainWindow", "状态条1", 1); }
