@@ -70,6 +70,7 @@ TEST(BoundedExchange, EachMisbehaviourEndsAsAFailureWithItsReason) {
         {"503 with a page that looks right", RawReply::Http(503, "book:\"1\",lastTweetId"), FailureKind::HttpStatus,
          "HTTP 503"},
         {"404", RawReply::Http(404, "gone"), FailureKind::HttpStatus, "HTTP 404"},
+        {"429 asking for 30 s", RawReply::Http(429, "", "Retry-After: 30\r\n"), FailureKind::HttpStatus, "HTTP 429"},
         {"nothing at all", RawReply::Raw(""), FailureKind::CutOff, "connection closed without an answer"},
     };
     for (auto& c : cases) {
@@ -82,6 +83,7 @@ TEST(BoundedExchange, EachMisbehaviourEndsAsAFailureWithItsReason) {
         EXPECT_EQ(result.verdict.failure, c.kind);
         EXPECT_EQ(result.verdict.reason, c.reason);
         EXPECT_LE(result.body.size(), std::size_t{1} << 20);
+        EXPECT_EQ(result.verdict.retryAfter.has_value(), c.reply.steps[0].bytes.starts_with("HTTP/1.1 429"));
     }
 
     RawHttpServer fine([](const RawRequest&) { return RawReply::Http(200, "whole"); });
