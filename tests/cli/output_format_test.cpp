@@ -1,5 +1,7 @@
 // The text the command line prints: CSV quoting, zones, local time with its offset, terminal widths.
+#include "cli/interrupt.h"
 #include "cli/output_format.h"
+#include "cli/pass_printer.h"
 
 #include <nlohmann/json.hpp>
 
@@ -8,6 +10,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <sstream>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace rankmoth::cli {
 namespace {
@@ -84,6 +90,100 @@ TEST(OutputFormatTest, PrintedTextsMatchTheirFormats) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.got(), c.want) << c.what;
+}
+
+base::PassOutcome FailedPass(const char* sort, std::vector<std::tuple<base::FailureKind, const char*, int>> failures) {
+    base::PassOutcome pass = OnePass(base::ItemState::Incomplete, 0, 0, 0);
+    pass.request.sort = sort;
+    for (const auto& [kind, reason, count] : failures) {
+        for (int i = 0; i < count; ++i)
+            pass.failures.Add(kind, i == 0 ? reason : "a later reason");
+    }
+    return pass;
+}
+
+TEST(OutputFormatTest, FailuresAreCountedByKindWithTheirFirstReason) {
+    using K = base::FailureKind;
+    const auto refused = FailedPass("pop", {{K::Refused, "connection refused", 3}, {K::HttpStatus, "HTTP 503", 1}});
+    const auto later =
+        FailedPass("new", {{K::HttpStatus, "HTTP 429", 2}, {K::CutOff, "answer cut off after 812 of 4096 bytes", 1}});
+    const auto json = nlohmann::ordered_json::parse(PassJson(refused));
+    EXPECT_EQ(json["failures"].dump(), "[{\"kind\":\"refused\",\"reason\":\"connection refused\",\"count\":3},"
+                                       "{\"kind\":\"http_status\",\"reason\":\"HTTP 503\",\"count\":1}]");
+    EXPECT_EQ(nlohmann::json::parse(PassJson(OnePass(base::ItemState::Found, 1, 1, 1)))["failures"].dump(), "[]");
+    // Once per run, not per request or per pass: the first reason of each kind with the run's count.
+    const std::vector<std::string> want = {"3 requests failed: connection refused", "3 requests failed: HTTP 503",
+                                           "1 request failed: answer cut off after 812 of 4096 bytes"};
+    EXPECT_EQ(FailureLines({refused, later}), want);
+}
+
+TEST(OutputFormatTest, MarketplaceTextIsSafeInEveryFormat) {
+    base::PassOutcome pass = OnePass(base::ItemState::Found, 1, 2, 1);
+    pass.items[0].itemId = Text("=1+1");
+    pass.items[0].title = Text::FromUtf8("@SUM(1)\x1B]0;pwned\x07");
+    pass.items.push_back({Text("-9"), Text("\xFF\xFE"), base::ItemState::NotFound, 0, 0, 0, {}});
+    const std::string row = CsvRow(pass, pass.items[0]);
+    EXPECT_EQ(row.substr(0, row.find(",hot30day")), "\"'=1+1\",\"'@SUM(1)\x1B]0;pwned\x07\"");
+    EXPECT_EQ(CsvRow(pass, pass.items[1]).substr(0, 5), "\"'-9\"");
+    const std::string table = PassTable({pass});
+    EXPECT_EQ(table.find_first_of("\x1B\x07"), std::string::npos) << table;
+    EXPECT_NE(table.find("@SUM(1)\xEF\xBF\xBD]0;pwned\xEF\xBF\xBD"), std::string::npos) << table;
+    const std::string json = PassJson(pass);
+    EXPECT_TRUE(base::IsValidUtf8(json)) << json;
+    EXPECT_TRUE(nlohmann::json::accept(json));
+}
+
+// What a printer wrote, through a real file descriptor.
+std::string Printed(OutputFormat format, const std::vector<base::PassOutcome>& passes) {
+    char name[] = "/tmp/rankmoth-printer-XXXXXX";
+    const int fd = ::mkstemp(name);
+    OutputStream out(fd);
+    PassPrinter printer(out, format);
+    printer.Begin();
+    for (const auto& pass : passes)
+        printer.Pass(pass);
+    printer.Finish();
+    std::string text(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)), '\0');
+    ::pread(fd, text.data(), text.size(), 0);
+    ::close(fd);
+    ::unlink(name);
+    return text;
+}
+
+TEST(PassPrinterTest, JsonIsOneDocumentAndJsonlOneObjectALine) {
+    const auto pop = FailedPass("pop", {});
+    const auto fresh = FailedPass("new", {});
+    for (const std::size_t count : {0u, 1u, 2u}) {
+        const std::vector<base::PassOutcome> passes(count, pop);
+        const auto document = nlohmann::json::parse(Printed(OutputFormat::Json, passes));
+        EXPECT_TRUE(document.is_array());
+        EXPECT_EQ(document.size(), count);
+    }
+    std::istringstream lines(Printed(OutputFormat::Jsonl, {pop, fresh}));
+    std::vector<std::string> sorts;
+    for (std::string line; std::getline(lines, line);)
+        sorts.push_back(nlohmann::json::parse(line)["sort"]);
+    EXPECT_EQ(sorts, (std::vector<std::string>{"pop", "new"}));
+}
+
+TEST(OutputStreamTest, AFullDeviceIsAFailureAndAReaderGoneIsNot) {
+    IgnoreBrokenPipe();
+    const int full = ::open("/dev/full", O_WRONLY);
+    ASSERT_GE(full, 0);
+    OutputStream toFull(full);
+    EXPECT_FALSE(toFull.Write("item_id\n"));
+    EXPECT_TRUE(toFull.closed());
+    EXPECT_EQ(toFull.failure(), "cannot write the output to /dev/full: No space left on device");
+    ::close(full);
+
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    OutputStream toPipe(ends[1]);
+    EXPECT_FALSE(toPipe.Write("item_id\n"));
+    EXPECT_TRUE(toPipe.closed());
+    EXPECT_EQ(toPipe.failure(), "");
+    ::close(ends[1]);
 }
 
 } // namespace
