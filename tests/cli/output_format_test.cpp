@@ -1,7 +1,5 @@
 // The text the command line prints: CSV quoting, zones, local time with its offset, terminal widths.
-#include "cli/interrupt.h"
 #include "cli/output_format.h"
-#include "cli/pass_printer.h"
 
 #include <nlohmann/json.hpp>
 
@@ -10,10 +8,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
-#include <sstream>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace rankmoth::cli {
 namespace {
@@ -131,59 +125,6 @@ TEST(OutputFormatTest, MarketplaceTextIsSafeInEveryFormat) {
     const std::string json = PassJson(pass);
     EXPECT_TRUE(base::IsValidUtf8(json)) << json;
     EXPECT_TRUE(nlohmann::json::accept(json));
-}
-
-// What a printer wrote, through a real file descriptor.
-std::string Printed(OutputFormat format, const std::vector<base::PassOutcome>& passes) {
-    char name[] = "/tmp/rankmoth-printer-XXXXXX";
-    const int fd = ::mkstemp(name);
-    OutputStream out(fd);
-    PassPrinter printer(out, format);
-    printer.Begin();
-    for (const auto& pass : passes)
-        printer.Pass(pass);
-    printer.Finish();
-    std::string text(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)), '\0');
-    ::pread(fd, text.data(), text.size(), 0);
-    ::close(fd);
-    ::unlink(name);
-    return text;
-}
-
-TEST(PassPrinterTest, JsonIsOneDocumentAndJsonlOneObjectALine) {
-    const auto pop = FailedPass("pop", {});
-    const auto fresh = FailedPass("new", {});
-    for (const std::size_t count : {0u, 1u, 2u}) {
-        const std::vector<base::PassOutcome> passes(count, pop);
-        const auto document = nlohmann::json::parse(Printed(OutputFormat::Json, passes));
-        EXPECT_TRUE(document.is_array());
-        EXPECT_EQ(document.size(), count);
-    }
-    std::istringstream lines(Printed(OutputFormat::Jsonl, {pop, fresh}));
-    std::vector<std::string> sorts;
-    for (std::string line; std::getline(lines, line);)
-        sorts.push_back(nlohmann::json::parse(line)["sort"]);
-    EXPECT_EQ(sorts, (std::vector<std::string>{"pop", "new"}));
-}
-
-TEST(OutputStreamTest, AFullDeviceIsAFailureAndAReaderGoneIsNot) {
-    IgnoreBrokenPipe();
-    const int full = ::open("/dev/full", O_WRONLY);
-    ASSERT_GE(full, 0);
-    OutputStream toFull(full);
-    EXPECT_FALSE(toFull.Write("item_id\n"));
-    EXPECT_TRUE(toFull.closed());
-    EXPECT_EQ(toFull.failure(), "cannot write the output to /dev/full: No space left on device");
-    ::close(full);
-
-    int ends[2];
-    ASSERT_EQ(::pipe(ends), 0);
-    ::close(ends[0]);
-    OutputStream toPipe(ends[1]);
-    EXPECT_FALSE(toPipe.Write("item_id\n"));
-    EXPECT_TRUE(toPipe.closed());
-    EXPECT_EQ(toPipe.failure(), "");
-    ::close(ends[1]);
 }
 
 } // namespace

@@ -115,8 +115,7 @@ TEST(HistoryReport, CommandLineWordsAndFormats) {
     HistoryDir dir;
     HistoryStore store;
     ASSERT_TRUE(store.Open(dir.file()));
-    base::PassOutcome pop = Pass("pop", 0, {Found("=1+1", 1, 2, "\x1B]0;x\x07衬衫"), Missing("200")});
-    pop.request.subCategory = Text::FromUtf8("@半身裙");
+    const base::PassOutcome pop = Pass("pop", 0, {Found("=1+1", 1, 2, "\x1B]0;x\x07衬衫"), Missing("200")});
     base::PassOutcome fresh = Pass("new", 10, {Found("=1+1", 3, 8), Missing("200", ItemState::Incomplete)});
     fresh.failedRequests = 2;
     ASSERT_GT(store.RecordPass(pop), 0);
@@ -143,15 +142,8 @@ TEST(HistoryReport, CommandLineWordsAndFormats) {
          {"8001", "=1+1", "", ""},
          ReportFormat::Table,
          {"\xEF\xBF\xBD]0;x\xEF\xBF\xBD衬衫"}},
-        {"sub-category safe in the table", {"8001", "", "all", ""}, ReportFormat::Table, {"@半身裙\n"}},
-        {"ids and sub-categories guarded in CSV",
-         {"8001", "=1+1", "", ""},
-         ReportFormat::Csv,
-         {"\r\n\"'=1+1\",", ",\"'@半身裙\","}},
-        {"pass list guarded in CSV", {"8001", "", "", ""}, ReportFormat::Csv, {",\"'@半身裙\",pop,"}},
+        {"IDs guarded in CSV", {"8001", "=1+1", "", ""}, ReportFormat::Csv, {"\r\n\"'=1+1\","}},
         {"one object a line", {"8001", "", "", ""}, ReportFormat::Jsonl, {"0|{\"", "}\n{\"", "\"sort\":\"new\""}},
-        {"one document", {"8001", "", "", ""}, ReportFormat::Json, {"0|[\n  {\n", "  }\n]\n"}},
-        {"an unknown sort", {"8001", "", "best", ""}, ReportFormat::Table, {"2|", "pop, hot30day, new or all"}},
     };
     for (const auto& c : cases) {
         const std::string got = print(c.query, c.format);
@@ -160,9 +152,6 @@ TEST(HistoryReport, CommandLineWordsAndFormats) {
     }
     EXPECT_FALSE(has(print({"8001", "=1+1", "", ""}, ReportFormat::Table), "\x1B")) << "ESC in the table";
     EXPECT_FALSE(has(print({"8001", "=1+1", "", ""}, ReportFormat::Table), "第")) << "Chinese place cells";
-    ReportFormat format{};
-    EXPECT_TRUE(ParseReportFormat("JSONL", format));
-    EXPECT_EQ(format, ReportFormat::Jsonl);
 }
 
 } // namespace
