@@ -39,21 +39,28 @@ std::vector<Row> FileRows() {
         configFrom = "beside the executable (a portable copy)";
     else if (AbsoluteVariable("XDG_CONFIG_HOME"))
         configFrom = "XDG_CONFIG_HOME (an installed copy)";
-    else
+    else if (SetVariable("HOME"))
         configFrom = "HOME, ~/.config (an installed copy)";
+    else
+        configFrom = "beside the executable (an installed copy without HOME: it cannot be written)";
+    std::string historyFile = history::DefaultHistoryPath();
     std::string historyFrom;
     if (SetVariable("RANKMOTH_HISTORY"))
         historyFrom = "environment RANKMOTH_HISTORY";
     else if (AbsoluteVariable("XDG_DATA_HOME"))
         historyFrom = "XDG_DATA_HOME";
-    else
+    else if (SetVariable("HOME"))
         historyFrom = "HOME, ~/.local/share";
+    else {
+        historyFile = "(none)";
+        historyFrom = "RANKMOTH_HISTORY, XDG_DATA_HOME and HOME are unset";
+    }
     return {
         Row{"copy", where.installed ? "installed" : "portable",
             where.installed ? exeDir + " is read-only or has " + exeDir + "/../share/rankmoth beside it"
                             : exeDir + " is writable, with no ../share/rankmoth beside it"},
         Row{"config_file", config + (present ? "" : " (absent)"), configFrom},
-        Row{"history", history::DefaultHistoryPath(), historyFrom},
+        Row{"history", historyFile, historyFrom},
     };
 }
 
