@@ -66,9 +66,6 @@ std::string ProblemOf(Form form, std::string& value) {
     return {};
 }
 
-std::string Shown(const std::string& value) {
-    return value.empty() ? std::string("\"\" (no check)") : "\"" + value + "\"";
-}
 } // namespace
 
 EnvLookup ProcessEnvironment() {
@@ -147,30 +144,38 @@ Endpoints Endpoints::FromEnvironment() {
     return Resolve(std::string(), ProcessEnvironment(), ignored);
 }
 
-Endpoints Endpoints::Resolve(const std::string& configFile, const EnvLookup& env, std::vector<std::string>& warnings) {
+Endpoints Endpoints::Resolve(const std::string& configFile, const EnvLookup& env, std::vector<std::string>& problems,
+                             std::vector<Origin>* origins) {
     Endpoints e = Defaults();
     for (const Layer& layer : kLayers) {
         std::string& current = e.*layer.field;
+        std::string from = "built-in";
         if (!configFile.empty()) {
-            if (auto stored = LookupSetting(configFile, Text("hosts"), Text(layer.key))) {
-                std::string value = stored->bytes();
-                if (const std::string problem = ProblemOf(layer.form, value); problem.empty())
+            if (auto stored = LocateSetting(configFile, Text("hosts"), Text(layer.key))) {
+                std::string value = stored->value.bytes();
+                if (const std::string problem = ProblemOf(layer.form, value); problem.empty()) {
                     current = value;
-                else
-                    warnings.push_back(configFile + ": [hosts] " + layer.key + " = \"" + stored->bytes() +
-                                       "\": " + problem + "; using " + Shown(current));
+                    from = stored->file + " line " + std::to_string(stored->line);
+                } else {
+                    problems.push_back(stored->file + ": [hosts] " + layer.key + " = \"" + stored->value.bytes() +
+                                       "\" on line " + std::to_string(stored->line) + ": " + problem);
+                }
             }
         }
         std::optional<std::string> fromEnv = env ? env(layer.variable) : std::nullopt;
         // An empty variable has always meant "not set" for the hosts; for a notice it turns the check off.
-        if (!fromEnv || (fromEnv->empty() && layer.form != Form::Notice))
-            continue;
-        std::string value = *fromEnv;
-        if (const std::string problem = ProblemOf(layer.form, value); problem.empty())
-            current = value;
-        else
-            warnings.push_back(std::string("environment: ") + layer.variable + " = \"" + *fromEnv + "\": " + problem +
-                               "; using " + Shown(current));
+        if (fromEnv && (!fromEnv->empty() || layer.form == Form::Notice)) {
+            std::string value = *fromEnv;
+            if (const std::string problem = ProblemOf(layer.form, value); problem.empty()) {
+                current = value;
+                from = std::string("environment ") + layer.variable;
+            } else {
+                problems.push_back(std::string("environment: ") + layer.variable + " = \"" + *fromEnv +
+                                   "\": " + problem);
+            }
+        }
+        if (origins)
+            origins->push_back({layer.key, layer.variable, current, from});
     }
     return e;
 }

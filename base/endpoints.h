@@ -27,11 +27,21 @@ struct Endpoints {
     static Endpoints Defaults();
     // Defaults and environment only, for callers that have no settings file.
     static Endpoints FromEnvironment();
+    // Where each value came from, in the order market, shop_base, version_notice, start_tab_notice.
+    struct Origin {
+        const char* key;      // in [hosts]
+        const char* variable; // in the environment
+        std::string value;
+        std::string from; // "built-in", "<file> line <n>" or "environment <variable>"
+    };
+
     // Defaults < `configFile`'s [hosts] < `env`. A value that is not of its key's form is passed over for the
-    // next lower layer's, with one line in `warnings` naming the file and key (or the variable), the bad
-    // value and the value used instead. An empty notice address, in the file or in a variable that is set,
-    // turns that check off.
-    static Endpoints Resolve(const std::string& configFile, const EnvLookup& env, std::vector<std::string>& warnings);
+    // next lower layer's, with one line in `problems` naming the file, key and line (or the variable), the
+    // bad value and what is wrong with it; the line says nothing of what the caller does next, since the
+    // command line refuses to run while the window carries on. An empty notice address, in the file or in a
+    // variable that is set, turns that check off.
+    static Endpoints Resolve(const std::string& configFile, const EnvLookup& env, std::vector<std::string>& problems,
+                             std::vector<Origin>* origins = nullptr);
 };
 
 // Why `value` is not a host[:port] (a host name or IPv4 address, or an IPv6 address in brackets, with a

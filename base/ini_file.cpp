@@ -44,9 +44,11 @@ struct Line {
     std::size_t keyBegin = 0; // where the key starts, for rewriting the line
 };
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 std::vector<Line> SplitLines(std::string_view file) {
     std::vector<Line> lines;
-    std::size_t pos = 0;
+    std::size_t pos = file.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
     while (pos < file.size()) {
         Line line;
         line.begin = pos;
@@ -127,14 +129,22 @@ std::string_view LineEndOf(std::string_view file) {
 
 } // namespace
 
-std::optional<std::string> IniLookup(std::string_view file, std::string_view section, std::string_view key) {
+std::optional<IniEntry> IniFind(std::string_view file, std::string_view section, std::string_view key) {
     section = Trim(section);
     key = Trim(key);
     const auto lines = SplitLines(file);
     const Found found = Locate(lines, section, key);
     if (found.keyLine < 0)
         return std::nullopt;
-    return std::string(Unquote(lines[static_cast<std::size_t>(found.keyLine)].value));
+    return IniEntry{std::string(Unquote(lines[static_cast<std::size_t>(found.keyLine)].value)),
+                    static_cast<int>(found.keyLine) + 1};
+}
+
+std::optional<std::string> IniLookup(std::string_view file, std::string_view section, std::string_view key) {
+    auto entry = IniFind(file, section, key);
+    if (!entry)
+        return std::nullopt;
+    return std::move(entry->value);
 }
 
 std::string IniWithValue(std::string_view file, std::string_view section, std::string_view key,
@@ -175,7 +185,7 @@ std::string IniWithValue(std::string_view file, std::string_view section, std::s
         return out;
     }
     out.append(file);
-    if (!file.empty() && file.back() != '\n')
+    if (!file.empty() && file.back() != '\n' && file != kByteOrderMark)
         out.append(eol);
     out += '[';
     out.append(section);

@@ -127,19 +127,27 @@ bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) 
 
 } // namespace
 
-std::optional<Text> LookupSetting(const std::string& file, const Text& section, const Text& key) {
+std::optional<SettingLocation> LocateSetting(const std::string& file, const Text& section, const Text& key) {
     const std::string_view path = SkipLeadingControls(file);
     const std::string_view sectionName = SkipLeadingControls(section.bytes());
     const std::string_view keyName = SkipLeadingControls(key.bytes());
     if (path.empty() || sectionName.empty() || keyName.empty())
         return std::nullopt;
     std::string content;
-    if (ReadWholeFile(ExistingSpelling(std::string(path)), content) != ReadResult::Ok)
+    const std::string spelt = ExistingSpelling(std::string(path));
+    if (ReadWholeFile(spelt, content) != ReadResult::Ok)
         return std::nullopt;
-    const auto value = IniLookup(content, sectionName, keyName);
-    if (!value)
+    const auto entry = IniFind(content, sectionName, keyName);
+    if (!entry)
         return std::nullopt;
-    return Text(std::string_view(*value).substr(0, kMaxValue));
+    return SettingLocation{Text(std::string_view(entry->value).substr(0, kMaxValue)), spelt, entry->line};
+}
+
+std::optional<Text> LookupSetting(const std::string& file, const Text& section, const Text& key) {
+    auto found = LocateSetting(file, section, key);
+    if (!found)
+        return std::nullopt;
+    return std::move(found->value);
 }
 
 Text ReadSetting(const std::string& file, const Text& section, const Text& key) {
@@ -222,8 +230,12 @@ std::string ConfigFileFor(const std::string& exeDir, bool exeDirWritable, const 
     return LocateFiles(exeDir, exeDirWritable, env, ".").configDir + "/config.ini";
 }
 
-std::string ConfigFile() { return ProcessFileLocations().configDir + "/config.ini"; }
+std::string ConfigFile() {
+    return ProcessFileLocations().configDir + "/config.ini";
+}
 
-bool DirectoryWritable(const std::string& path) { return Writable(path); }
+bool DirectoryWritable(const std::string& path) {
+    return Writable(path);
+}
 
 } // namespace rankmoth::base

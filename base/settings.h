@@ -13,6 +13,13 @@ namespace rankmoth::base {
 Text ReadSetting(const std::string& file, const Text& section, const Text& key);
 // The same, telling a key that is absent (nothing) from one set to an empty value.
 std::optional<Text> LookupSetting(const std::string& file, const Text& section, const Text& key);
+// The same with where it stands: the file as found on disc (see the letter-case rule below) and the line.
+struct SettingLocation {
+    Text value;
+    std::string file;
+    int line = 0;
+};
+std::optional<SettingLocation> LocateSetting(const std::string& file, const Text& section, const Text& key);
 // Creates the file when missing; false when it could not be written (the file is then left as it was).
 bool WriteSetting(const std::string& file, const Text& section, const Text& key, const Text& value);
 
@@ -23,8 +30,7 @@ std::string ExecutableDir();
 std::string ConfigFile();
 // The choice ConfigFile makes, given the executable's directory, whether it can be written, and the
 // environment's XDG_CONFIG_HOME and HOME (either may be null).
-std::string ConfigFileFor(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
-                          const char* home);
+std::string ConfigFileFor(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome, const char* home);
 // Whether the process may write into `path`; a folder nobody may write counts as read-only even for root.
 bool DirectoryWritable(const std::string& path);
 

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace CLI {
 class App;
@@ -18,7 +19,8 @@ enum ExitCode : int {
     kExitClean = 0,
     kExitUsage = 2,
     kExitFailedRequests = 3, // results printed, but some requests failed
-    kExitNoShop = 4,         // the shop feed gave no items or could not be reached
+    kExitNoShop = 4,         // the shop feed gave no items or could not be reached; no such history file
+    kExitNotKept = 5,        // results printed, but a pass could not be kept or the output could not be written
     kExitInterrupted = 130,  // 128 + SIGINT, as a shell reports it
 };
 
@@ -27,12 +29,15 @@ struct CliContext {
     std::string marketHost; // --market-host, empty when not given
     std::string shopBase;   // --shop-base, empty when not given
     OutputStream& out;
-    // Every finished pass of the query command, after it is printed. Empty when nothing wants them.
-    std::function<void(const base::PassOutcome&)> passSink;
+    // Every pass of the query command that was walked, after it is printed; false when it could not be kept
+    // (the reason is then on stderr). Empty when nothing wants them.
+    std::function<bool(const base::PassOutcome&)> passSink;
 
     // The hosts to talk to: built-in defaults, then [hosts] of the settings file, then the environment, then
-    // the flags above. A bad value in the file or the environment is warned about on stderr.
-    base::Endpoints Endpoints() const;
+    // the flags above. A value in the file or the environment that is not of its form is an error: it is
+    // said on stderr, naming the file, key and value, and false is returned, since going on with the
+    // built-in host would send the run to the real marketplace when the user meant another.
+    bool Endpoints(base::Endpoints& endpoints, std::vector<base::Endpoints::Origin>* origins = nullptr) const;
 };
 
 // A subcommand adds itself and its options to the program's parser and returns what runs it once the
@@ -43,6 +48,7 @@ using SubcommandSetup = SubcommandRunner (*)(CLI::App& program, CliContext& cont
 SubcommandRunner AddItemsCommand(CLI::App& program, CliContext& context);
 SubcommandRunner AddQueryCommand(CLI::App& program, CliContext& context);
 SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context);
+SubcommandRunner AddConfigCommand(CLI::App& program, CliContext& context);
 // --history FILE and --no-history on the query command: every finished pass goes to the history store.
 void AddRecordingOptions(CLI::App& query, CliContext& context);
 

@@ -1,4 +1,5 @@
 #include "cli/cli_context.h"
+#include "cli/pass_printer.h"
 
 #include "history/history_report.h"
 #include "history/pass_recorder.h"
@@ -26,31 +27,46 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
     CLI::App* command = program.add_subcommand("history", "Print the passes kept in the history of a shop.");
     command->add_option("--shop", words->query.shop, "the shop ID")->required()->type_name("ID");
     command->add_option("--item", words->query.itemId, "one item: its place in each pass")->type_name("ID");
-    command->add_option("--sort", words->query.sort, "pop, hot30day or new (default all)")->type_name("SORT");
+    command->add_option("--sort", words->query.sort, "pop, hot30day, new or all (default all)")->type_name("SORT");
     command->add_option("--since", words->query.since, "passes started on or after DATE (YYYY-MM-DD, UTC)")
         ->type_name("DATE");
-    command->add_option("--format", words->format, "table, csv or json (default table)")->type_name("FORMAT");
+    command->add_option("--format", words->format, "table, csv, json or jsonl (default table); times in UTC")
+        ->type_name("FORMAT");
     command
         ->add_option("--history", words->file,
                      "the history database (default: RANKMOTH_HISTORY or the user's "
-                     "data folder)")
+                     "data folder); read, never created")
         ->type_name("FILE");
     return [words, &context] {
-        history::ReportFormat format;
-        if (!history::ParseReportFormat(words->format, format)) {
-            ReportError("--format: \"" + words->format + "\" is not table, csv or json");
+        std::string error;
+        const auto format = ParseFormat(words->format, error);
+        if (!format) {
+            ReportError(error);
             return static_cast<int>(kExitUsage);
         }
+        history::PassFilter filter;
+        if (history::CheckHistoryQuery(words->query, filter, std::cerr) != 0)
+            return static_cast<int>(kExitUsage);
+        // Reading must not make what it reads: a mistyped path is said to be missing, not created empty.
         history::HistoryStore store;
         const std::string path = history::RecordingPath(words->file, false);
-        if (!store.Open(path)) {
-            ReportError(store.error());
-            return 1;
+        if (!store.OpenForReading(path)) {
+            ReportError("history: " + store.error());
+            return static_cast<int>(kExitNoShop);
         }
+        const history::ReportFormat report = *format == OutputFormat::Csv     ? history::ReportFormat::Csv
+                                             : *format == OutputFormat::Json  ? history::ReportFormat::Json
+                                             : *format == OutputFormat::Jsonl ? history::ReportFormat::Jsonl
+                                                                              : history::ReportFormat::Table;
         std::ostringstream out;
-        const int status = history::PrintHistory(store, words->query, format, out, std::cerr);
+        const int status = history::PrintHistory(store, words->query, report, out, std::cerr);
         context.out.Write(out.str());
-        return status;
+        if (!context.out.failure().empty()) {
+            ReportError(context.out.failure());
+            return static_cast<int>(kExitNotKept);
+        }
+        // The store failing while reading is a history that cannot be read.
+        return status == 1 ? static_cast<int>(kExitNoShop) : status;
     };
 }
 
@@ -63,8 +79,8 @@ void AddRecordingOptions(CLI::App& query, CliContext& context) {
                     "folder)")
         ->type_name("FILE");
     query.add_flag("--no-history", *off, "keep no history of this run");
-    // The recorder is made once the command line is parsed, when both options are known; it never changes the
-    // exit status: a history that cannot be written is said once on stderr.
+    // The recorder is made once the command line is parsed, when both options are known. A pass that cannot be
+    // kept is said once on stderr, naming the file and the reason, and ends the run with exit status 5.
     query.final_callback([file, off, &context] {
         auto recorder = std::make_shared<history::PassRecorder>(history::RecordingPath(*file, *off));
         if (!recorder->enabled())
@@ -72,7 +88,8 @@ void AddRecordingOptions(CLI::App& query, CliContext& context) {
         context.passSink = [recorder](const base::PassOutcome& pass) {
             const history::PassRecorder::Outcome recorded = recorder->Record(pass);
             if (!recorded.warning.empty())
-                std::cerr << "rankmoth-cli: warning: " << recorded.warning << '\n';
+                ReportError(recorded.warning);
+            return recorded.recorded;
         };
     });
 }

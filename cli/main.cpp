@@ -1,6 +1,7 @@
 // rankmoth-cli: the shop load and the rank query without a window, at the network's pace.
 #include "cli/cli_context.h"
 #include "cli/cli_version.h"
+#include "cli/command_line.h"
 #include "cli/interrupt.h"
 #include "cli/query_options.h"
 
@@ -9,6 +10,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 #include <vector>
 
@@ -21,15 +23,21 @@ constexpr SubcommandSetup kSubcommands[] = {
     AddItemsCommand,
     AddQueryCommand,
     AddHistoryCommand,
+    AddConfigCommand,
 };
 
 constexpr const char* kFooter =
     R"(Hosts: the built-in marketplace, overridden by [hosts] market and shop_base in config.ini, overridden by
-RANKMOTH_MARKET_HOST and RANKMOTH_SHOP_BASE, overridden by --market-host and --shop-base.
+RANKMOTH_MARKET_HOST and RANKMOTH_SHOP_BASE, overridden by --market-host and --shop-base; a value that is not
+of its form is an error. `rankmoth-cli config` shows each setting, its value and where it came from.
 History: every query pass is kept in $XDG_DATA_HOME/rankmoth/history.sqlite (or RANKMOTH_HISTORY, or
 --history FILE); --no-history keeps none, and the history command prints it.
-Exit status: 0 clean, 2 usage error, 3 results printed but some requests failed, 4 the shop feed gave no
-items or could not be reached, 130 interrupted (what was found so far is printed, the rest incomplete).
+Times: ISO 8601 with the offset; local time for query (2026-12-08T14:03:05+08:00), UTC for history
+(2026-12-08T06:03:05Z).
+Exit status: 0 clean, 2 usage error or a bad setting, 3 results printed but some requests failed, 4 the shop
+feed gave no items or could not be reached (history: no such history file, or it cannot be read), 5 results
+printed but a pass could not be kept in the history or the output could not be written, 130 interrupted (what
+was walked is printed, the rest incomplete).
 Example: rankmoth-cli query --shop demo --pages 2 --sort all --format csv
 See rankmoth-cli(1) for the output formats.)";
 
@@ -66,6 +74,13 @@ int main(int argc, char** argv) {
         SubcommandRunner runner = setup(program, context);
         const auto all = program.get_subcommands({});
         runners.emplace_back(all.size() > before ? all.back() : nullptr, std::move(runner));
+    }
+
+    const std::string problem = CheckCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc),
+                                                 OptionWordsOf(program), CommandWordsOf(program));
+    if (!problem.empty()) {
+        ReportError(problem);
+        return kExitUsage;
     }
 
     try {

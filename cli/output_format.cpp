@@ -73,17 +73,50 @@ constexpr int kTitleColumns = 40;
 
 } // namespace
 
-std::string CsvField(std::string_view field) {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos)
-        return std::string(field);
-    std::string out = "\"";
-    for (const char c : field) {
-        if (c == '"')
-            out += '"';
-        out += c;
+std::string_view FailureKindName(base::FailureKind kind) {
+    switch (kind) {
+    case base::FailureKind::Refused:
+        return "refused";
+    case base::FailureKind::Unresolved:
+        return "unresolved";
+    case base::FailureKind::Deadline:
+        return "deadline";
+    case base::FailureKind::CutOff:
+        return "cut_off";
+    case base::FailureKind::HttpStatus:
+        return "http_status";
+    case base::FailureKind::TooLarge:
+        return "too_large";
+    case base::FailureKind::Stopped:
+        return "stopped";
+    case base::FailureKind::NotAnswer:
+        return "not_answer";
+    case base::FailureKind::Other:
+        break;
     }
-    out += '"';
-    return out;
+    return "other";
+}
+
+std::vector<std::string> FailureLines(const std::vector<base::PassOutcome>& passes) {
+    base::FailureTally first; // the first reason of each kind, in the order the kinds were met
+    std::vector<int> counts;
+    for (const auto& pass : passes) {
+        for (const base::FailureCount& failure : pass.failures.entries()) {
+            const std::size_t before = first.entries().size();
+            first.Add(failure.kind, failure.firstReason);
+            if (first.entries().size() > before)
+                counts.push_back(0);
+            for (std::size_t k = 0; k < first.entries().size(); ++k) {
+                if (first.entries()[k].kind == failure.kind)
+                    counts[k] += failure.count;
+            }
+        }
+    }
+    std::vector<std::string> lines;
+    for (std::size_t k = 0; k < counts.size(); ++k)
+        lines.push_back(std::to_string(counts[k]) + (counts[k] == 1 ? " request failed: " : " requests failed: ") +
+                        first.entries()[k].firstReason);
+    return lines;
 }
 
 std::string IsoLocalTime(std::time_t when) {
@@ -163,6 +196,10 @@ std::string PassJson(const base::PassOutcome& pass) {
             {"checked_at", IsoLocalTime(item.checkedAt)},
         });
     }
+    json failures = json::array();
+    for (const base::FailureCount& failure : pass.failures.entries())
+        failures.push_back(
+            {{"kind", FailureKindName(failure.kind)}, {"reason", failure.firstReason}, {"count", failure.count}});
     const json object = {
         {"shop", pass.request.shop.ToUtf8()},
         {"category", pass.request.category},
@@ -176,10 +213,11 @@ std::string PassJson(const base::PassOutcome& pass) {
         {"failed_requests", pass.failedRequests},
         {"stopped", pass.stopped},
         {"clean", pass.clean()},
+        {"failures", std::move(failures)},
         {"items", std::move(items)},
     };
-    // A title that is not valid UTF-8 must not take the whole pass down with it.
-    return object.dump(-1, ' ', false, json::error_handler_t::replace) + '\n';
+    // A title that is not valid UTF-8 must not take the whole pass down with it: it becomes U+FFFD.
+    return object.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 std::string PassTable(const std::vector<base::PassOutcome>& passes) {
@@ -188,7 +226,8 @@ std::string PassTable(const std::vector<base::PassOutcome>& passes) {
     for (const auto& pass : passes) {
         for (const auto& item : pass.items) {
             const bool found = item.state == base::ItemState::Found;
-            rows.push_back({item.itemId.ToUtf8(), FitWidth(Utf8Title(item.title), kTitleColumns), pass.request.sort,
+            rows.push_back({base::TerminalSafe(item.itemId.ToUtf8()),
+                            FitWidth(base::TerminalSafe(Utf8Title(item.title)), kTitleColumns), pass.request.sort,
                             std::string(base::StateName(item.state)), found ? Number(item.page) : "",
                             found ? Number(item.slice) : "", std::string(base::ZoneName(item.zone())),
                             Number(item.hits)});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/pass_outcome.h"
+#include "base/safe_text.h"
 
 #include <ctime>
 #include <string>
@@ -12,8 +13,11 @@ namespace rankmoth::cli {
 // Text-level formatting of pass outcomes. Every string here is UTF-8; titles are converted from the
 // engine's GBK on the way out.
 
-// One CSV field as RFC 4180 wants it: quoted (quotes doubled) when it holds a comma, a quote, CR or LF.
-std::string CsvField(std::string_view field);
+using base::CsvField;
+
+// The word for a kind of failure in JSON: "refused", "unresolved", "deadline", "cut_off", "http_status",
+// "too_large", "stopped", "not_answer", "other".
+std::string_view FailureKindName(base::FailureKind kind);
 
 // "2026-12-08T14:03:05+08:00": local time of the current time zone, with its offset to the minute.
 std::string IsoLocalTime(std::time_t when);
@@ -30,10 +34,16 @@ inline constexpr std::string_view kCsvHeader = "item_id,title,sort,state,page,sl
 // One CSV line (with its "\n") per item of a pass.
 std::string CsvRow(const base::PassOutcome& pass, const base::ItemResult& item);
 
-// One JSON object per pass, on one line: the request, start and end, the totals and every item.
+// One JSON object per pass, on one line without its line end: the request, start and end, the totals, the
+// failed requests by kind ("failures": [{"kind", "reason", "count"}]) and every item.
 std::string PassJson(const base::PassOutcome& pass);
 
-// The table for people: aligned columns over every pass, then the one-line summary.
+// One line per kind of failure over the passes of a run, with the first reason seen and how many requests
+// failed that way: "11 requests failed: connection refused".
+std::vector<std::string> FailureLines(const std::vector<base::PassOutcome>& passes);
+
+// The table for people: aligned columns over every pass, then the one-line summary. Marketplace text in it
+// is made safe for a terminal.
 std::string PassTable(const std::vector<base::PassOutcome>& passes);
 std::string PassSummary(const std::vector<base::PassOutcome>& passes);
 

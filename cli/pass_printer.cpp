@@ -6,19 +6,28 @@
 namespace rankmoth::cli {
 
 std::optional<OutputFormat> ParseFormat(const std::string& word, std::string& error) {
-    if (word == "table")
+    std::string lower = word;
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (lower == "table")
         return OutputFormat::Table;
-    if (word == "csv")
+    if (lower == "csv")
         return OutputFormat::Csv;
-    if (word == "json")
+    if (lower == "json")
         return OutputFormat::Json;
-    error = "--format: unknown format \"" + word + "\"; one of table, csv, json";
+    if (lower == "jsonl")
+        return OutputFormat::Jsonl;
+    error = "--format: unknown format \"" + word + "\"; one of table, csv, json, jsonl";
     return std::nullopt;
 }
 
 void PassPrinter::Begin() {
     if (format_ == OutputFormat::Csv)
         out_.Write(std::string(kCsvHeader) + "\n");
+    if (format_ == OutputFormat::Json)
+        out_.Write("[");
 }
 
 void PassPrinter::Pass(const base::PassOutcome& pass) {
@@ -31,27 +40,39 @@ void PassPrinter::Pass(const base::PassOutcome& pass) {
         break;
     }
     case OutputFormat::Json:
-        out_.Write(PassJson(pass));
+        out_.Write((printed_ == 0 ? "\n" : ",\n") + PassJson(pass));
+        break;
+    case OutputFormat::Jsonl:
+        out_.Write(PassJson(pass) + "\n");
         break;
     case OutputFormat::Table:
         passes_.push_back(pass);
         break;
     }
+    ++printed_;
 }
 
 void PassPrinter::Finish() {
     if (format_ == OutputFormat::Table)
         out_.Write(PassTable(passes_));
+    if (format_ == OutputFormat::Json)
+        out_.Write("\n]\n");
 }
 
-int QueryExitCode(const std::vector<base::PassOutcome>& passes, bool interrupted) {
-    if (interrupted)
+int QueryExitCode(const RunEnd& end) {
+    if (end.interrupted)
         return kExitInterrupted;
+    if (end.notKept)
+        return kExitNotKept;
+    return end.failedRequests ? kExitFailedRequests : kExitClean;
+}
+
+bool AnyFailed(const std::vector<base::PassOutcome>& passes) {
     for (const auto& pass : passes) {
         if (pass.failedRequests > 0)
-            return kExitFailedRequests;
+            return true;
     }
-    return kExitClean;
+    return false;
 }
 
 } // namespace rankmoth::cli

@@ -62,14 +62,18 @@ SubcommandRunner AddQueryCommand(CLI::App& program, CliContext& context) {
         "query", "Load a shop's items, walk the category listing for each sort and print where each item stands.");
     command->add_option("--shop", words->shop, "the shop ID (as in the shop's address)")->required()->type_name("ID");
     command
-        ->add_option(
-            "--category", words->category,
-            "clothing|shoes|bags|accessories|home|boyfriend, or 衣服 鞋子 包包 配饰 家居 男友 (default clothing)")
+        ->add_option("--category", words->category,
+                     "clothing|shoes|bags|accessories|home|boyfriend in any letter case, or 衣服 鞋子 包包 配饰 家居 "
+                     "男友 (default "
+                     "clothing)")
         ->type_name("NAME");
     command->add_option("--sort", words->sort, "pop (潮流), hot30day (最热), new (最新) or all three (default pop)")
         ->type_name("SORT");
     command->add_option("--pages", words->pages, "listing pages to walk per sort, 1..100 (default 10)")->type_name("N");
-    command->add_option("--format", words->format, "table, csv or json (default table)")->type_name("FORMAT");
+    command
+        ->add_option("--format", words->format,
+                     "table, csv, json (one array) or jsonl (one pass a line) (default table); times in local time")
+        ->type_name("FORMAT");
     command->add_option("--delay", words->delay, "gap between requests in milliseconds, 0 allowed (default 200)")
         ->type_name("MS");
     command->add_option("--retries", words->retries, "retries of a failed request, after 1 s then 3 s (default 2)")
@@ -93,7 +97,8 @@ SubcommandRunner AddItemsCommand(CLI::App& program, CliContext& context) {
     CLI::App* command =
         program.add_subcommand("items", "Load a shop's items from its feed and print their IDs and titles.");
     command->add_option("--shop", *shop, "the shop ID (as in the shop's address)")->required()->type_name("ID");
-    command->add_option("--format", *format, "table, csv or json (default table)")->type_name("FORMAT");
+    command->add_option("--format", *format, "table, csv, json or jsonl (one item a line) (default table)")
+        ->type_name("FORMAT");
     command->add_option("--retries", *retries, "retries of a failed request, after 1 s then 3 s (default 2)")
         ->type_name("N");
     return [shop, format, retries, &context] {

@@ -16,6 +16,20 @@ std::string Quoted(const std::string& word) {
     return "\"" + word + "\"";
 }
 
+// The command line's words match without regard to ASCII case; the Chinese labels as they are.
+bool SameWord(const std::string& typed, std::string_view known) {
+    if (typed.size() != known.size())
+        return false;
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+        char c = typed[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != known[i])
+            return false;
+    }
+    return true;
+}
+
 std::string TrimBlanks(const std::string& s) {
     const auto first = s.find_first_not_of(" \t\r\n");
     if (first == std::string::npos)
@@ -30,7 +44,7 @@ std::optional<CategoryChoice> ParseCategory(const std::string& word, std::string
     for (const char* label : kCategoryLabels) {
         const Text gbk = Text::FromUtf8(label);
         const std::string slug = rank::CategorySlug(gbk).bytes();
-        if (word == slug || word == label)
+        if (SameWord(word, slug) || word == label)
             return CategoryChoice{slug, gbk};
         known += (known.empty() ? "" : ", ") + slug + " (" + label + ")";
     }
@@ -45,10 +59,10 @@ std::optional<std::vector<SortPass>> ParseSorts(const std::string& word, std::st
     std::vector<SortPass> all;
     for (const auto& choice : {pop, hot, fresh})
         all.push_back({choice.key, choice.label});
-    if (word == "all")
+    if (SameWord(word, "all"))
         return all;
     for (const auto& pass : all) {
-        if (pass.key.bytes() == word)
+        if (SameWord(word, pass.key.bytes()))
             return std::vector<SortPass>{pass};
     }
     error = "--sort: unknown sort " + Quoted(word) + "; one of pop, hot30day, new, all";
@@ -74,15 +88,22 @@ std::optional<Text> ParseShopId(const std::string& word, std::string& error) {
         error = "--shop: the shop ID " + Quoted(word) + " is blank";
         return std::nullopt;
     }
+    // The feed address is made of the GBK bytes, so those are what is checked: a character without a GBK
+    // form would arrive as "?", and a GBK trail byte can be a backslash.
+    const Text gbk = Text::FromUtf8(id);
+    if (gbk.ToUtf8() != id) {
+        error = "--shop: the shop ID " + Quoted(word) + " holds a character that the feed address cannot carry";
+        return std::nullopt;
+    }
     // The ID becomes a path segment of the feed address; these would make it another address.
-    for (const char c : id) {
+    for (const char c : gbk.bytes()) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F ||
             std::string_view(" /?#%\\").find(c) != std::string_view::npos) {
             error = "--shop: the shop ID " + Quoted(word) + " holds a character that cannot be part of one";
             return std::nullopt;
         }
     }
-    return Text::FromUtf8(id);
+    return gbk;
 }
 
 std::optional<std::string> ParseMarketHost(const std::string& word, std::string& error) {

@@ -88,17 +88,6 @@ private:
     Progress& progress_;
 };
 
-// A sort that the walk never reached after a stop: every item incomplete, nothing asked.
-base::PassOutcome UnwalkedPass(const base::PassRequest& request, const std::vector<sources::ShopItem>& items) {
-    base::PassOutcome pass;
-    pass.request = request;
-    pass.started = pass.finished = base::Clock::now();
-    pass.stopped = true;
-    for (const auto& item : items)
-        pass.items.push_back({item.id, item.title, base::ItemState::Incomplete, 0, 0, 0, pass.finished});
-    return pass;
-}
-
 // Loads the shop; on no items reports why and returns false with `exitCode` set.
 bool LoadShop(const Text& shop, const base::Endpoints& endpoints, const web::RequestPolicy& policy, HeadlessWeb& web,
               ProgressBar& bar, sources::FeedOutcome& outcome, int& exitCode) {
@@ -139,11 +128,31 @@ bool FeedShort(const sources::FeedOutcome& feed) {
     return feed.failedRequests > 0 || feed.incomplete;
 }
 
+// The end of a run on stderr: the first reason of each kind of failure, once, and what the output lost.
+// A reader that went away on purpose (`| head`) is not told anything.
+bool ReportRunEnd(const std::vector<base::PassOutcome>& passes, const std::vector<std::string>& notWalked,
+                  const OutputStream& out) {
+    for (const std::string& line : FailureLines(passes))
+        ReportError(line);
+    const bool readerGone = out.closed() && out.failure().empty();
+    if (!out.failure().empty())
+        ReportError(out.failure());
+    if (!notWalked.empty() && !readerGone) {
+        std::string sorts;
+        for (const std::string& sort : notWalked)
+            sorts += (sorts.empty() ? "" : ", ") + sort;
+        ReportError("sorts not walked: " + sorts);
+    }
+    return out.failure().empty();
+}
+
 } // namespace
 
 int RunQuery(const QueryPlan& plan, CliContext& context) {
+    base::Endpoints endpoints;
+    if (!context.Endpoints(endpoints))
+        return kExitUsage;
     InstallInterruptHandler();
-    const base::Endpoints endpoints = context.Endpoints();
     const web::RequestPolicy policy = PolicyOf(plan.delay, plan.retries);
     HeadlessWeb web;
     ProgressBar bar(STDERR_FILENO);
@@ -161,37 +170,45 @@ int RunQuery(const QueryPlan& plan, CliContext& context) {
     progress.pagesTotal = plan.pageLimit * static_cast<int>(plan.sorts.size());
     WalkProgress observer(bar, progress);
     std::vector<base::PassOutcome> passes;
+    std::vector<std::string> notWalked;
+    RunEnd end;
     for (const SortPass& sort : plan.sorts) {
-        const base::PassRequest request{plan.shop, plan.category.slug, {}, sort.key.bytes(), plan.pageLimit};
-        base::PassOutcome pass;
+        // A sort the run never reached is neither printed nor kept: a pass of nothing but "incomplete" items
+        // would read as a failed walk, and the history would keep it as one.
         if (stop()) {
-            pass = UnwalkedPass(request, feed.items);
-        } else {
-            progress.phase = sort.key.bytes();
-            rank::ListingWalk walk(rank::WebListingTransport(web.env),
-                                   rank::WalkOptions{endpoints.marketHost, policy, stop, {}, {}, nullptr, {}, true});
-            pass = walk.Run(request, feed.items, &observer);
-            // A listing that ended early leaves its unwalked pages out of the total.
-            progress.pagesTotal -= plan.pageLimit - pass.pagesWalked;
-            progress.pagesDone = std::min(progress.pagesDone, progress.pagesTotal);
+            notWalked.push_back(sort.key.bytes());
+            continue;
         }
+        const base::PassRequest request{plan.shop, plan.category.slug, {}, sort.key.bytes(), plan.pageLimit};
+        progress.phase = sort.key.bytes();
+        rank::ListingWalk walk(rank::WebListingTransport(web.env),
+                               rank::WalkOptions{endpoints.marketHost, policy, stop, {}, {}, nullptr, {}, true});
+        base::PassOutcome pass = walk.Run(request, feed.items, &observer);
+        // A listing that ended early leaves its unwalked pages out of the total.
+        progress.pagesTotal -= plan.pageLimit - pass.pagesWalked;
+        progress.pagesDone = std::min(progress.pagesDone, progress.pagesTotal);
         bar.Clear();
         printer.Pass(pass);
-        if (context.passSink)
-            context.passSink(pass);
+        if (context.passSink && !context.passSink(pass))
+            end.notKept = true;
         passes.push_back(std::move(pass));
     }
     bar.Clear();
     printer.Finish();
+    if (!ReportRunEnd(passes, notWalked, context.out))
+        end.notKept = true;
     if (Interrupted())
         ReportError("interrupted: items not yet seen are marked incomplete");
-    const int code = QueryExitCode(passes, Interrupted());
-    return code == kExitClean && FeedShort(feed) ? static_cast<int>(kExitFailedRequests) : code;
+    end.interrupted = Interrupted();
+    end.failedRequests = AnyFailed(passes) || FeedShort(feed);
+    return QueryExitCode(end);
 }
 
 int RunItems(const Text& shop, OutputFormat format, int retries, CliContext& context) {
+    base::Endpoints endpoints;
+    if (!context.Endpoints(endpoints))
+        return kExitUsage;
     InstallInterruptHandler();
-    const base::Endpoints endpoints = context.Endpoints();
     HeadlessWeb web;
     ProgressBar bar(STDERR_FILENO);
     sources::FeedOutcome feed;
@@ -201,6 +218,8 @@ int RunItems(const Text& shop, OutputFormat format, int retries, CliContext& con
         return exitCode;
     WarnShortFeed(feed);
 
+    using json = nlohmann::ordered_json;
+    const auto dumped = [](const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); };
     std::string text;
     switch (format) {
     case OutputFormat::Csv:
@@ -209,34 +228,43 @@ int RunItems(const Text& shop, OutputFormat format, int retries, CliContext& con
             text += CsvField(item.id.ToUtf8()) + "," + CsvField(item.title.ToUtf8()) + "\n";
         break;
     case OutputFormat::Json: {
-        nlohmann::ordered_json items = nlohmann::ordered_json::array();
+        json items = json::array();
         for (const auto& item : feed.items)
             items.push_back({{"item_id", item.id.ToUtf8()}, {"title", item.title.ToUtf8()}});
-        const nlohmann::ordered_json object = {{"shop", shop.ToUtf8()},
-                                               {"requests", feed.requests},
-                                               {"failed_requests", feed.failedRequests},
-                                               {"items", std::move(items)}};
-        text = object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+        const json object = {{"shop", shop.ToUtf8()},
+                             {"requests", feed.requests},
+                             {"failed_requests", feed.failedRequests},
+                             {"items", std::move(items)}};
+        text = dumped(object) + "\n";
         break;
     }
+    case OutputFormat::Jsonl:
+        for (const auto& item : feed.items)
+            text += dumped({{"item_id", item.id.ToUtf8()}, {"title", item.title.ToUtf8()}}) + "\n";
+        break;
     case OutputFormat::Table: {
         int idWidth = 4;
-        for (const auto& item : feed.items)
-            idWidth = std::max(idWidth, DisplayWidth(item.id.ToUtf8()));
+        std::vector<std::pair<std::string, std::string>> rows;
+        for (const auto& item : feed.items) {
+            rows.emplace_back(base::TerminalSafe(item.id.ToUtf8()), base::TerminalSafe(item.title.ToUtf8()));
+            idWidth = std::max(idWidth, DisplayWidth(rows.back().first));
+        }
         const auto pad = [idWidth](const std::string& id) {
             return id + std::string(idWidth - DisplayWidth(id) + 2, ' ');
         };
         text = pad("ITEM") + "TITLE\n";
-        for (const auto& item : feed.items)
-            text += pad(item.id.ToUtf8()) + item.title.ToUtf8() + "\n";
+        for (const auto& [id, title] : rows)
+            text += pad(id) + title + "\n";
         text += std::to_string(feed.items.size()) + " items in " + std::to_string(feed.packs) + " packs\n";
         break;
     }
     }
     context.out.Write(text);
-    if (Interrupted())
-        return kExitInterrupted;
-    return FeedShort(feed) ? kExitFailedRequests : kExitClean;
+    RunEnd end;
+    end.notKept = !ReportRunEnd({}, {}, context.out);
+    end.interrupted = Interrupted();
+    end.failedRequests = FeedShort(feed);
+    return QueryExitCode(end);
 }
 
 } // namespace rankmoth::cli

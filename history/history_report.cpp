@@ -1,5 +1,7 @@
 #include "history/history_report.h"
 
+#include "base/safe_text.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
@@ -8,30 +10,15 @@ namespace rankmoth::history {
 
 namespace {
 
-// Quotes a CSV field when it needs it. A title is the marketplace's text: one that a spreadsheet would run as a
-// formula is kept as text by a leading apostrophe.
-std::string CsvField(const std::string& value, bool untrusted = false) {
-    std::string field = value;
-    if (untrusted && !field.empty() && std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos)
-        field.insert(field.begin(), '\'');
-    if (field.find_first_of(",\"\r\n") == std::string::npos)
-        return field;
-    std::string quoted = "\"";
-    for (const char c : field) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
+using base::CsvField;
 
 constexpr const char* kPassCsvColumns =
     "pass_id,shop,category,sub_category,sort,page_limit,started,finished,pages_walked,requests,failed_requests,"
     "stopped,items,found";
 
 void WritePassCsv(const PassRow& pass, std::ostream& out, bool withSort) {
-    out << pass.id << ',' << CsvField(pass.shop) << ',' << CsvField(pass.category) << ','
-        << CsvField(pass.subCategory, true) << ',';
+    out << pass.id << ',' << CsvField(pass.shop) << ',' << CsvField(pass.category) << ',' << CsvField(pass.subCategory)
+        << ',';
     if (withSort)
         out << CsvField(pass.sort) << ',';
     out << pass.pageLimit << ',' << pass.started << ',' << pass.finished << ',' << pass.pagesWalked << ','
@@ -60,6 +47,29 @@ std::string Padded(const std::string& text, std::size_t width) {
     return text.size() >= width ? text + "  " : text + std::string(width - text.size() + 2, ' ');
 }
 
+std::string AsciiLower(std::string_view word) {
+    std::string lower(word);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+// A place in the words of the other columns: "p2 upper", "not found", "incomplete".
+std::string EnglishPlace(base::ItemState state, int page, int slice) {
+    switch (state) {
+    case base::ItemState::Found:
+        break;
+    case base::ItemState::NotFound:
+        return "not found";
+    case base::ItemState::Incomplete:
+        return "incomplete";
+    }
+    const std::string_view zone = base::ZoneName(base::ZoneOfSlice(slice));
+    return "p" + std::to_string(page) + (zone.empty() ? "" : " ") + std::string(zone);
+}
+
 std::string PassRemark(const PassRow& pass) {
     if (pass.stopped)
         return "stopped";
@@ -71,12 +81,15 @@ std::string PassRemark(const PassRow& pass) {
 } // namespace
 
 bool ParseReportFormat(std::string_view name, ReportFormat& format) {
-    if (name == "table")
+    const std::string word = AsciiLower(name);
+    if (word == "table")
         format = ReportFormat::Table;
-    else if (name == "csv")
+    else if (word == "csv")
         format = ReportFormat::Csv;
-    else if (name == "json")
+    else if (word == "json")
         format = ReportFormat::Json;
+    else if (word == "jsonl")
+        format = ReportFormat::Jsonl;
     else
         return false;
     return true;
@@ -91,7 +104,7 @@ constexpr const char* kExportCsvColumns =
 
 void WriteExportRow(const ExportRow& row, std::ostream& out) {
     const bool found = row.state == base::ItemState::Found;
-    out << CsvField(row.itemId) << ',' << CsvField(row.title, true) << ',' << CsvField(row.pass.sort) << ','
+    out << CsvField(row.itemId) << ',' << CsvField(row.title) << ',' << CsvField(row.pass.sort) << ','
         << base::StateName(row.state) << ',' << (found ? std::to_string(row.page) : "") << ','
         << (found ? std::to_string(row.slice) : "") << ','
         << base::ZoneName(found ? base::ZoneOfSlice(row.slice) : base::Zone::None) << ',' << row.hits << ','
@@ -123,17 +136,20 @@ bool WriteExportCsv(HistoryStore& store, const std::string& shop, const std::str
     return complete && out;
 }
 
-int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat format, std::ostream& out,
-                 std::ostream& err) {
+int CheckHistoryQuery(const HistoryQuery& query, PassFilter& filter, std::ostream& err) {
     if (query.shop.empty()) {
         err << "history: --shop is required\n";
         return 2;
     }
-    if (!query.sort.empty() && SortIndex(query.sort) < 0) {
-        err << "history: unknown sort \"" << query.sort << "\" (pop, hot30day or new)\n";
+    // The query command's words: "all" is every sort, and letter case does not matter.
+    std::string sort = AsciiLower(query.sort);
+    if (sort == "all")
+        sort.clear();
+    if (!sort.empty() && SortIndex(sort) < 0) {
+        err << "history: unknown sort \"" << query.sort << "\" (pop, hot30day, new or all)\n";
         return 2;
     }
-    PassFilter filter{query.shop, query.itemId, query.sort, query.since};
+    filter = PassFilter{query.shop, query.itemId, sort, query.since};
     base::Clock::time_point ignored;
     if (query.since.size() == 10 && ParseIsoTime(query.since + "T00:00:00Z", ignored))
         filter.since = query.since + "T00:00:00Z";
@@ -142,6 +158,38 @@ int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat fo
             << "\"\n";
         return 2;
     }
+    return 0;
+}
+
+namespace {
+
+nlohmann::json ResultJson(const ExportRow& row) {
+    nlohmann::json record = PassJson(row.pass);
+    const bool found = row.state == base::ItemState::Found;
+    record["result"] = {
+        {"item_id", row.itemId},
+        {"title", row.title},
+        {"state", base::StateName(row.state)},
+        {"page", found ? nlohmann::json(row.page) : nlohmann::json()},
+        {"slice", found ? nlohmann::json(row.slice) : nlohmann::json()},
+        {"zone", found ? nlohmann::json(base::ZoneName(base::ZoneOfSlice(row.slice))) : nlohmann::json()},
+        {"hits", row.hits},
+        {"checked_at", row.checkedAt}};
+    return record;
+}
+
+// Titles come from the marketplace: a broken byte must not abort the whole report, so it becomes U+FFFD.
+std::string Dumped(const nlohmann::json& value, int indent) {
+    return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+} // namespace
+
+int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat format, std::ostream& out,
+                 std::ostream& err) {
+    PassFilter filter;
+    if (const int status = CheckHistoryQuery(query, filter, err); status != 0)
+        return status;
     if (!store.isOpen()) {
         err << "history: " << (store.error().empty() ? "the history is not open" : store.error()) << '\n';
         return 1;
@@ -161,6 +209,17 @@ int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat fo
         }
     }
 
+    std::vector<nlohmann::json> records;
+    if (format == ReportFormat::Json || format == ReportFormat::Jsonl) {
+        if (!query.itemId.empty()) {
+            for (const ExportRow& row : results)
+                records.push_back(ResultJson(row));
+        } else {
+            for (const PassRow& pass : passes)
+                records.push_back(PassJson(pass));
+        }
+    }
+    using base::TerminalSafe;
     switch (format) {
     case ReportFormat::Csv:
         if (!query.itemId.empty()) {
@@ -173,40 +232,22 @@ int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat fo
             }
         }
         break;
-    case ReportFormat::Json: {
-        nlohmann::json list = nlohmann::json::array();
-        if (!query.itemId.empty()) {
-            for (const ExportRow& row : results) {
-                nlohmann::json record = PassJson(row.pass);
-                const bool found = row.state == base::ItemState::Found;
-                record["result"] = {
-                    {"item_id", row.itemId},
-                    {"title", row.title},
-                    {"state", base::StateName(row.state)},
-                    {"page", found ? nlohmann::json(row.page) : nlohmann::json()},
-                    {"slice", found ? nlohmann::json(row.slice) : nlohmann::json()},
-                    {"zone", found ? nlohmann::json(base::ZoneName(base::ZoneOfSlice(row.slice))) : nlohmann::json()},
-                    {"hits", row.hits},
-                    {"checked_at", row.checkedAt}};
-                list.push_back(std::move(record));
-            }
-        } else {
-            for (const PassRow& pass : passes)
-                list.push_back(PassJson(pass));
-        }
-        // Titles come from the marketplace: a broken byte must not abort the whole report.
-        out << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    case ReportFormat::Json:
+        out << Dumped(nlohmann::json(std::move(records)), 2) << '\n';
         break;
-    }
+    case ReportFormat::Jsonl:
+        for (const nlohmann::json& record : records)
+            out << Dumped(record, -1) << '\n';
+        break;
     case ReportFormat::Table:
         if (passes.empty()) {
             err << "history: no stored passes match\n";
             break;
         }
         if (!query.itemId.empty()) {
-            out << "item " << query.itemId;
-            if (!results.empty() && !results.front().title.empty())
-                out << "  " << results.back().title;
+            out << "item " << TerminalSafe(query.itemId);
+            if (!results.empty() && !results.back().title.empty())
+                out << "  " << TerminalSafe(results.back().title);
             out << '\n';
             out << Padded("pass", 6) << Padded("started", 20) << Padded("sort", 8) << Padded("category", 10)
                 << Padded("pass state", 10) << Padded("position", 8) << "place\n";
@@ -215,7 +256,7 @@ int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat fo
                 out << Padded(std::to_string(row.pass.id), 6) << Padded(row.pass.started, 20)
                     << Padded(row.pass.sort, 8) << Padded(row.pass.category, 10) << Padded(PassRemark(row.pass), 10)
                     << Padded(position > 0 ? std::to_string(position) : "-", 8)
-                    << PlaceLabel(row.state, row.page, row.slice) << '\n';
+                    << EnglishPlace(row.state, row.page, row.slice) << '\n';
             }
         } else {
             out << Padded("pass", 6) << Padded("started", 20) << Padded("sort", 8) << Padded("category", 10)
@@ -226,8 +267,8 @@ int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat fo
                     << Padded(pass.category, 10) << Padded(std::to_string(pass.pageLimit), 5)
                     << Padded(std::to_string(pass.pagesWalked), 5) << Padded(std::to_string(pass.requests), 8)
                     << Padded(PassRemark(pass), 10)
-                    << Padded(std::to_string(pass.found) + "/" + std::to_string(pass.items), 11) << pass.subCategory
-                    << '\n';
+                    << Padded(std::to_string(pass.found) + "/" + std::to_string(pass.items), 11)
+                    << TerminalSafe(pass.subCategory) << '\n';
         }
         break;
     }

@@ -9,21 +9,26 @@
 
 namespace rankmoth::history {
 
-enum class ReportFormat { Table, Csv, Json };
-// "table", "csv" or "json"; false otherwise.
+// Json is one document (an array), Jsonl one object a line.
+enum class ReportFormat { Table, Csv, Json, Jsonl };
+// "table", "csv", "json" or "jsonl", in any letter case; false otherwise.
 bool ParseReportFormat(std::string_view name, ReportFormat& format);
 
 // `history --shop ID [--item ID] [--sort S] [--since DATE]`.
 struct HistoryQuery {
     std::string shop;
     std::string itemId;
-    std::string sort;  // one of kSorts, or empty for all
+    std::string sort;  // one of kSorts or "all" (any letter case), or empty for all
     std::string since; // YYYY-MM-DD or a full IsoTime, UTC; empty for all time
 };
 
+// 0 when the query can be run, with its filter; otherwise 2 and the reason on `err`.
+int CheckHistoryQuery(const HistoryQuery& query, PassFilter& filter, std::ostream& err);
+
 // Prints the stored passes that match, one line (or record) each; with an item, its place in each pass.
-// Returns the exit code: 0 done (also when nothing matched), 1 the store failed, 2 a bad sort or date. Messages
-// go to `err`.
+// Times are ISO 8601 in UTC ("2026-12-08T06:03:05Z"), as stored; the table's cells are English ("p1 upper",
+// "not found", "incomplete") and safe for a terminal. Returns the exit code: 0 done (also when nothing matched),
+// 1 the store failed, 2 a bad sort or date. Messages go to `err`.
 int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat format, std::ostream& out,
                  std::ostream& err);
 

@@ -3,7 +3,11 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -222,7 +226,8 @@ std::string DefaultHistoryPath(const char* rankmothHistory, const char* xdgDataH
     const auto set = [](const char* value) { return value && *value; };
     if (set(rankmothHistory))
         return rankmothHistory;
-    if (set(xdgDataHome))
+    // A relative XDG folder is invalid and to be ignored, or the history would follow the current directory.
+    if (set(xdgDataHome) && xdgDataHome[0] == '/')
         return std::string(xdgDataHome) + "/rankmoth/history.sqlite";
     if (set(home))
         return std::string(home) + "/.local/share/rankmoth/history.sqlite";
@@ -233,7 +238,70 @@ std::string DefaultHistoryPath() {
     return DefaultHistoryPath(std::getenv("RANKMOTH_HISTORY"), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 }
 
+namespace {
+
+// SQLite's own locks on a database file (its documented file format): the pending byte, the reserved byte
+// and the range of shared locks after them. A connection in WAL mode holds a shared lock for as long as it is
+// open, which is how the last one to close knows it may remove the -wal and -shm files.
+constexpr off_t kPendingByte = 0x40000000;
+constexpr off_t kLockBytes = 2 + 510;
+
+// Removes the -wal and -shm files that a read-only connection left beside `path`, as the last read-write
+// connection would have: only while no other connection holds the file (the exclusive lock is refused
+// otherwise, and held while removing, so no connection can open in between) and only when the log is empty,
+// so that nothing committed is lost. An open-file-description lock, because it conflicts with SQLite's own
+// locks even inside this process.
+void RemoveSideFiles(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kPendingByte;
+    lock.l_len = kLockBytes;
+    if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) {
+        std::error_code failure;
+        const std::string wal = path + "-wal";
+        const bool walEmpty = !std::filesystem::exists(wal, failure) || std::filesystem::file_size(wal, failure) == 0;
+        if (walEmpty && !failure) {
+            std::filesystem::remove(wal, failure);
+            std::filesystem::remove(path + "-shm", failure);
+        }
+    }
+    ::close(fd); // also releases the lock
+}
+
+// Removes the side files once the connection declared after it has closed.
+struct SideFileTidier {
+    std::string path; // empty: nothing to tidy
+    ~SideFileTidier() {
+        if (!path.empty())
+            RemoveSideFiles(path);
+    }
+};
+
+// A file name as an SQLite URI, for the parameters only a URI can carry.
+std::string FileUri(const std::string& path, const char* parameters) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || std::string_view("/-._~").find(c) != std::string_view::npos) {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += kHex[byte >> 4];
+            uri += kHex[byte & 0xF];
+        }
+    }
+    return uri + "?" + parameters;
+}
+
+} // namespace
+
 struct HistoryStore::Impl {
+    SideFileTidier tidier; // declared first: it acts after the database below has closed
     SQLite::Database db;
     std::chrono::milliseconds busyTimeout;
 };
@@ -274,6 +342,7 @@ bool HistoryStore::Open(const std::string& path, std::chrono::milliseconds busyT
     }
     try {
         auto impl = std::make_unique<Impl>(Impl{
+            {},
             SQLite::Database(path, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, static_cast<int>(busyTimeout.count())),
             busyTimeout});
         SQLite::Database& db = impl->db;
@@ -331,6 +400,61 @@ bool HistoryStore::Open(const std::string& path, std::chrono::milliseconds busyT
         error_ = Describe("open the history", path, e.getErrorCode(), e.getErrorStr(), busyTimeout);
     } catch (const std::exception& e) {
         error_ = "Cannot open the history at " + path + ": " + e.what();
+    }
+    return false;
+}
+
+bool HistoryStore::OpenForReading(const std::string& path, std::chrono::milliseconds busyTimeout) {
+    Close();
+    path_ = path;
+    error_.clear();
+    namespace fs = std::filesystem;
+    std::error_code failure;
+    if (path.empty() || !fs::exists(path, failure)) {
+        error_ = "no such history file " + (path.empty() ? std::string("(none is set)") : path);
+        return false;
+    }
+    if (fs::is_directory(path, failure)) {
+        error_ = "Cannot open the history: " + path + " is a folder, not a file.";
+        return false;
+    }
+    const bool sideFiles = fs::exists(path + "-wal", failure) || fs::exists(path + "-shm", failure);
+    const fs::path folder = fs::path(path).has_parent_path() ? fs::path(path).parent_path() : fs::path(".");
+    const bool writable = ::access(path.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK) == 0;
+    // Reading a WAL file makes its -wal and -shm files, unless it is opened as immutable. That is sound only
+    // where no writer can come: a file or folder this user cannot write, which Open refuses to write as well.
+    // Otherwise the files made are removed on closing; files that were there belong to a connection at work.
+    const char* parameters = !sideFiles && !writable ? "mode=ro&immutable=1" : "mode=ro";
+    try {
+        auto impl = std::make_unique<Impl>(
+            Impl{{sideFiles || !writable ? std::string() : path},
+                 SQLite::Database(FileUri(path, parameters), SQLite::OPEN_READONLY | SQLite::OPEN_URI,
+                                  static_cast<int>(busyTimeout.count())),
+                 busyTimeout});
+        SQLite::Database& db = impl->db;
+        db.exec("BEGIN");
+        const int version = db.execAndGet("PRAGMA user_version").getInt();
+        const int tables = db.execAndGet("SELECT count(*) FROM sqlite_schema").getInt();
+        db.exec("COMMIT");
+        if (version > kSchemaVersion) {
+            error_ = "Cannot read the history: the file " + path + " was made by a newer version of Rankmoth (schema " +
+                     std::to_string(version) + ", this version knows up to " + std::to_string(kSchemaVersion) + ").";
+        } else if (version == 0 && tables > 0) {
+            error_ = "Cannot read the history: the file " + path + " is an SQLite database of another program.";
+        } else if (version == 0) {
+            error_ = "no such history file " + path + " (it is an empty database)";
+        } else if (version < kSchemaVersion) {
+            error_ = "Cannot read the history: the file " + path +
+                     " was written by an older version of Rankmoth; one query with it brings it up to date.";
+        }
+        if (!error_.empty())
+            return false;
+        impl_ = std::move(impl);
+        return true;
+    } catch (const SQLite::Exception& e) {
+        error_ = Describe("read the history", path, e.getErrorCode(), e.getErrorStr(), busyTimeout);
+    } catch (const std::exception& e) {
+        error_ = "Cannot read the history at " + path + ": " + e.what();
     }
     return false;
 }

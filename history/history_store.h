@@ -16,7 +16,8 @@
 namespace rankmoth::history {
 
 // Where the history lives: `rankmothHistory` when set, else `xdgDataHome`/rankmoth/history.sqlite, else
-// `home`/.local/share/rankmoth/history.sqlite. Null and empty values count as unset; empty when all are.
+// `home`/.local/share/rankmoth/history.sqlite. Null and empty values count as unset, and so does a relative
+// `xdgDataHome`; empty when all are.
 std::string DefaultHistoryPath(const char* rankmothHistory, const char* xdgDataHome, const char* home);
 // The same from RANKMOTH_HISTORY, XDG_DATA_HOME and HOME.
 std::string DefaultHistoryPath();
@@ -129,6 +130,11 @@ public:
     // Opens the file, creating it and its folders when absent, and brings an older schema up to date. Refuses,
     // without writing a byte, a file that is not a history database or was made by a newer version.
     bool Open(const std::string& path, std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
+    // Opens the file for reading alone: nothing is created (neither the file nor its folders) and no byte of it
+    // is written, so a read-only file can be read. A missing file is refused with "no such history file", and
+    // so is a file of an older schema, which only a writer may bring forward. The -wal and -shm files that
+    // reading makes beside the file are removed again on closing, unless another connection is using them.
+    bool OpenForReading(const std::string& path, std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
     bool isOpen() const;
     void Close();
     const std::string& error() const { return error_; }

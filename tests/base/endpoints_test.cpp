@@ -89,7 +89,11 @@ TEST(EndpointsTest, BadValueNamesFileAndKeyAndFallsBackOneLayer) {
         const std::string key = std::string(c.line).substr(0, std::string(c.line).find('='));
         EXPECT_NE(warnings[0].find(config.path + ": [hosts] " + key), std::string::npos) << warnings[0];
         EXPECT_NE(warnings[0].find(c.problem), std::string::npos) << warnings[0];
-        EXPECT_NE(warnings[0].find("using \""), std::string::npos) << warnings[0];
+        // The value as written and its line, so the user can find it; nothing on what happens next, which is
+        // the front end's to say (the command line refuses to run, the window carries on).
+        const std::string value = std::string(c.line).substr(key.size() + 1);
+        EXPECT_NE(warnings[0].find(key + " = \"" + value + "\" on line 2: "), std::string::npos) << warnings[0];
+        EXPECT_EQ(warnings[0].find("using"), std::string::npos) << warnings[0];
     }
 
     // A bad variable falls back to the file's value, not past it.
@@ -98,8 +102,34 @@ TEST(EndpointsTest, BadValueNamesFileAndKeyAndFallsBackOneLayer) {
     const Endpoints got = Endpoints::Resolve(config.path, Env({{"RANKMOTH_MARKET_HOST", "x:0"}}), warnings);
     EXPECT_EQ(got.marketHost, "127.0.0.1:5");
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find("RANKMOTH_MARKET_HOST"), std::string::npos);
-    EXPECT_NE(warnings[0].find("using \"127.0.0.1:5\""), std::string::npos);
+    EXPECT_NE(warnings[0].find("RANKMOTH_MARKET_HOST = \"x:0\": port 0"), std::string::npos) << warnings[0];
+}
+
+TEST(EndpointsTest, EachValueSaysWhereItCameFrom) {
+    const ConfigFile config("\xEF\xBB\xBF[hosts]\r\nmarket = 127.0.0.1:8080\r\nshop_base=http://127.0.0.1:8080/\r\n"
+                            "version_notice=\r\n");
+    std::vector<std::string> problems;
+    std::vector<Endpoints::Origin> origins;
+    const Endpoints got =
+        Endpoints::Resolve(config.path, Env({{"RANKMOTH_SHOP_BASE", "http://127.0.0.1:9/"}}), problems, &origins);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(got.marketHost, "127.0.0.1:8080"); // the byte-order mark hides no section
+    const struct {
+        const char* key;
+        std::string value;
+        std::string from;
+    } want[] = {
+        {"market", "127.0.0.1:8080", config.path + " line 2"},
+        {"shop_base", "http://127.0.0.1:9/", "environment RANKMOTH_SHOP_BASE"},
+        {"version_notice", "", config.path + " line 4"},
+        {"start_tab_notice", Endpoints::Defaults().startTabNoticeUrl, "built-in"},
+    };
+    ASSERT_EQ(origins.size(), std::size(want));
+    for (std::size_t i = 0; i < origins.size(); ++i) {
+        EXPECT_STREQ(origins[i].key, want[i].key);
+        EXPECT_EQ(origins[i].value, want[i].value) << want[i].key;
+        EXPECT_EQ(origins[i].from, want[i].from) << want[i].key;
+    }
 }
 
 TEST(EndpointsTest, WritingTheProgramsKeysKeepsTheHostsSection) {

@@ -81,6 +81,32 @@ TEST(IniLookupTest, FindsValuesTheWayThePlatformReadsThem) {
     }
 }
 
+TEST(IniLookupTest, AByteOrderMarkHidesNoSectionAndLinesAreCountedFromOne) {
+    const struct {
+        const char* file;
+        const char* section;
+        const char* key;
+        const char* value; // null: not found
+        int line;
+    } cases[] = {
+        {"\xEF\xBB\xBF[hosts]\r\nmarket=127.0.0.1:8080\r\n", "hosts", "market", "127.0.0.1:8080", 2},
+        {"\xEF\xBB\xBF"
+         "market=x\n[hosts]\n",
+         "hosts", "market", nullptr, 0},
+        {"; c\n\n[a]\nx=1\n[hosts]\n  market = h:1\n", "hosts", "market", "h:1", 6},
+        // Only at the very start is it a mark; elsewhere it is part of a name.
+        {"[a]\n\xEF\xBB\xBF[hosts]\nmarket=x\n", "hosts", "market", nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        const auto entry = IniFind(c.file, c.section, c.key);
+        ASSERT_EQ(entry.has_value(), c.value != nullptr) << c.file;
+        if (entry) {
+            EXPECT_EQ(entry->value, c.value) << c.file;
+            EXPECT_EQ(entry->line, c.line) << c.file;
+        }
+    }
+}
+
 TEST(IniWithValueTest, ChangesOnlyTheLineOfTheKeyOrAddsOne) {
     struct Case {
         const char* name;
@@ -102,6 +128,9 @@ TEST(IniWithValueTest, ChangesOnlyTheLineOfTheKeyOrAddsOne) {
         {"section ending in a lone CR", "[a]\r\nx=1\r", "a", "k", "v", "[a]\r\nx=1\r\r\nk=v\r\n"},
         {"empty section", "[a]\n[b]\n", "a", "k", "v", "[a]\nk=v\n[b]\n"},
         {"unreadable lines stay", "garbage\n[broken\n[a]\n", "a", "k", "v", "garbage\n[broken\n[a]\nk=v\n"},
+        {"byte-order mark kept, its section found", "\xEF\xBB\xBF[a]\nk=old\n", "a", "k", "new",
+         "\xEF\xBB\xBF[a]\nk=new\n"},
+        {"byte-order mark alone", "\xEF\xBB\xBF", "a", "k", "v", "\xEF\xBB\xBF[a]\r\nk=v\r\n"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(IniWithValue(c.before, c.section, c.key, c.value), c.after) << c.name;

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -31,7 +32,9 @@ public:
         return {};
     }
 
-    ChildProcess(const std::string& binary, const std::vector<std::string>& args) {
+    // `inChild` runs in the child just before the program starts: to set its environment or its limits.
+    ChildProcess(const std::string& binary, const std::vector<std::string>& args,
+                 const std::function<void()>& inChild = {}) {
         static int counter = 0;
         const auto stem = std::filesystem::temp_directory_path() /
                           ("rankmoth-cli-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
@@ -52,6 +55,8 @@ public:
             for (auto& a : argv)
                 raw.push_back(a.data());
             raw.push_back(nullptr);
+            if (inChild)
+                inChild();
             ::execv(binary.c_str(), raw.data());
             ::_exit(127);
         }

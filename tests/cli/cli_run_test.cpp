@@ -7,6 +7,11 @@
 #include "web/cookie_jar.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sqlite3.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace rankmoth::testing {
 namespace {
@@ -127,6 +132,21 @@ TEST(CliRunTest, ExitCodes) {
          4,
          "could not be reached"},
         {{}, {"query", "--shop", "tiny", "--category", "鞋子", "--sort", "all", "--delay", "0"}, 0, ""},
+        {{}, {"query", "--shop", "tiny", "--category", "Clothing", "--sort", "POP", "--delay", "0"}, 0, ""},
+        {{}, {"qeury", "--shop", "tiny"}, 2, "rankmoth-cli: unknown command \"qeury\"; did you mean \"query\"?\n"},
+        {{},
+         {"query", "--shop", "tiny", "--page", "2"},
+         2,
+         "rankmoth-cli: unknown option \"--page\" for query; did you mean \"--pages\"?\n"},
+        {{}, {"query", "--shop", "tiny", "--shop", "demo"}, 2, "rankmoth-cli: --shop is given twice"},
+        {{}, {"query", "--shop", "s1\xFF\xFE"}, 2, "argument 7 is not valid UTF-8: \"s1\\xFF\\xFE\""},
+        {{}, {"items", "--shop", "s1😀"}, 2, "--shop: the shop ID \"s1😀\" holds a character"},
+        {{}, {"history", "--shop", "tiny", "--sort", "best"}, 2, "unknown sort \"best\""},
+        {{}, {"history", "--shop", "tiny", "--format", "yaml"}, 2, "--format: unknown format \"yaml\""},
+        {{},
+         {"history", "--shop", "tiny", "--sort", "all", "--history", catalogue + ".typo/x.sqlite"},
+         4,
+         "history: no such history file " + catalogue + ".typo/x.sqlite"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> simOptions = c.simOptions;
@@ -140,6 +160,8 @@ TEST(CliRunTest, ExitCodes) {
         }
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     }
+    // Reading a history that is not there made nothing.
+    EXPECT_FALSE(std::filesystem::exists(catalogue + ".typo"));
 }
 
 TEST(CliRunTest, BrokenSliceLeavesUnfoundItemsIncompleteAndPrintsTheRest) {
@@ -155,9 +177,11 @@ TEST(CliRunTest, BrokenSliceLeavesUnfoundItemsIncompleteAndPrintsTheRest) {
 TEST(CliRunTest, InterruptStopsAfterTheRequestUnderWayAndPrintsWhatItHas) {
     LoggedSim sim({"--latency-ms=150"});
     ASSERT_TRUE(sim.running());
+    const std::string file = TestHistory() + ".interrupted";
+    std::filesystem::remove(file);
     ChildProcess cli(ChildProcess::Built("cli/rankmoth-cli"),
                      {"--market-host", sim.HostPort(), "--shop-base", sim.ShopBase(), "query", "--shop", "demo",
-                      "--pages", "10", "--sort", "all", "--delay", "0", "--format", "csv"});
+                      "--pages", "10", "--sort", "all", "--delay", "0", "--format", "csv", "--history", file});
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (sim.Log().find("POST /book/ajax") == std::string::npos && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -165,11 +189,22 @@ TEST(CliRunTest, InterruptStopsAfterTheRequestUnderWayAndPrintsWhatItHas) {
     const auto exit = cli.Wait(std::chrono::seconds(5));
     EXPECT_EQ(exit, 130) << cli.Err();
     const std::string out = cli.Out();
-    // Every item of each of the three sorts, none of them reported absent.
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1 + 45 * 3) << out;
+    // Every item of the sort that was walked, none of them reported absent; nothing of the sorts never begun.
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1 + 45) << out;
     EXPECT_EQ(out.find(",not_found,"), std::string::npos);
-    EXPECT_NE(out.find("52000145,碎花牛仔裤 款号45,new,incomplete,"), std::string::npos);
+    EXPECT_NE(out.find("52000145,碎花牛仔裤 款号45,pop,incomplete,"), std::string::npos);
+    EXPECT_EQ(out.find(",new,"), std::string::npos);
     EXPECT_NE(cli.Err().find("interrupted"), std::string::npos);
+    EXPECT_NE(cli.Err().find("rankmoth-cli: sorts not walked: hot30day, new\n"), std::string::npos) << cli.Err();
+    // Only the pass that was walked is kept, as stopped.
+    ChildProcess history(ChildProcess::Built("cli/rankmoth-cli"),
+                         {"history", "--shop", "demo", "--format", "jsonl", "--history", file});
+    ASSERT_EQ(history.Wait(), 0) << history.Err();
+    const std::string kept = history.Out();
+    EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 1) << kept;
+    EXPECT_NE(kept.find("\"sort\":\"pop\""), std::string::npos) << kept;
+    EXPECT_NE(kept.find("\"stopped\":true"), std::string::npos) << kept;
+    std::filesystem::remove(file);
     // The walk stopped: far fewer than the 3 x 10 listing pages were asked for.
     const std::string log = sim.Log();
     std::size_t pages = 0;
@@ -239,7 +274,7 @@ TEST(CliRunTest, RequestsAreTheWindowsByteForByte) {
     EXPECT_EQ(cliLog, windowLog);
 }
 
-TEST(CliRunTest, PassesAreKeptAndAnUnwritableHistoryChangesNothingButAWarning) {
+TEST(CliRunTest, PassesAreKeptAndAnUnwritableHistoryExitsFive) {
     LoggedSim sim({"--catalogue=" + WriteCatalogue()});
     ASSERT_TRUE(sim.running());
     const std::string file = TestHistory() + ".kept";
@@ -257,12 +292,257 @@ TEST(CliRunTest, PassesAreKeptAndAnUnwritableHistoryChangesNothingButAWarning) {
     EXPECT_NE(history.out.find("9002"), std::string::npos) << history.out;
     EXPECT_NE(history.out.find("found,2,4,middle"), std::string::npos) << history.out;
 
-    // A folder cannot be made under a plain file: the pass is printed and the exit status stays clean.
+    // A folder cannot be made under a plain file: the pass is printed, and the exit status says it was not kept.
     const CliRun blocked = withFile(query, WriteCatalogue() + "/history.sqlite");
-    EXPECT_EQ(blocked.exit, 0);
+    EXPECT_EQ(blocked.exit, 5);
     EXPECT_NE(blocked.out.find("9001,"), std::string::npos);
-    EXPECT_NE(blocked.err.find("warning"), std::string::npos) << blocked.err;
+    EXPECT_NE(blocked.err.find("The pass was not kept in the history: Cannot open the history: the folder " +
+                               WriteCatalogue()),
+              std::string::npos)
+        << blocked.err;
     std::filesystem::remove(file);
+}
+
+// The passes kept in a history file, by the program's own reading of it.
+int KeptPasses(const std::string& file) {
+    ChildProcess history(ChildProcess::Built("cli/rankmoth-cli"),
+                         {"history", "--shop", "demo", "--format", "jsonl", "--history", file});
+    if (history.Wait() != 0)
+        return -1;
+    const std::string out = history.Out();
+    return static_cast<int>(std::count(out.begin(), out.end(), '\n'));
+}
+
+TEST(CliRunTest, ResultsThatCannotBeKeptExitFiveAndSayWhereAndWhy) {
+    LoggedSim sim({});
+    ASSERT_TRUE(sim.running());
+    const std::string file = TestHistory() + ".five";
+    const std::string cli = ChildProcess::Built("cli/rankmoth-cli");
+    const auto query = [&](const std::string& format, const std::string& sort) {
+        return std::vector<std::string>{"--market-host",
+                                        sim.HostPort(),
+                                        "--shop-base",
+                                        sim.ShopBase(),
+                                        "query",
+                                        "--shop",
+                                        "demo",
+                                        "--pages",
+                                        "1",
+                                        "--delay",
+                                        "0",
+                                        "--sort",
+                                        sort,
+                                        "--format",
+                                        format,
+                                        "--history",
+                                        file};
+    };
+    const auto toDevFull = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"-c", "\"$@\" > /dev/full", "sh", cli});
+        return args;
+    };
+    sqlite3* lock = nullptr;
+    const struct {
+        const char* what;
+        std::function<void()> before; // makes the trouble
+        std::string program;
+        std::vector<std::string> args;
+        std::function<void()> inChild;
+        std::vector<std::string> err; // parts of stderr
+        int kept;                     // passes in the history afterwards; -1: no file at all
+    } cases[] = {
+        {"CSV to a full device: nothing is walked, nothing kept",
+         [] {},
+         "/bin/bash",
+         toDevFull(query("csv", "all")),
+         {},
+         {"rankmoth-cli: cannot write the output to /dev/full: No space left on device\n",
+          "rankmoth-cli: sorts not walked: pop, hot30day, new\n"},
+         -1},
+        {"a table to a full device: walked and kept, then not printed",
+         [] {},
+         "/bin/bash",
+         toDevFull(query("table", "all")),
+         {},
+         {"rankmoth-cli: cannot write the output to /dev/full: No space left on device\n"},
+         3},
+        {"a history locked past the busy time-out",
+         [&] {
+             ASSERT_EQ(sqlite3_open(file.c_str(), &lock), SQLITE_OK);
+             ASSERT_EQ(sqlite3_exec(lock, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+         },
+         cli,
+         query("csv", "pop"),
+         {},
+         {"The pass was not kept in the history: Cannot record the pass: the history file " + file +
+          " stayed locked by another program for more than 5 s."},
+         3},
+        // Files may grow to the size of the WAL index (32 KiB) and no further: the pass's write-ahead log needs
+        // more, as a disc that fills up would refuse it.
+        {"a full disc",
+         [] {},
+         cli,
+         query("csv", "pop"),
+         [] {
+             std::signal(SIGXFSZ, SIG_IGN);
+             const rlimit limit{32768, 32768};
+             ::setrlimit(RLIMIT_FSIZE, &limit);
+         },
+         {"The pass was not kept in the history: Cannot record the pass in the history file " + file},
+         3},
+    };
+    std::filesystem::remove(file);
+    for (const auto& c : cases) {
+        c.before();
+        ChildProcess run(c.program, c.args, c.inChild);
+        EXPECT_EQ(run.Wait(), 5) << c.what << "\n" << run.Err();
+        for (const std::string& part : c.err)
+            EXPECT_NE(run.Err().find(part), std::string::npos) << c.what << ": want " << part << "\n" << run.Err();
+        if (c.program == cli) {
+            EXPECT_NE(run.Out().find("52000101,"), std::string::npos) << c.what << ": the results are printed";
+        }
+        if (lock) {
+            sqlite3_exec(lock, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(lock);
+            lock = nullptr;
+        }
+        EXPECT_EQ(std::filesystem::exists(file) ? KeptPasses(file) : -1, c.kept) << c.what;
+    }
+    std::filesystem::remove(file);
+}
+
+TEST(CliRunTest, JsonIsOneDocumentAndJsonlOneObjectALine) {
+    LoggedSim sim({"--catalogue=" + WriteCatalogue()});
+    ASSERT_TRUE(sim.running());
+    const std::vector<std::string> query = {"query", "--shop", "tiny", "--pages",      "2",       "--delay",
+                                            "0",     "--sort", "all",  "--no-history", "--format"};
+    auto args = query;
+    args.push_back("json");
+    const CliRun json = RunCli(sim, args);
+    ASSERT_EQ(json.exit, 0) << json.err;
+    const auto document = nlohmann::json::parse(json.out);
+    ASSERT_TRUE(document.is_array());
+    ASSERT_EQ(document.size(), 3u);
+    EXPECT_EQ(document[2]["sort"], "new");
+    EXPECT_TRUE(document[0]["failures"].is_array());
+
+    args.back() = "jsonl";
+    const CliRun jsonl = RunCli(sim, args);
+    ASSERT_EQ(jsonl.exit, 0) << jsonl.err;
+    std::istringstream lines(jsonl.out);
+    int objects = 0;
+    for (std::string line; std::getline(lines, line); ++objects)
+        EXPECT_TRUE(nlohmann::json::parse(line).is_object());
+    EXPECT_EQ(objects, 3);
+}
+
+// A copy of rankmoth-cli in a folder of its own, portable (config.ini beside it) or installed (a share folder
+// beside its bin folder, settings under XDG_CONFIG_HOME).
+class CopiedCli {
+public:
+    explicit CopiedCli(bool installed) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "rankmoth-cli-copy-XXXXXX").string();
+        root_ = ::mkdtemp(pattern.data());
+        bin_ = installed ? root_ / "usr/bin" : root_ / "portable";
+        std::filesystem::create_directories(bin_);
+        if (installed)
+            std::filesystem::create_directories(root_ / "usr/share/rankmoth");
+        std::error_code error;
+        std::filesystem::create_hard_link(ChildProcess::Built("cli/rankmoth-cli"), program(), error);
+        if (error)
+            std::filesystem::copy_file(ChildProcess::Built("cli/rankmoth-cli"), program());
+    }
+    ~CopiedCli() { std::filesystem::remove_all(root_); }
+    std::string program() const { return (bin_ / "rankmoth-cli").string(); }
+    std::string root() const { return root_.string(); }
+    std::string beside() const { return bin_.string(); }
+
+    // Runs it with these variables set ("" unsets) and no others of ours.
+    CliRun Run(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env) {
+        ChildProcess cli(program(), args, [&env] {
+            for (const char* name : {"RANKMOTH_MARKET_HOST", "RANKMOTH_SHOP_BASE", "RANKMOTH_VERSION_NOTICE_URL",
+                                     "RANKMOTH_START_TAB_NOTICE_URL", "XDG_CONFIG_HOME"})
+                ::unsetenv(name);
+            for (const auto& [name, value] : env)
+                value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
+        });
+        return {cli.Wait(), cli.Out(), cli.Err()};
+    }
+
+private:
+    std::filesystem::path root_, bin_;
+};
+
+// The row of `config` for one setting, with its columns' padding squeezed to one space.
+std::string ConfigRow(const std::string& out, const std::string& setting) {
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(setting + " ", 0) != 0)
+            continue;
+        std::string squeezed;
+        for (const char c : line) {
+            if (!(c == ' ' && !squeezed.empty() && squeezed.back() == ' '))
+                squeezed += c;
+        }
+        return squeezed;
+    }
+    return "(no row " + setting + ")";
+}
+
+TEST(CliRunTest, ConfigSaysWhereEachSettingCameFromForAPortableAndAnInstalledCopy) {
+    CopiedCli portable(false);
+    std::ofstream(portable.beside() + "/config.ini", std::ios::binary)
+        << "\xEF\xBB\xBF[hosts]\r\nmarket = 127.0.0.1:5\r\n";
+    const CliRun shown = portable.Run({"--shop-base", "http://127.0.0.1:7/", "config"},
+                                      {{"RANKMOTH_VERSION_NOTICE_URL", "http://127.0.0.1:6/v"}});
+    ASSERT_EQ(shown.exit, 0) << shown.err;
+    const std::string file = portable.beside() + "/config.ini";
+    EXPECT_EQ(ConfigRow(shown.out, "copy").substr(0, 14), "copy portable ");
+    EXPECT_EQ(ConfigRow(shown.out, "config_file"), "config_file " + file + " beside the executable (a portable copy)");
+    EXPECT_EQ(ConfigRow(shown.out, "market"), "market 127.0.0.1:5 " + file + " line 2");
+    EXPECT_EQ(ConfigRow(shown.out, "shop_base"), "shop_base http://127.0.0.1:7/ flag --shop-base");
+    EXPECT_EQ(ConfigRow(shown.out, "version_notice"),
+              "version_notice http://127.0.0.1:6/v environment RANKMOTH_VERSION_NOTICE_URL");
+    EXPECT_NE(ConfigRow(shown.out, "start_tab_notice").find(" built-in"), std::string::npos);
+
+    CopiedCli installed(true);
+    const std::string xdg = installed.root() + "/xdg", home = installed.root() + "/home";
+    std::filesystem::create_directories(xdg + "/rankmoth");
+    std::filesystem::create_directories(home + "/.config/rankmoth");
+    std::ofstream(xdg + "/rankmoth/config.ini") << "[hosts]\nshop_base=http://127.0.0.1:8/\n";
+    std::ofstream(home + "/.config/rankmoth/config.ini") << "[hosts]\n\nshop_base=http://127.0.0.1:9/\n";
+    // An absolute XDG_CONFIG_HOME is used; a relative one is not one, and the folder under HOME is.
+    for (const auto& [variable, row] :
+         {std::pair{xdg, "shop_base http://127.0.0.1:8/ " + xdg + "/rankmoth/config.ini line 2"},
+          std::pair{std::string("relative"),
+                    "shop_base http://127.0.0.1:9/ " + home + "/.config/rankmoth/config.ini line 3"}}) {
+        const CliRun run = installed.Run({"config"}, {{"XDG_CONFIG_HOME", variable}, {"HOME", home}});
+        ASSERT_EQ(run.exit, 0) << run.err;
+        EXPECT_EQ(ConfigRow(run.out, "copy").substr(0, 15), "copy installed ");
+        EXPECT_EQ(ConfigRow(run.out, "shop_base"), row) << variable;
+    }
+}
+
+TEST(CliRunTest, ABadHostSettingIsAnErrorNotAFallBackToTheMarketplace) {
+    CopiedCli portable(false);
+    const std::string file = portable.beside() + "/config.ini";
+    std::ofstream(file) << "[hosts]\nmarket=127.0.0.1:99999\n";
+    // Were the built-in market host used, the closed shop port would end the run before it was asked.
+    const std::vector<std::pair<std::string, std::string>> env = {{"RANKMOTH_SHOP_BASE", "http://127.0.0.1:1/"}};
+    const std::string line =
+        "rankmoth-cli: " + file + ": [hosts] market = \"127.0.0.1:99999\" on line 2: port above 65535\n";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"query", "--shop", "demo", "--no-history", "--retries", "0"},
+          std::vector<std::string>{"items", "--shop", "demo", "--retries", "0"}}) {
+        const CliRun run = portable.Run(args, env);
+        EXPECT_EQ(run.exit, 2) << args[0] << "\n" << run.err;
+        EXPECT_EQ(run.err, line) << args[0];
+        EXPECT_EQ(run.out, "") << args[0];
+    }
+    const CliRun shown = portable.Run({"config"}, env);
+    EXPECT_EQ(shown.exit, 2);
+    EXPECT_EQ(shown.err, line);
+    EXPECT_EQ(ConfigRow(shown.out, "market"), "market www.fashionmarket.example built-in");
 }
 
 } // namespace

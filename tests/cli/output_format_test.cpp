@@ -86,5 +86,46 @@ TEST(OutputFormatTest, PrintedTextsMatchTheirFormats) {
         EXPECT_EQ(c.got(), c.want) << c.what;
 }
 
+base::PassOutcome FailedPass(const char* sort, std::vector<std::tuple<base::FailureKind, const char*, int>> failures) {
+    base::PassOutcome pass = OnePass(base::ItemState::Incomplete, 0, 0, 0);
+    pass.request.sort = sort;
+    for (const auto& [kind, reason, count] : failures) {
+        for (int i = 0; i < count; ++i)
+            pass.failures.Add(kind, i == 0 ? reason : "a later reason");
+    }
+    return pass;
+}
+
+TEST(OutputFormatTest, FailuresAreCountedByKindWithTheirFirstReason) {
+    using K = base::FailureKind;
+    const auto refused = FailedPass("pop", {{K::Refused, "connection refused", 3}, {K::HttpStatus, "HTTP 503", 1}});
+    const auto later =
+        FailedPass("new", {{K::HttpStatus, "HTTP 429", 2}, {K::CutOff, "answer cut off after 812 of 4096 bytes", 1}});
+    const auto json = nlohmann::ordered_json::parse(PassJson(refused));
+    EXPECT_EQ(json["failures"].dump(), "[{\"kind\":\"refused\",\"reason\":\"connection refused\",\"count\":3},"
+                                       "{\"kind\":\"http_status\",\"reason\":\"HTTP 503\",\"count\":1}]");
+    EXPECT_EQ(nlohmann::json::parse(PassJson(OnePass(base::ItemState::Found, 1, 1, 1)))["failures"].dump(), "[]");
+    // Once per run, not per request or per pass: the first reason of each kind with the run's count.
+    const std::vector<std::string> want = {"3 requests failed: connection refused", "3 requests failed: HTTP 503",
+                                           "1 request failed: answer cut off after 812 of 4096 bytes"};
+    EXPECT_EQ(FailureLines({refused, later}), want);
+}
+
+TEST(OutputFormatTest, MarketplaceTextIsSafeInEveryFormat) {
+    base::PassOutcome pass = OnePass(base::ItemState::Found, 1, 2, 1);
+    pass.items[0].itemId = Text("=1+1");
+    pass.items[0].title = Text::FromUtf8("@SUM(1)\x1B]0;pwned\x07");
+    pass.items.push_back({Text("-9"), Text("\xFF\xFE"), base::ItemState::NotFound, 0, 0, 0, {}});
+    const std::string row = CsvRow(pass, pass.items[0]);
+    EXPECT_EQ(row.substr(0, row.find(",hot30day")), "\"'=1+1\",\"'@SUM(1)\x1B]0;pwned\x07\"");
+    EXPECT_EQ(CsvRow(pass, pass.items[1]).substr(0, 5), "\"'-9\"");
+    const std::string table = PassTable({pass});
+    EXPECT_EQ(table.find_first_of("\x1B\x07"), std::string::npos) << table;
+    EXPECT_NE(table.find("@SUM(1)\xEF\xBF\xBD]0;pwned\xEF\xBF\xBD"), std::string::npos) << table;
+    const std::string json = PassJson(pass);
+    EXPECT_TRUE(base::IsValidUtf8(json)) << json;
+    EXPECT_TRUE(nlohmann::json::accept(json));
+}
+
 } // namespace
 } // namespace rankmoth::cli

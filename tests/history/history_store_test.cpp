@@ -408,6 +408,8 @@ TEST(HistoryStore, DefaultPath) {
     EXPECT_EQ(DefaultHistoryPath("", "/data", "/home/u"), "/data/rankmoth/history.sqlite");
     EXPECT_EQ(DefaultHistoryPath(nullptr, "", "/home/u"), "/home/u/.local/share/rankmoth/history.sqlite");
     EXPECT_EQ(DefaultHistoryPath(nullptr, nullptr, nullptr), "");
+    // A relative XDG folder is not one: the history must not follow the current directory.
+    EXPECT_EQ(DefaultHistoryPath(nullptr, "data", "/home/u"), "/home/u/.local/share/rankmoth/history.sqlite");
 }
 
 } // namespace
