@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -80,13 +81,19 @@ public:
         const auto deadline = std::chrono::steady_clock::now() + limit;
         while (!status_ && std::chrono::steady_clock::now() < deadline) {
             int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_)
+            rusage usage{};
+            if (::wait4(pid_, &status, WNOHANG, &usage) == pid_) {
                 status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            else
+                maxRssKb_ = usage.ru_maxrss;
+            } else {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
         }
         return status_;
     }
+
+    // The child's peak resident size, once Wait has seen it end.
+    long maxRssKb() const { return maxRssKb_; }
 
     std::string Out() const { return Slurp(out_); }
     std::string Err() const { return Slurp(err_); }
@@ -112,6 +119,7 @@ private:
 
     pid_t pid_ = -1;
     std::optional<int> status_;
+    long maxRssKb_ = 0;
     std::string out_;
     std::string err_;
 };
