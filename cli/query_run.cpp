@@ -116,8 +116,9 @@ bool LoadShop(const Text& shop, const base::Endpoints& endpoints, const web::Req
 }
 
 void WarnShortFeed(const sources::FeedOutcome& feed) {
-    if (feed.failedRequests > 0)
-        ReportError(std::to_string(feed.failedRequests) + " feed request(s) failed: the item list may be short");
+    for (const base::FailureCount& failure : feed.failures.entries())
+        ReportError(std::to_string(failure.count) + (failure.count == 1 ? " feed request" : " feed requests") +
+                    " failed: " + failure.firstReason + "; the item list may be short");
     if (feed.incomplete)
         ReportError("the shop feed is incomplete: " + feed.incompleteReason + "; the item list may be short");
 }
