@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 namespace rankmoth::testing {
 namespace {
 
@@ -66,16 +62,7 @@ TEST(BoundedCli, CtrlCDuringADrippingAnswerEndsWithinASecond) {
 TEST(BoundedCli, AMarketThatRefusesEveryConnectionIsGivenUpOnAtOnce) {
     LoggedSim sim({});
     ASSERT_TRUE(sim.running());
-    // A loopback port with nobody listening on it.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    const std::string dead = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    const std::string dead = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
 
     const auto start = Steady::now();
     ChildProcess cli(ChildProcess::Built("cli/rankmoth-cli"), QueryAgainst(dead, sim, 20, 2));

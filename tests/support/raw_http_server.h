@@ -94,4 +94,7 @@ private:
     std::thread acceptThread_;
 };
 
+// A loopback port that nobody listens on (bound once, then let go), for connections that must be refused.
+int ClosedLoopbackPort();
+
 } // namespace rankmoth::testing

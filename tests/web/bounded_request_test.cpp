@@ -10,11 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
 
 namespace rankmoth::web {
@@ -26,18 +21,6 @@ using testing::RawReply;
 using testing::RawRequest;
 using namespace std::chrono_literals;
 using Steady = std::chrono::steady_clock;
-
-int ClosedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 HttpExchangeRequest RequestTo(int port, std::chrono::milliseconds deadline = 2s) {
     HttpExchangeRequest request;
@@ -92,7 +75,7 @@ TEST(BoundedExchange, EachMisbehaviourEndsAsAFailureWithItsReason) {
     EXPECT_EQ(good.verdict.status, 200);
     EXPECT_EQ(good.body, "whole");
 
-    const HttpExchangeResult refused = PerformHttpExchange(RequestTo(ClosedPort()), {});
+    const HttpExchangeResult refused = PerformHttpExchange(RequestTo(testing::ClosedLoopbackPort()), {});
     EXPECT_EQ(refused.verdict.failure, FailureKind::Refused);
     EXPECT_EQ(refused.verdict.reason, "connection refused");
 }

@@ -85,8 +85,8 @@ TEST(CookieJar, ConcurrentStoresAndReadsLoseNothing) {
         threads.emplace_back([&jar, t] {
             // Twelve names a thread, stored again and again: 48 in all stays below a host's limit of 50.
             for (int i = 0; i < 200; ++i) {
-                jar.StoreFromHeaders(Text("host"), Text("Set-Cookie: t" + std::to_string(t) + "_" +
-                                                        std::to_string(i % 12) + "=v\r\n"));
+                jar.StoreFromHeaders(
+                    Text("host"), Text("Set-Cookie: t" + std::to_string(t) + "_" + std::to_string(i % 12) + "=v\r\n"));
                 jar.HeaderValueFor(Text("host"));
             }
         });

@@ -8,10 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace rankmoth::web {
 namespace {
@@ -25,19 +21,6 @@ const std::string kAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 const std::string kAccept = "image/gif, image/bmp, image/x-xbitmap, image/jpeg, image/pjpeg, "
                             "application/x-shockwave-flash, application/vnd.ms-excel, application/vnd.ms-powerpoint, "
                             "application/msword, */*";
-
-// A loopback port with nobody listening on it.
-int ClosedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 struct RequestFixture : ::testing::Test {
     testing::FakePump pump;
@@ -320,7 +303,7 @@ TEST_F(RequestFixture, BadServersAndAddressesGiveEmptyOrPartialResults) {
     // The oversized head's cookie still lands in the store, as the client itself keeps it.
     EXPECT_EQ(jar.DataOf(Text("127.0.0.1"), Text("big")), Text("1"));
 
-    for (const std::string& address : {"http://127.0.0.1:" + std::to_string(ClosedPort()) + "/",
+    for (const std::string& address : {"http://127.0.0.1:" + std::to_string(testing::ClosedLoopbackPort()) + "/",
                                        // Empty labels: the resolver refuses the name without asking a server.
                                        std::string("http://no..such..host/"), std::string("http://bad host/")}) {
         SCOPED_TRACE(address);
