@@ -5,7 +5,8 @@
 
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
-    QApplication::setApplicationName("Rankmoth");
+    // Under X11 the name is the window class, which the desktop matches to the launcher by its desktop ID.
+    QApplication::setApplicationName("io.github.rankmoth.Rankmoth");
     QApplication::setApplicationVersion(QString::fromUtf8(rankmoth::app::kAppVersion));
     QApplication::setDesktopFileName("io.github.rankmoth.Rankmoth");
     rankmoth::shell::Application program;
