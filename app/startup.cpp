@@ -8,7 +8,8 @@
 namespace rankmoth::app {
 
 Text MainWindowTitle() {
-    return "Rankmoth V1.1  客服QQ:"_gbk + Text(base::links::kSupportAccountA) + " 或 "_gbk + Text(base::links::kSupportAccountB);
+    return "Rankmoth V"_gbk + Text(kAppVersion) + "  客服QQ:"_gbk + Text(base::links::kSupportAccountA) + " 或 "_gbk +
+           Text(base::links::kSupportAccountB);
 }
 
 Text UpdateWindowTitle() {
@@ -24,8 +25,8 @@ Text BalloonTitle() {
 }
 
 Text BalloonText() {
-    return "当前版本："_gbk + Text(kAppVersion) + "  发布时间：2013.12.1\r\n-------------\r\nPellwood网址："_gbk +
-           Text(base::links::kMakerSite);
+    return "当前版本："_gbk + Text(kAppVersion) + "  发布时间："_gbk + Text(base::WindowDateOf(base::kReleaseDate)) +
+           "\r\n-------------\r\nPellwood网址："_gbk + Text(base::links::kMakerSite);
 }
 
 void OnMainWindowCreated(base::Controls& controls) {

@@ -3,13 +3,14 @@
 #include "base/controls.h"
 #include "base/eventpump.h"
 #include "base/text.h"
+#include "base/version.h"
 
 #include <functional>
 #include <string>
 
 namespace rankmoth::app {
 
-inline constexpr const char* kAppVersion = "1.1";
+inline constexpr std::string_view kAppVersion = base::kWindowVersion;
 
 // Design names of the main window's controls that the start-up touches.
 inline constexpr std::string_view kSiteConfigTimer = "时钟_网站配置";

@@ -108,6 +108,7 @@ struct Rig {
         options.configFile = (dir.path() + "/config.ini").toStdString();
         options.skinDirectory = dir.path();
         options.trayAvailable = false;
+        options.historyFile = (dir.path() + "/history.sqlite").toStdString();
         app = std::make_unique<shell::Application>(options);
         app->messageBox = [](const QString&, int, const QString&) { return base::kButtonOk; };
         app->openAddress = [](const std::string&) {};

@@ -1,6 +1,6 @@
 // rankmoth-cli: the shop load and the rank query without a window, at the network's pace.
+#include "base/version.h"
 #include "cli/cli_context.h"
-#include "cli/cli_version.h"
 #include "cli/command_line.h"
 #include "cli/interrupt.h"
 #include "cli/query_options.h"
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     CliContext context{{}, {}, out, {}};
 
     CLI::App program("rankmoth-cli: where a shop's items stand in the marketplace's category listing.", "rankmoth-cli");
-    program.set_version_flag("--version", std::string(RANKMOTH_CLI_VERSION));
+    program.set_version_flag("--version", "rankmoth-cli " + std::string(rankmoth::base::kVersion));
     program.footer(kFooter);
     program.require_subcommand(1);
     // Global options may also follow the subcommand's name.

@@ -1,45 +1,80 @@
 #!/usr/bin/env bash
-# Unpacks a built .deb into a throwaway root and runs what it installs from there: the window program's
-# libraries must all resolve, and rankmoth-cli (once the package carries it) reports the package's version
-# and lists the demo shop of rankmoth-sim.
+# Checks a built .deb as Debian and the desktops would: lintian with no error and no warning, the desktop
+# entry and metainfo accepted by their validators without a remark. Then unpacks it into a throwaway root
+# and runs what it installs from there: every program's libraries resolve, each command has its gzipped
+# manual page, rankmoth-cli names the package's version, the manual page's example runs against the
+# package's own rankmoth-sim, and the window's class is the one its desktop entry expects.
 # Usage: scripts/check_package.sh [package.deb]   (default: the newest out/rankmoth_*.deb)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 deb="${1:-$(ls -t out/rankmoth_*.deb | head -n 1)}"
-sim_bin="${RANKMOTH_SIM:-${RANKMOTH_PACKAGE_BUILD_DIR:-build-package}/tools/sim/rankmoth-sim}"
 root="$(mktemp -d)"
 sim_pid=""
 trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; rm -rf "$root"' EXIT
+fail() { echo "check_package: $*" >&2; exit 1; }
 
-dpkg-deb --field "$deb" Depends | grep -q libqt6 || { echo "check_package: no library dependencies in $deb"; exit 1; }
+# Every tag is a finding to mend, not to override: the package carries no lintian overrides.
+echo "check_package: lintian $deb"
+lintian --fail-on error,warning "$deb" || fail "lintian reports errors or warnings"
+
+dpkg-deb --field "$deb" Depends | grep -q libqt6 || fail "no library dependencies in $deb"
 dpkg -x "$deb" "$root/pkg"
+usr="$root/pkg/usr"
 version="$(dpkg-deb --field "$deb" Version)"
-missing="$(ldd "$root/pkg/usr/bin/rankmoth" | grep 'not found' || true)"
-[ -z "$missing" ] || { echo "check_package: unresolved libraries:"; echo "$missing"; exit 1; }
-echo "check_package: rankmoth $version: every library resolves"
+app=io.github.rankmoth.Rankmoth
 
-cli="$root/pkg/usr/bin/rankmoth-cli"
-if [ ! -x "$cli" ]; then
-    echo "check_package: the package carries no rankmoth-cli yet; its checks are skipped"
-    exit 0
-fi
-"$cli" --version | tee "$root/version"
-grep -qF "$version" "$root/version" || { echo "check_package: --version does not say $version"; exit 1; }
+# desktop-file-validate exits 0 on hints; a hint is a finding here too.
+remarks="$(desktop-file-validate "$usr/share/applications/$app.desktop" 2>&1)" || true
+[ -z "$remarks" ] || fail "desktop-file-validate: $remarks"
+appstreamcli validate --no-net --explain "$usr/share/metainfo/$app.metainfo.xml" ||
+    fail "appstreamcli rejects the metainfo"
+grep -q "<release version=\"$version\"" "$usr/share/metainfo/$app.metainfo.xml" ||
+    fail "the metainfo's release is not the package's version $version"
+zcat "$usr/share/doc/rankmoth/changelog.gz" | head -n 1 | grep -qF "rankmoth ($version)" ||
+    fail "the changelog's latest entry is not the package's version $version"
 
-"$sim_bin" --port=0 --port-file="$root/port" >"$root/sim.log" 2>&1 &
+for program in usr/bin/rankmoth usr/bin/rankmoth-cli usr/lib/rankmoth/rankmoth-sim; do
+    [ -x "$root/pkg/$program" ] || fail "the package carries no $program"
+    missing="$(ldd "$root/pkg/$program" | grep 'not found' || true)"
+    [ -z "$missing" ] || fail "unresolved libraries of $program:"$'\n'"$missing"
+done
+for name in rankmoth rankmoth-cli; do
+    page="$usr/share/man/man1/$name.1.gz"
+    [ -s "$page" ] || fail "no manual page for $name"
+    # man renders with warnings on: a page groff complains about is reported with what it said.
+    warnings="$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)" || true
+    [ -z "$warnings" ] || fail "manual page of $name: $warnings"
+done
+echo "check_package: rankmoth $version: every library resolves, every command has its manual page"
+
+cli="$usr/bin/rankmoth-cli"
+[ "$("$cli" --version)" = "rankmoth-cli $version" ] || fail "--version says \"$("$cli" --version)\", not rankmoth-cli $version"
+
+# The manual page's example, with the simulator the package ships at the path the page names.
+sim_path="$(zcat "$usr/share/man/man1/rankmoth-cli.1.gz" | sed -n 's/\\-/-/g; s/^\(\/[^ ]*rankmoth-sim\) .*/\1/p' | head -n 1)"
+[ "$sim_path" = /usr/lib/rankmoth/rankmoth-sim ] || fail "the manual page's example runs \"$sim_path\""
+"$root/pkg$sim_path" --port=0 --port-file="$root/port" >"$root/sim.log" 2>&1 &
 sim_pid=$!
 for _ in $(seq 100); do
     [ -s "$root/port" ] && break
-    kill -0 "$sim_pid" 2>/dev/null || { cat "$root/sim.log"; exit 1; }
+    kill -0 "$sim_pid" 2>/dev/null || { cat "$root/sim.log"; fail "rankmoth-sim ended"; }
     sleep 0.05
 done
-[ -s "$root/port" ] || { echo "check_package: rankmoth-sim did not start"; exit 1; }
+[ -s "$root/port" ] || fail "rankmoth-sim did not start"
 sim="127.0.0.1:$(cat "$root/port")"
 # A fresh user: the hosts come from [hosts] of the settings file, as an installed copy's would.
 mkdir -p "$root/config/rankmoth"
 printf '[hosts]\nmarket=%s\nshop_base=http://%s/\nversion_notice=\nstart_tab_notice=\n' "$sim" "$sim" \
     >"$root/config/rankmoth/config.ini"
-(cd "$root" && XDG_CONFIG_HOME="$root/config" XDG_DATA_HOME="$root/data" XDG_CACHE_HOME="$root/cache" \
-    timeout 120 "$cli" items --shop demo) | tee "$root/items"
-[ -s "$root/items" ] || { echo "check_package: rankmoth-cli items listed nothing"; exit 1; }
+user=(env -u RANKMOTH_MARKET_HOST -u RANKMOTH_SHOP_BASE -u RANKMOTH_HISTORY XDG_CONFIG_HOME="$root/config"
+      XDG_DATA_HOME="$root/data" XDG_CACHE_HOME="$root/cache")
+(cd "$root" && "${user[@]}" timeout 120 "$cli" items --shop demo) >"$root/items"
+[ "$(wc -l <"$root/items")" -ge 45 ] || { cat "$root/items"; fail "rankmoth-cli items listed fewer than 45 items"; }
+(cd "$root" && "${user[@]}" timeout 120 "$cli" query --shop demo --pages 2) >"$root/query" ||
+    { cat "$root/query"; fail "rankmoth-cli query did not end cleanly"; }
+tail -n 1 "$root/query"
+[ -s "$root/data/rankmoth/history.sqlite" ] || fail "the pass was not kept in the user's history"
+
+# The window under a virtual display, started from its desktop entry: its class must be StartupWMClass.
+scripts/installed_screenshot.sh "$root/pkg"
 echo "check_package: ok"

@@ -3,6 +3,7 @@
 #include "base/controls.h"
 #include "base/eventpump.h"
 #include "base/text.h"
+#include "base/version.h"
 
 #include <atomic>
 #include <cstdint>
@@ -14,7 +15,7 @@
 namespace rankmoth::update {
 
 // The version this program is: notices announcing a higher number start the update.
-inline constexpr long long RunningVersionNumber = 110;
+inline constexpr long long RunningVersionNumber = base::kVersionNumber;
 
 // Fetches a notice page and splits its payload into fields (NoticeText::SplitNotice with UTF-8 conversion):
 // returns the payload, "" when there is none, and replaces `fields` only when the payload is not empty.

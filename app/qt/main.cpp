@@ -1,11 +1,13 @@
 #include "app/qt/application.h"
+#include "app/startup.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
-    QApplication::setApplicationName("Rankmoth");
-    QApplication::setApplicationVersion("1.1");
+    // Under X11 the name is the window class, which the desktop matches to the launcher by its desktop ID.
+    QApplication::setApplicationName("io.github.rankmoth.Rankmoth");
+    QApplication::setApplicationVersion(QString::fromUtf8(rankmoth::app::kAppVersion));
     QApplication::setDesktopFileName("io.github.rankmoth.Rankmoth");
     rankmoth::shell::Application program;
     program.Start();

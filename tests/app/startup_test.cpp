@@ -2,6 +2,7 @@
 
 #include "base/endpoints.h"
 #include "base/settings.h"
+#include "base/version.h"
 #include "tests/support/fake_controls.h"
 #include "tests/support/fake_pump.h"
 
@@ -40,6 +41,27 @@ TEST(StartupTexts, CarryVersionAccountsAndMakerSite) {
     EXPECT_EQ(Right(balloon, static_cast<int>(std::string(base::links::kMakerSite).size())), Text(base::links::kMakerSite));
     EXPECT_EQ(TrayTip(), "Pellwood旗下软件\r\n名称：Rankmoth\r\nPellwood网址："_gbk + Text(base::links::kMakerSite));
     EXPECT_EQ(UpdateWindowTitle(), "软件正在更新..请稍等..."_gbk);
+}
+
+// Every text that names the release takes it from the generated version header, so that a new
+// project(VERSION) or release date reaches the window's title and tray balloon at once.
+TEST(StartupTexts, NameTheReleaseOfTheVersionHeader) {
+    const Text version(base::WindowVersionOf(base::kVersion));
+    const Text date(base::WindowDateOf(base::kReleaseDate));
+    ASSERT_FALSE(version.empty());
+    ASSERT_FALSE(date.empty());
+    const struct {
+        const char* name;
+        Text text;
+        Text part;
+    } cases[] = {
+        {"title", MainWindowTitle(), Text("Rankmoth V") + version + Text("  ")},
+        {"balloon title", BalloonTitle(), Text("Rankmoth V") + version},
+        {"balloon version", BalloonText(), "当前版本："_gbk + version + Text("  ")},
+        {"balloon date", BalloonText(), "发布时间："_gbk + date + Text("\r\n")},
+    };
+    for (const auto& c : cases)
+        EXPECT_NE(Find(c.text, c.part), -1) << c.name;
 }
 
 TEST(StartupTexts, FitTheirTrayBuffers) {

@@ -78,6 +78,7 @@ private slots:
         options.configFile = (dir_.path() + "/config.ini").toStdString();
         options.skinDirectory = dir_.path();
         options.trayAvailable = false;
+        options.historyFile = (dir_.path() + "/history.sqlite").toStdString();
         app_ = std::make_unique<shell::Application>(options);
         app_->messageBox = [this](const QString& text, int, const QString&) {
             messages_ << text;

@@ -57,6 +57,7 @@ private:
         options.configFile = dir_->filePath("config.ini").toStdString();
         options.skinDirectory = dir_->path();
         options.trayAvailable = tray;
+        options.historyFile = dir_->filePath("history.sqlite").toStdString();
         options.trayProbe = std::move(trayProbe);
         app_ = std::make_unique<Application>(options);
         app_->messageBox = [this](const QString& text, int style, const QString& caption) {
@@ -641,6 +642,7 @@ int RunEndProbe(const QString& how) {
     options.configFile = dir.filePath("config.ini").toStdString();
     options.skinDirectory = dir.path();
     options.trayAvailable = false;
+    options.historyFile = dir.filePath("history.sqlite").toStdString();
     Application program(options);
     if (how == "worker")
         program.hooks().backgroundCheck = [&program](const std::function<void(int)>&) {

@@ -115,6 +115,7 @@ private slots:
         options.configFile = (dir.path() + "/config.ini").toStdString();
         options.bindCore = false;
         options.trayAvailable = false;
+        options.historyFile = (dir.path() + "/history.sqlite").toStdString();
         shell::Application application(options);
         QStringList boxes;
         std::vector<std::string> opened;

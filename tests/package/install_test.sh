@@ -26,10 +26,13 @@ share/icons/hicolor/256x256/apps/$app.png
 share/icons/hicolor/48x48/apps/$app.png
 share/icons/hicolor/scalable/apps/$app.svg
 share/metainfo/$app.metainfo.xml
-share/rankmoth/XiaoFenLei.txt"
-# rankmoth-cli and its man page join the package once they are built.
-[ -e "$usr/bin/rankmoth-cli" ] && expected+=$'\nbin/rankmoth-cli'
-[ -e "$usr/share/man/man1/rankmoth-cli.1" ] && expected+=$'\nshare/man/man1/rankmoth-cli.1'
+share/rankmoth/XiaoFenLei.txt
+share/doc/rankmoth/copyright
+share/doc/rankmoth/changelog.gz
+share/man/man1/rankmoth.1.gz"
+# rankmoth-cli and rankmoth-sim are built beside the window program unless a build leaves them out.
+[ -e "$usr/bin/rankmoth-cli" ] && expected+=$'\nbin/rankmoth-cli\nshare/man/man1/rankmoth-cli.1.gz'
+[ -e "$usr/lib/rankmoth/rankmoth-sim" ] && expected+=$'\nlib/rankmoth/rankmoth-sim'
 actual="$(cd "$usr" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort)"
 [ "$actual" = "$(LC_ALL=C sort <<<"$expected")" ] || fail "installed files differ:"$'\n'"$(diff <(LC_ALL=C sort <<<"$expected") <(echo "$actual"))"
 for side in 48 128 256; do
@@ -40,8 +43,16 @@ cmp -s "$usr/share/rankmoth/XiaoFenLei.txt" "$(dirname "$0")/../../app/qt/resour
 
 desktop-file-validate "$usr/share/applications/$app.desktop"
 appstreamcli validate --no-net --explain "$usr/share/metainfo/$app.metainfo.xml"
-grep -q "<release version=\"$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")\"" \
-    "$usr/share/metainfo/$app.metainfo.xml" || fail "the metainfo's release is not the project version"
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+grep -q "<release version=\"$version\"" "$usr/share/metainfo/$app.metainfo.xml" ||
+    fail "the metainfo's release is not the project version"
+if [ -e "$usr/bin/rankmoth-cli" ]; then
+    said="$("$usr/bin/rankmoth-cli" --version)"
+    [ "$said" = "rankmoth-cli $version" ] || fail "rankmoth-cli --version says \"$said\", not \"rankmoth-cli $version\""
+fi
+for page in "$usr"/share/man/man1/*.gz "$usr/share/doc/rankmoth/changelog.gz"; do
+    gzip -t "$page" || fail "$page is not gzipped"
+done
 
 # An installed copy: its folder is read-only (by its mode, which even root respects here). The notice
 # checks are off through [hosts], so it starts without any server.
