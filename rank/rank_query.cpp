@@ -178,8 +178,8 @@ base::PassRequest RankQuery::MakeRequest() const {
     base::PassRequest request;
     request.shop = env_.items.shopId;
     request.category = s.categorySlug.bytes();
-    for (std::size_t k = 0; k < s.subCategoryFields.size(); ++k)
-        request.subCategory += (k ? Text("|") : Text{}) + s.subCategoryFields[k];
+    // The big-category walk reads no sub-category, whatever the combo box shows: recording one would keep the
+    // pass apart from every other pass of the same listing (baselines, change alerts, the 变化 column).
     request.sort = s.sortKey.bytes();
     request.pageLimit = s.pageLimit;
     return request;

@@ -292,6 +292,24 @@ TEST(RankStartTest, ReloadDuringAPassNeverReadsPastTheLists) {
     EXPECT_EQ(h.pump.waits(), 5 + 9);
 }
 
+// The big-category walk reads no sub-category: a pass of it is the same listing as any other pass of the
+// category, and must be recorded as such.
+TEST(RankStartTest, BigCategoryPassRecordsNoSubCategory) {
+    RankHarness h;
+    std::vector<base::PassOutcome> passes;
+    RankEnv env = h.query.env();
+    env.passFinished = [&](const base::PassOutcome& out) { passes.push_back(out); };
+    RankQuery query(env);
+    h.AddItem("1", kRedDress);
+    h.SetPageLimit("1");
+    h.controls.AddComboEntry(kMain, "组合框_小分类", "连衣裙|50001"_gbk);
+    h.controls.SelectComboEntry(kMain, "组合框_小分类", 0);
+    query.RunRankQuery();
+    ASSERT_EQ(passes.size(), 1u);
+    EXPECT_EQ(passes[0].request.subCategory, Text());
+    EXPECT_EQ(passes[0].request.category, "clothing");
+}
+
 TEST(PageLimitBoxTest, OutOfRangeContentPutsTheRememberedTextBack) {
     RankHarness h;
     h.state.pageLimit = 100;
