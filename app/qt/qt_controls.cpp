@@ -87,7 +87,18 @@ QObject* QtControls::Find(std::string_view window, std::string_view control) con
     QWidget* w = host_.FindWindow(window);
     if (!w)
         return nullptr;
-    return w->findChild<QObject*>(Name(control));
+    if (QObject* found = w->findChild<QObject*>(Name(control)))
+        return found;
+    // "状态条1#0": one part of a status bar, addressed as a control of its own.
+    if (const std::size_t hash = control.rfind('#'); hash != std::string_view::npos) {
+        bool number = false;
+        const int part = Name(control.substr(hash + 1)).toInt(&number);
+        // PartStatusBar has no meta-object of its own, so findChild would take any frame of that name.
+        auto* bar = dynamic_cast<PartStatusBar*>(w->findChild<QWidget*>(Name(control.substr(0, hash))));
+        if (bar && number)
+            return bar->part(part);
+    }
+    return nullptr;
 }
 
 base::Colour QtControls::ToColour(const QColor& c) {
@@ -152,6 +163,13 @@ void QtControls::SetFocus(std::string_view window, std::string_view control) {
 
 void QtControls::SetToolTip(std::string_view window, std::string_view control, const Text& tip) {
     Write<QWidget>(window, control, [value = Q(tip)](QWidget* w) {
+        // A status part is read, not acted on: its tip waits for the pointer, and its description says the
+        // same to assistive tools (back to what the part is for once the tip goes).
+        if (dynamic_cast<PartStatusBar*>(w->parentWidget())) {
+            w->setToolTip(value);
+            w->setAccessibleDescription(value.isEmpty() ? w->property("role").toString() : value);
+            return;
+        }
         const QString previous = w->toolTip();
         w->setToolTip(value);
         if (value.isEmpty()) {
@@ -257,10 +275,7 @@ void QtControls::SetCellColours(std::string_view window, std::string_view contro
 // ---- status bar
 
 void QtControls::SetStatusText(std::string_view window, std::string_view control, int part, const Text& text) {
-    Write<PartStatusBar>(window, control, [part, value = Q(text)](PartStatusBar* s) {
-        if (QLabel* label = s->part(part))
-            label->setText(value);
-    });
+    Write<PartStatusBar>(window, control, [part, value = Q(text)](PartStatusBar* s) { s->setPartText(part, value); });
 }
 
 Text QtControls::StatusText(std::string_view window, std::string_view control, int part) {

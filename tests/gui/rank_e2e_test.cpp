@@ -5,6 +5,7 @@
 #ifndef Q_MOC_RUN
 #include "app/qt/application.h"
 #include "app/qt/compose.h"
+#include "app/qt/window_design.h"
 #include "base/endpoints.h"
 #include "tests/gui/sim_hosts.h"
 #include "web/cookie_jar.h"
@@ -121,6 +122,12 @@ private slots:
         const QString lastProgress =
             QString::fromUtf8(" 当前查询排序: 潮流 -> 当前查询页面: 第2页 -> 查询进度: 9 -> 宝贝进度: 45");
         QTRY_COMPARE_WITH_TIMEOUT(Status(1), lastProgress, 90000);
+        // Part 0 says that the pass is over, and how it went.
+        QTRY_COMPARE(Status(0), QString::fromUtf8(" 查询完成 5/45"));
+        auto* state = dynamic_cast<shell::PartStatusBar*>(Main<QWidget>("状态条1"))->part(0);
+        const QString sentence = QString::fromUtf8("22 个请求全部成功，5/45 个宝贝已找到，其余不在前 2 页");
+        QCOMPARE(state->toolTip(), sentence);
+        QCOMPARE(state->accessibleDescription(), sentence);
         QCOMPARE(U(app_->controls().GetText(base::kMainWindow, "标签_进度提示")),
                  QString::fromUtf8("正在查询第45个，宝贝ID:52000145"));
         QVERIFY(messages_.isEmpty());
