@@ -2,6 +2,7 @@
 
 #include "base/endpoints.h"
 #include "app/qt/assets.h"
+#include "app/qt/qt_translations.h"
 #include "app/qt/skin.h"
 #include "app/qt/window_design.h"
 #include "app/qt/windows.h"
@@ -67,6 +68,9 @@ Application::Application(Options options) : options_(std::move(options)), contro
         // Windows come and go (the update window closes when the main window opens, the main window hides
         // in the tray): the program ends by its own rules, not when no window is visible.
         app->setQuitOnLastWindowClosed(false);
+        // The program's own texts are Chinese; Qt's (the file dialog, the buttons of its boxes) follow the
+        // user's language where Qt has words for it.
+        InstallQtTranslations(QLocale());
     }
 
     HistoryController::Services historyServices;

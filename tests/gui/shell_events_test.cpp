@@ -5,6 +5,7 @@
 #include "app/main_actions.h"
 #include "app/qt/alert_sound.h"
 #include "app/qt/application.h"
+#include "app/qt/qt_translations.h"
 #include "app/qt/skin.h"
 #include "app/qt/window_design.h"
 #include "base/endpoints.h"
@@ -16,11 +17,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -517,6 +520,28 @@ private slots:
         QCOMPARE(part->toolTip(), QString());
         QCOMPARE(description(), QString("程序状态"));
         QCOMPARE(status->part(1)->toolTip(), QString());
+    }
+
+    // Qt's own dialogs in the user's language, and back when the language has no words of Qt's.
+    void qtDialogsSpeakTheUsersLanguage() {
+        Make();
+        const auto fileDialogWords = [] {
+            QFileDialog dialog;
+            dialog.setOption(QFileDialog::DontUseNativeDialog);
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            QStringList words;
+            for (QLabel* label : dialog.findChildren<QLabel*>())
+                words << label->text();
+            for (QAbstractButton* button : dialog.findChildren<QPushButton*>())
+                words << button->text();
+            return words.join('|');
+        };
+        QVERIFY(shell::InstallQtTranslations(QLocale(QLocale::Chinese, QLocale::China)));
+        const QString chinese = fileDialogWords();
+        QVERIFY2(chinese.contains("取消") && chinese.contains("文件名"), qPrintable(chinese));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("取消"));
+        QVERIFY(!shell::InstallQtTranslations(QLocale::c()));
+        QVERIFY2(fileDialogWords().contains("Cancel"), qPrintable(fileDialogWords()));
     }
 
     void aWorkerThreadsWritesLandOnTheWindowThread() {
