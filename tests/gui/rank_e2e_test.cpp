@@ -14,6 +14,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -75,6 +76,12 @@ private slots:
         QDir::setCurrent(dir_.path());
         testing::PointHostsAt(*sim_);
 
+        // A market host the settings file cannot have: the environment's simulator stands in for it.
+        QFile config(dir_.path() + "/config.ini");
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("[hosts]\r\nmarket = shop.example:port\r\n");
+        config.close();
+
         shell::Application::Options options;
         options.configFile = (dir_.path() + "/config.ini").toStdString();
         options.skinDirectory = dir_.path();
@@ -99,6 +106,14 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(Main<QLineEdit>("编辑框_最多页")->text(), QString("100"), 10000);
         // The tab stays locked until the loading is done.
         QTRY_VERIFY_WITH_TIMEOUT(Main<QWidget>("选择夹1")->isEnabled(), 10000);
+    }
+
+    // The refused value is said once, in a message box, and the program carries on without it.
+    void aRefusedHostsValueIsSaidAtStartUp() {
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].contains("[hosts] market") && messages_[0].contains("shop.example:port"),
+                 qPrintable(messages_[0]));
+        messages_.clear();
     }
 
     void loadsTheDemoShop() {
