@@ -27,10 +27,10 @@
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QStandardItemModel>
-#include <QTableView>
 #include <QTabWidget>
-#include <QValueAxis>
+#include <QTableView>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <fstream>
@@ -96,8 +96,8 @@ QTableView* NewTable(QWidget* parent, const char* name, QAbstractItemModel* mode
 
 QStandardItemModel* NewItemModel(QObject* parent) {
     auto* model = new QStandardItemModel(0, HistoryPage::kColumns, parent);
-    model->setHorizontalHeaderLabels({"宝贝ID", "标题", "潮流", "变化", "最热", "变化", "最新", "变化", "最好",
-                                      "最后查询"});
+    model->setHorizontalHeaderLabels(
+        {"宝贝ID", "标题", "潮流", "变化", "最热", "变化", "最新", "变化", "最好", "最后查询"});
     return model;
 }
 
@@ -184,7 +184,7 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
 
     cross_ = NewCrossModel(this);
     crossTable_ = NewTable(nullptr, "表格_跨排序", cross_);
-    const int crossWidths[] = {80, 170, 78, 78, 78, 56};
+    const int crossWidths[] = {76, 130, 74, 74, 74, 100};
     for (int c = 0; c < 6; ++c)
         crossTable_->setColumnWidth(c, crossWidths[c]);
     crossTable_->sortByColumn(0, Qt::AscendingOrder);
@@ -215,7 +215,8 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
 
     QObject::connect(filter_, &QLineEdit::textChanged, this,
                      [this](const QString& text) { proxy_->setFilterFixedString(text); });
-    QObject::connect(alertPages_, &QSpinBox::valueChanged, this, [this](int pages) { controller_.setAlertPages(pages); });
+    QObject::connect(alertPages_, &QSpinBox::valueChanged, this,
+                     [this](int pages) { controller_.setAlertPages(pages); });
     QObject::connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                      [this] { ShowItem(SelectedItem()); });
     QObject::connect(exportShop_, &QPushButton::clicked, this, [this] { ExportCsv(true); });
@@ -309,10 +310,14 @@ void HistoryPage::Refresh() {
         row << Cell(U(c.itemId), U(c.itemId)) << Cell(U(c.title), U(c.title));
         for (const history::SortStanding& standing : c.sorts)
             row << PlaceCell(standing);
-        row << Cell(c.disagree ? QString::fromUtf8("⚠ ≥%1页").arg(history::kDisagreePages) : QString(), c.disagree ? 1 : 0);
-        if (c.disagree)
+        const app::Disagreement disagreement = app::DisagreementOf(c.sorts);
+        const bool disagree = !disagreement.cell.empty();
+        row << Cell(U(disagreement.cell), disagree ? 1 : 0);
+        if (disagree) {
+            row.back()->setToolTip(U(disagreement.tip));
             for (QStandardItem* cell : row)
                 cell->setBackground(QColor(0xff, 0xe8, 0xe0));
+        }
         cross->appendRow(row);
     }
     swapIn();
@@ -329,10 +334,11 @@ void HistoryPage::Refresh() {
 void HistoryPage::ShowItem(const QString& itemId) {
     const std::string shop = CurrentShop();
     history::HistoryStore* store = itemId.isEmpty() || shop.empty() ? nullptr : controller_.Store();
-    const history::ItemTimeline timeline = store ? store->Timeline(shop, itemId.toStdString()) : history::ItemTimeline{};
+    const history::ItemTimeline timeline =
+        store ? store->Timeline(shop, itemId.toStdString()) : history::ItemTimeline{};
     timeline_->setRows(app::BuildTimeline(timeline));
-    if (auto* scroll = qobject_cast<QScrollArea*>(timeline_->parentWidget() ? timeline_->parentWidget()->parentWidget()
-                                                                           : nullptr))
+    if (auto* scroll =
+            qobject_cast<QScrollArea*>(timeline_->parentWidget() ? timeline_->parentWidget()->parentWidget() : nullptr))
         scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum());
     FillChart(timeline, store != nullptr);
     exportItem_->setEnabled(!itemId.isEmpty());
@@ -417,8 +423,15 @@ void HistoryPage::FillChart(const history::ItemTimeline& timeline, bool any) {
         x->setRange(QDateTime::fromMSecsSinceEpoch(first - 60000), QDateTime::fromMSecsSinceEpoch(last + 60000));
     auto* y = new QValueAxis;
     y->setReverse(true);
+    const app::PositionAxis plan = app::PlanPositionAxis(band);
+    y->setRange(plan.top, plan.bottom);
+    // Ticks from position 1 on whole steps: evenly spread ticks would fall between positions, and "%d" would
+    // print them as places the line never had.
+    y->setTickType(QValueAxis::TicksDynamic);
+    y->setTickAnchor(1);
+    y->setTickInterval(plan.step);
+    y->setMinorTickCount(0);
     y->setLabelFormat("%d");
-    y->setRange(1, std::max(band + 1, 10));
     y->setTitleText(QString::fromUtf8("位置"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
@@ -445,8 +458,7 @@ bool HistoryPage::ExportCsv(bool wholeShop) {
     history::HistoryStore* store = controller_.Store();
     if (!store)
         return false;
-    const QString suggested =
-        QString("rankmoth-%1%2.csv").arg(U(shop), item.isEmpty() ? QString() : "-" + item);
+    const QString suggested = QString("rankmoth-%1%2.csv").arg(U(shop), item.isEmpty() ? QString() : "-" + item);
     const QString path = chooseExportFile ? chooseExportFile(suggested) : QString();
     if (path.isEmpty())
         return false;
@@ -478,8 +490,7 @@ bool HistoryPage::DeleteSelectedItem() {
 bool HistoryPage::DeleteShop() {
     const std::string shop = CurrentShop();
     history::HistoryStore* store = shop.empty() ? nullptr : controller_.Store();
-    if (!store || !confirm ||
-        !confirm(QString::fromUtf8("删除优店 %1 的全部排名历史?\n此操作无法撤销。").arg(U(shop))))
+    if (!store || !confirm || !confirm(QString::fromUtf8("删除优店 %1 的全部排名历史?\n此操作无法撤销。").arg(U(shop))))
         return false;
     const bool done = store->DeleteShop(shop);
     if (!done)

@@ -7,10 +7,13 @@
 #include "app/qt/zone_timeline.h"
 #endif
 
+#include <QChart>
+#include <QChartView>
 #include <QFile>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QValueAxis>
 #include <QtTest>
 
 using namespace rankmoth;
@@ -203,6 +206,43 @@ private slots:
         QVERIFY(controller->Store() == nullptr);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray(4096, 'x'));
+    }
+
+    // One-page passes can place an item on page 1 or miss it: a miss under one sort beside a place under
+    // another is what the column has to show there.
+    void crossSortMarksAPlaceAgainstAMiss() {
+        controller_->PassFinished(Pass("pop", 60, {Found("2001", 1, 3), Found("2002", 7, 1)}));
+        controller_->PassFinished(Pass("new", 61, {Missing("2001", ItemState::NotFound), Found("2002", 1, 4)}));
+        const auto column = [this] {
+            QStringList cells;
+            for (int r = 0; r < page_->crossSortModel()->rowCount(); ++r) {
+                const QString id = page_->crossSortModel()->index(r, 0).data().toString();
+                if (id.startsWith("200"))
+                    cells << id + ":" + page_->crossSortModel()->index(r, 5).data().toString();
+            }
+            cells.sort();
+            return cells;
+        };
+        QCOMPARE(column(), (QStringList{"2001:⚠ 最新未找到", "2002:⚠ 相差6页"}));
+        controller_->PassFinished(Pass("hot30day", 62, {Missing("2001", ItemState::NotFound)}));
+        QCOMPARE(column().front(), QString("2001:⚠ 最热、最新未找到"));
+    }
+
+    // The line of an item at position 1 keeps off the frame, and every tick is a position it could have.
+    void chartAxisIsPaddedWithWholePositionTicks() {
+        controller_->PassFinished(Pass("pop", 63, {Found("2001", 1, 1)}));
+        page_->SelectItem("2001");
+        auto* view = page_->findChild<QChartView*>("图表_排名曲线");
+        QVERIFY(view && view->chart());
+        const auto axes = view->chart()->axes(Qt::Vertical);
+        QCOMPARE(axes.size(), 1);
+        auto* y = qobject_cast<QValueAxis*>(axes.front());
+        QVERIFY(y);
+        QVERIFY(y->min() <= 0.5);
+        QCOMPARE(y->tickType(), QValueAxis::TicksDynamic);
+        QCOMPARE(y->tickAnchor(), 1.0);
+        QCOMPARE(y->tickInterval(), std::round(y->tickInterval()));
+        QVERIFY(y->tickInterval() >= 1);
     }
 
     void cleanupTestCase() {
