@@ -9,6 +9,7 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGraphicsLayout>
@@ -27,6 +28,7 @@
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QStandardItemModel>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -136,7 +138,8 @@ QPushButton* NewButton(QWidget* parent, const char* name, const char* caption) {
 }
 } // namespace
 
-HistoryPage::HistoryPage(HistoryController& controller, std::function<std::string()> shopField, QWidget* parent)
+HistoryPage::HistoryPage(HistoryController& controller, std::function<std::string()> shopField, QWidget* parent,
+                         bool ownWindow)
     : QWidget(parent), controller_(controller), shopField_(std::move(shopField)) {
     setObjectName("排名历史");
 
@@ -157,6 +160,8 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     exportItem_ = NewButton(this, "按钮_导出宝贝历史", "导出宝贝");
     deleteItem_ = NewButton(this, "按钮_删除宝贝历史", "删除宝贝");
     deleteShop_ = NewButton(this, "按钮_删除全店历史", "删除全店");
+    openWindow_ = NewButton(this, "按钮_历史新窗口", "在新窗口中打开");
+    openWindow_->setVisible(!ownWindow);
 
     items_ = NewItemModel(this);
     proxy_ = new QSortFilterProxyModel(this);
@@ -188,6 +193,15 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     for (int c = 0; c < 6; ++c)
         crossTable_->setColumnWidth(c, crossWidths[c]);
     crossTable_->sortByColumn(0, Qt::AscendingOrder);
+    if (ownWindow) {
+        // A window of its own has the room the tab lacks: places and times at their full width, titles in
+        // whatever the window gives.
+        for (const int c : {kPop, kHot, kNew, kBest})
+            table_->setColumnWidth(c, 76);
+        table_->setColumnWidth(kLastChecked, 96);
+        table_->horizontalHeader()->setSectionResizeMode(kTitle, QHeaderView::Stretch);
+        crossTable_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    }
 
     views_ = new QTabWidget(this);
     views_->setObjectName("选择夹_历史视图");
@@ -195,6 +209,9 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     views_->addTab(timelineScroll, QString::fromUtf8("区位时间线"));
     views_->addTab(chart_, QString::fromUtf8("排名曲线"));
     views_->addTab(crossTable_, QString::fromUtf8("三种排序对比"));
+    // Beside the views' tabs, where the row of tabs leaves room; the row above is full.
+    if (!ownWindow)
+        views_->setCornerWidget(openWindow_, Qt::TopRightCorner);
 
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
@@ -206,6 +223,7 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
         b->setFixedWidth(58);
         top->addWidget(b);
     }
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
@@ -223,6 +241,7 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     QObject::connect(exportItem_, &QPushButton::clicked, this, [this] { ExportCsv(false); });
     QObject::connect(deleteItem_, &QPushButton::clicked, this, [this] { DeleteSelectedItem(); });
     QObject::connect(deleteShop_, &QPushButton::clicked, this, [this] { DeleteShop(); });
+    QObject::connect(openWindow_, &QPushButton::clicked, this, [this] { OpenInWindow(); });
 
     chooseExportFile = [this](const QString& suggested) {
         return QFileDialog::getSaveFileName(this, QString::fromUtf8("导出排名历史"), suggested,
@@ -231,7 +250,43 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     confirm = [this](const QString& question) {
         return QMessageBox::question(this, QString::fromUtf8("排名历史"), question) == QMessageBox::Yes;
     };
-    controller_.SetPage(this);
+    controller_.AddPage(this);
+}
+
+HistoryPage::~HistoryPage() {
+    controller_.RemovePage(this);
+}
+
+QString HistoryPage::ExportFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+}
+
+QWidget* HistoryPage::OpenInWindow() {
+    if (window_) {
+        window_->showNormal();
+        window_->raise();
+        window_->activateWindow();
+        return window_;
+    }
+    // A window of the main window's, not one on its own: the main window is modal, and would block every
+    // window that is not its own.
+    auto* window = new QWidget(this->window(), Qt::Window);
+    window->setObjectName("排名历史窗口");
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(QString::fromUtf8("排名历史 - Rankmoth"));
+    auto* twin = new HistoryPage(controller_, shopField_, window, true);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(twin);
+    window->setMinimumSize(564, 420);
+    window->resize(960, 680);
+    const QString item = SelectedItem();
+    window->show();
+    if (!item.isEmpty())
+        twin->SelectItem(item);
+    window_ = window;
+    return window;
 }
 
 std::string HistoryPage::CurrentShop() const {
@@ -458,7 +513,9 @@ bool HistoryPage::ExportCsv(bool wholeShop) {
     history::HistoryStore* store = controller_.Store();
     if (!store)
         return false;
-    const QString suggested = QString("rankmoth-%1%2.csv").arg(U(shop), item.isEmpty() ? QString() : "-" + item);
+    const QString suggested =
+        QDir(ExportFolder())
+            .filePath(QString("rankmoth-%1%2.csv").arg(U(shop), item.isEmpty() ? QString() : "-" + item));
     const QString path = chooseExportFile ? chooseExportFile(suggested) : QString();
     if (path.isEmpty())
         return false;

@@ -9,7 +9,10 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QDir>
 #include <QFile>
+#include <QPointer>
+#include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
@@ -84,6 +87,13 @@ class HistoryPageTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
+        // The user's folders as the desktop names them: the export dialog must open in the documents folder.
+        QVERIFY(QDir(dir_.path()).mkpath("文档"));
+        QFile dirs(dir_.filePath("user-dirs.dirs"));
+        QVERIFY(dirs.open(QIODevice::WriteOnly));
+        dirs.write(("XDG_DOCUMENTS_DIR=\"" + dir_.filePath("文档") + "\"\n").toUtf8());
+        dirs.close();
+        qputenv("XDG_CONFIG_HOME", dir_.path().toUtf8());
         controller_ = NewController(dir_.filePath("history.sqlite"));
         page_ = std::make_unique<shell::HistoryPage>(*controller_, [] { return std::string("8001"); });
         page_->resize(564, 508);
@@ -155,7 +165,7 @@ private slots:
     void exportWritesBomHeaderAndRows() {
         const QString file = dir_.filePath("export.csv");
         page_->chooseExportFile = [&](const QString& suggested) {
-            [&] { QCOMPARE(suggested, QString("rankmoth-8001-1001.csv")); }();
+            [&] { QCOMPARE(suggested, dir_.filePath("文档/rankmoth-8001-1001.csv")); }();
             return file;
         };
         page_->SelectItem("1001");
@@ -243,6 +253,38 @@ private slots:
         QCOMPARE(y->tickAnchor(), 1.0);
         QCOMPARE(y->tickInterval(), std::round(y->tickInterval()));
         QVERIFY(y->tickInterval() >= 1);
+    }
+
+    // The page grows in a window of its own; the window follows the history as the tab's page does.
+    void opensInAResizableWindowOfItsOwn() {
+        page_->SelectItem("2001");
+        auto* button = page_->findChild<QPushButton*>("按钮_历史新窗口");
+        QVERIFY(button && button->isVisible());
+        QCOMPARE(button->text(), QString("在新窗口中打开"));
+        button->click();
+        QPointer<QWidget> window = page_->openedWindow();
+        QVERIFY(window && window->isWindow() && window->isVisible());
+        QVERIFY(window->minimumSize() != window->maximumSize());
+        window->resize(1000, 700);
+        QTRY_COMPARE(window->size(), QSize(1000, 700));
+        auto* twin = window->findChild<shell::HistoryPage*>("排名历史");
+        QVERIFY(twin);
+        QVERIFY(!twin->findChild<QPushButton*>("按钮_历史新窗口")->isVisible());
+        QCOMPARE(twin->itemProxy()->rowCount(), page_->itemProxy()->rowCount());
+        // On the same item.
+        QCOMPARE(twin->timeline()->rows()[0].cells.size(), page_->timeline()->rows()[0].cells.size());
+        QCOMPARE(twin->timeline()->rows()[2].cells.size(), std::size_t(1));
+
+        // A second click brings the same window forward.
+        button->click();
+        QCOMPARE(page_->openedWindow(), window.data());
+        const int rows = page_->itemProxy()->rowCount();
+        controller_->PassFinished(Pass("pop", 64, {Found("2003", 2, 2, "新款")}));
+        QCOMPARE(page_->itemProxy()->rowCount(), rows + 1);
+        QCOMPARE(twin->itemProxy()->rowCount(), rows + 1);
+        window->close();
+        QTRY_VERIFY(!window);
+        controller_->PassFinished(Pass("pop", 65, {Found("2003", 2, 1)}));
     }
 
     void cleanupTestCase() {
