@@ -83,6 +83,49 @@ ChartPlan PlanPositionChart(const std::vector<history::TimelinePoint>& points) {
     return plan;
 }
 
+PositionAxis PlanPositionAxis(int lowest) {
+    const int last = std::max(lowest, 10);
+    PositionAxis axis;
+    // At most about six ticks, on steps a reader counts in.
+    for (const int step : {1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000}) {
+        axis.step = step;
+        if ((last - 1) / step <= 6)
+            break;
+    }
+    // A marker is drawn around its point: half a step, or a twentieth of the span, keeps it off the frame.
+    const double margin = std::max(0.5, (last - 1) / 20.0);
+    axis.top = 1 - margin;
+    axis.bottom = last + margin;
+    return axis;
+}
+
+Disagreement DisagreementOf(const std::array<history::SortStanding, history::kSortCount>& sorts) {
+    int low = 0, high = 0;
+    std::string missing;
+    std::string tip;
+    for (int s = 0; s < history::kSortCount; ++s) {
+        const history::SortStanding& standing = sorts[static_cast<std::size_t>(s)];
+        if (!standing.checked)
+            continue;
+        const std::string label = SortLabel(history::kSorts[s]);
+        tip += (tip.empty() ? "" : "，") + label + " " +
+               history::PlaceLabel(standing.state, standing.page, standing.slice);
+        if (standing.state == base::ItemState::Found) {
+            low = low == 0 ? standing.page : std::min(low, standing.page);
+            high = std::max(high, standing.page);
+        } else if (standing.state == base::ItemState::NotFound) {
+            missing += (missing.empty() ? "" : "、") + label;
+        }
+    }
+    if (low > 0 && high - low >= history::kDisagreePages)
+        return {"⚠ 相差" + std::to_string(high - low) + "页", tip};
+    // The page limits of the passes may differ, so a miss is no distance; that one sort sees the item and
+    // another does not is the plainest disagreement there is.
+    if (low > 0 && !missing.empty())
+        return {"⚠ " + missing + "未找到", tip};
+    return {};
+}
+
 std::string ShortLocalTime(const std::string& stored) {
     base::Clock::time_point at{};
     if (!history::ParseIsoTime(stored, at))

@@ -3,6 +3,7 @@
 #include "base/pass_outcome.h"
 #include "history/history_store.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,8 +43,8 @@ struct TimelineRow {
 std::vector<TimelineRow> BuildTimeline(const history::ItemTimeline& timeline);
 
 // The position chart of one sort: found results joined in runs, broken by every result that is not a
-// placing and by every break in time (as the timeline draws them); misses and incomplete passes as lone points (position 0: the chart puts them on a band below the
-// worst position of every sort it shows).
+// placing and by every break in time (as the timeline draws them); misses and incomplete passes as lone points
+// (position 0: the chart puts them on a band below the worst position of every sort it shows).
 struct ChartPoint {
     base::Clock::time_point at{};
     int position = 0;
@@ -55,6 +56,24 @@ struct ChartPlan {
     int worst = 0; // the worst position reached, 0 when never found
 };
 ChartPlan PlanPositionChart(const std::vector<history::TimelinePoint>& points);
+
+// The chart's position axis for positions 1..`lowest` (the band of misses included): ticks on whole
+// positions from 1, and a margin beyond both ends so that neither position 1 nor the band lies on the frame.
+struct PositionAxis {
+    double top = 0;    // the value at the top edge, before position 1
+    double bottom = 0; // the value at the bottom edge, after `lowest`
+    int step = 1;      // between ticks, a whole number of positions; 10 puts a tick on every page's first place
+};
+PositionAxis PlanPositionAxis(int lowest);
+
+// The 分歧 column of the sorts side by side: how the latest standings of one item disagree, "" when they
+// do not. Sorts disagree when their places lie history::kDisagreePages pages or more apart, or when one sort
+// placed the item and another read its whole listing without it (an unknown disagrees with nothing).
+struct Disagreement {
+    std::string cell; // "⚠ 相差6页", "⚠ 最新未找到"
+    std::string tip;  // every sort's place: "潮流 第1页·上，最热 第7页·中，最新 未找到"
+};
+Disagreement DisagreementOf(const std::array<history::SortStanding, history::kSortCount>& sorts);
 
 // A stored time ("2026-12-08T11:40:06Z") as the page shows it, in local time: "12-08 19:40"; the text
 // itself when it does not parse.

@@ -26,6 +26,9 @@ constexpr std::string_view kProgressLabel = "标签_进度提示";
 constexpr std::string_view kSoundBox = "选择框_提示音";
 constexpr std::string_view kStatusBar = "状态条1";
 constexpr int kStatusPart = 1;
+constexpr int kStatePart = 0;
+// Status part 0 as a control of its own, for its tip: a control layer without parts ignores the name.
+constexpr std::string_view kStatePartControl = "状态条1#0";
 
 const Text& Caption() {
     static const Text t = "提示"_gbk;
@@ -45,7 +48,94 @@ Text SelectedComboText(base::Controls& controls, std::string_view combo) {
     return selected < 0 ? Text{} : controls.ComboEntryText(kWindow, combo, selected);
 }
 
+Text Counts(int found, int items) {
+    return TextOfInteger(found) + Text("/") + TextOfInteger(items);
+}
+
+// "HTTP 503" when the reason begins with a status line's code; the web layer's reason is English and may
+// carry more than that.
+Text HttpStatusWords(const std::string& reason) {
+    constexpr std::string_view kHead = "HTTP ";
+    std::size_t end = kHead.size();
+    if (reason.compare(0, kHead.size(), kHead) == 0)
+        while (end < reason.size() && end < kHead.size() + 3 && reason[end] >= '0' && reason[end] <= '9')
+            ++end;
+    return end == kHead.size() + 3 ? Text(reason.substr(0, end)) : "HTTP 错误"_gbk;
+}
+
 } // namespace
+
+Text FailureWords(const base::FailureCount& failure) {
+    using base::FailureKind;
+    switch (failure.kind) {
+    case FailureKind::Refused:
+        return "连接被拒绝"_gbk;
+    case FailureKind::Unresolved:
+        return "无法解析主机"_gbk;
+    case FailureKind::Deadline:
+        return "超时"_gbk;
+    case FailureKind::CutOff:
+        return "应答不完整"_gbk;
+    case FailureKind::HttpStatus:
+        return HttpStatusWords(failure.firstReason);
+    case FailureKind::TooLarge:
+        return "应答过大"_gbk;
+    case FailureKind::Stopped:
+        return "已停止"_gbk;
+    case FailureKind::NotAnswer:
+        return "应答无效"_gbk;
+    case FailureKind::Other:
+        break;
+    }
+    return "网络错误"_gbk;
+}
+
+PassStateText RunningStateText(int items) {
+    return {" 正在查询"_gbk, "正在查询 "_gbk + TextOfInteger(items) + " 个宝贝的排名"_gbk};
+}
+
+PassStateText FinishedStateText(const base::PassOutcome& outcome, bool stopped) {
+    const int items = static_cast<int>(outcome.items.size());
+    const int found = static_cast<int>(std::count_if(outcome.items.begin(), outcome.items.end(), [](const auto& item) {
+        return item.state == base::ItemState::Found;
+    }));
+    const Text counts = Counts(found, items);
+    const Text foundPart = counts + " 个宝贝已找到"_gbk;
+
+    // The requests that failed for a reason of their own: the one a stop cut short says nothing new.
+    std::vector<base::FailureCount> kinds;
+    int failed = outcome.failedRequests;
+    for (const base::FailureCount& entry : outcome.failures.entries()) {
+        if (stopped && entry.kind == base::FailureKind::Stopped)
+            failed -= entry.count;
+        else
+            kinds.push_back(entry);
+    }
+    Text failedPart;
+    if (failed > 0) {
+        failedPart = TextOfInteger(failed) + " 个请求失败"_gbk;
+        if (kinds.size() == 1) {
+            failedPart += "（"_gbk + FailureWords(kinds[0]) + "）"_gbk;
+        } else if (!kinds.empty()) {
+            failedPart += "（"_gbk;
+            for (std::size_t k = 0; k < kinds.size(); ++k)
+                failedPart += (k ? "、"_gbk : Text()) + FailureWords(kinds[k]) + Text(" ") +
+                              TextOfInteger(kinds[k].count) + " 个"_gbk;
+            failedPart += "）"_gbk;
+        }
+        failedPart += "，"_gbk;
+    }
+    const Text rest = found < items ? "，其余未查完"_gbk : Text();
+
+    if (stopped)
+        return {" 已停止 "_gbk + counts, "查询已停止，"_gbk + failedPart + foundPart + rest};
+    if (outcome.failedRequests > 0 || outcome.stopped)
+        return {" 查询未完成 "_gbk + counts, failedPart + foundPart + rest};
+    Text sentence = TextOfInteger(outcome.requests) + " 个请求全部成功，"_gbk + foundPart;
+    if (found < items)
+        sentence += "，其余不在前 "_gbk + TextOfInteger(outcome.pagesWalked) + " 页"_gbk;
+    return {" 查询完成 "_gbk + counts, sentence};
+}
 
 RankQuery::RankQuery(RankEnv env) : env_(std::move(env)) {}
 
@@ -114,12 +204,21 @@ void RankQuery::RunRankQuery() {
     if (PrepareQuery())
         return;
     QueryState& s = env_.state;
+    base::Controls& c = env_.controls;
     s.running = true;
-    env_.controls.DeleteAllRows(kWindow, kResultList);
+    // Part 0 carries the program's state: part 1 keeps the last item check's progress after a pass, and
+    // alone it cannot tell a finished pass from one under way, nor a failed one from one that found nothing.
+    const auto showState = [&c](const PassStateText& state) {
+        c.SetStatusText(kWindow, kStatusBar, kStatePart, state.state);
+        c.SetToolTip(kWindow, kStatePartControl, state.sentence);
+    };
+    showState(RunningStateText(env_.items.ShopItemCount));
+    c.DeleteAllRows(kWindow, kResultList);
     const base::PassOutcome outcome = WalkListing();
     s.running = false;
     if (s.stopRequested)
-        env_.controls.SetStatusText(kWindow, kStatusBar, kStatusPart, kStopped);
+        c.SetStatusText(kWindow, kStatusBar, kStatusPart, kStopped);
+    showState(FinishedStateText(outcome, s.stopRequested || outcome.stopped));
     if (env_.passFinished)
         env_.passFinished(outcome);
 }
@@ -178,8 +277,8 @@ base::PassRequest RankQuery::MakeRequest() const {
     base::PassRequest request;
     request.shop = env_.items.shopId;
     request.category = s.categorySlug.bytes();
-    for (std::size_t k = 0; k < s.subCategoryFields.size(); ++k)
-        request.subCategory += (k ? Text("|") : Text{}) + s.subCategoryFields[k];
+    // The big-category walk reads no sub-category, whatever the combo box shows: recording one would keep the
+    // pass apart from every other pass of the same listing (baselines, change alerts, the 变化 column).
     request.sort = s.sortKey.bytes();
     request.pageLimit = s.pageLimit;
     return request;

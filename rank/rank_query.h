@@ -16,6 +16,20 @@
 
 namespace rankmoth::rank {
 
+// What status part 0 says of a pass, and the whole sentence behind it that its tip and accessible
+// description hold: the part is 126 pixels wide, so the state is a word and two counts.
+struct PassStateText {
+    Text state;    // " 查询完成 5/45"
+    Text sentence; // "110 个请求全部成功，5/45 个宝贝已找到，其余不在前 10 页"
+};
+// While a pass over `items` items runs.
+PassStateText RunningStateText(int items);
+// Once it has ended; `stopped` when the user stopped it. A pass with a failed request never reads as
+// complete: its misses are unknowns, not absences.
+PassStateText FinishedStateText(const base::PassOutcome& outcome, bool stopped);
+// One kind of failed request in words: "连接被拒绝", "HTTP 503", ...
+Text FailureWords(const base::FailureCount& failure);
+
 // Runs `action` once, `delay` from now, on the window thread, and returns at once.
 using DelayedCall = std::function<void(std::chrono::milliseconds delay, std::function<void()> action)>;
 

@@ -11,6 +11,7 @@ packages=(
     libsqlite3-dev libsqlitecpp-dev sqlite3 libcli11-dev nlohmann-json3-dev
     desktop-file-utils appstream librsvg2-bin dpkg-dev file lintian man-db x11-utils
     xvfb xauth imagemagick fonts-wqy-microhei curl zip unzip
+    qt6-translations-l10n
 )
 
 missing=()

@@ -1,10 +1,11 @@
 #include "app/qt/application.h"
 
-#include "base/endpoints.h"
 #include "app/qt/assets.h"
+#include "app/qt/qt_translations.h"
 #include "app/qt/skin.h"
 #include "app/qt/window_design.h"
 #include "app/qt/windows.h"
+#include "base/endpoints.h"
 #include "base/file_locations.h"
 #include "base/settings.h"
 
@@ -22,6 +23,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QStringDecoder>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QTreeWidget>
@@ -29,6 +31,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace rankmoth::shell {
 
@@ -67,6 +70,9 @@ Application::Application(Options options) : options_(std::move(options)), contro
         // Windows come and go (the update window closes when the main window opens, the main window hides
         // in the tray): the program ends by its own rules, not when no window is visible.
         app->setQuitOnLastWindowClosed(false);
+        // The program's own texts are Chinese; Qt's (the file dialog, the buttons of its boxes) follow the
+        // user's language where Qt has words for it.
+        InstallQtTranslations(QLocale());
     }
 
     HistoryController::Services historyServices;
@@ -81,8 +87,10 @@ Application::Application(Options options) : options_(std::move(options)), contro
         std::vector<std::string> warnings;
         const base::Endpoints endpoints =
             base::Endpoints::Resolve(options_.configFile, base::ProcessEnvironment(), warnings);
-        for (const std::string& warning : warnings)
+        for (const std::string& warning : warnings) {
             std::fprintf(stderr, "rankmoth: %s\n", warning.c_str());
+            settingsProblems_.push_back(warning);
+        }
         core_.reset(new CoreContext{*controls_, pump_, endpoints,
                                     web::WebEnv{pump_, *controls_, web::ProcessCookieJar()}, files});
         core_->passFinished = [this](const base::PassOutcome& pass) { history_->PassFinished(pass); };
@@ -137,11 +145,25 @@ void Application::Start() {
     // The creation action may open the main window or start a download: it runs once the start window is
     // up and the event loop turns, never inside the caller.
     QTimer::singleShot(0, update_, [this] {
+        // A refused setting is said before anything uses the built-in value that stands in for it.
+        ShowSettingsProblems();
         if (hooks_.updateWindowCreated)
             hooks_.updateWindowCreated();
         else
             controls_->LoadWindow(base::kMainWindow, true);
     });
+}
+
+void Application::ShowSettingsProblems() {
+    static const Text kCaption = "设置有误"_gbk;
+    for (const std::string& problem : std::exchange(settingsProblems_, {})) {
+        // The line holds the settings file's path (UTF-8) and the refused value as the file has it, which in
+        // a file of this program's is GBK.
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString decoded = utf8(QByteArray::fromStdString(problem));
+        const Text text = utf8.hasError() ? Text(problem) : Text::FromUtf8(decoded.toStdString());
+        controls_->MessageBox(text, base::kIconExclamation, kCaption);
+    }
 }
 
 // ---- windows
@@ -263,8 +285,9 @@ void Application::ShowAlert(const QString& title, const QString& text) {
         tray_->showMessage(title, text, QSystemTrayIcon::Information);
         return;
     }
-    controls_->SetStatusText(base::kMainWindow, "状态条1", 1,
-                             Text::FromUtf8((title + ": " + QString(text).replace('\n', QString::fromUtf8("；"))).toStdString()));
+    controls_->SetStatusText(
+        base::kMainWindow, "状态条1", 1,
+        Text::FromUtf8((title + ": " + QString(text).replace('\n', QString::fromUtf8("；"))).toStdString()));
 }
 
 void Application::StartStartupWorker() {
@@ -392,7 +415,7 @@ int Application::ShowMessageBox(const QString& text, int style, const QString& c
     const int icon = style & 0xF0;
     QMessageBox box(icon == base::kIconExclamation   ? QMessageBox::Warning
                     : icon == base::kIconInformation ? QMessageBox::Information
-                                                    : QMessageBox::NoIcon,
+                                                     : QMessageBox::NoIcon,
                     caption, text, QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
     // OK is the only button: closing the box answers it too.

@@ -8,8 +8,8 @@
 #include "app/qt/qt_controls.h"
 #include "app/qt/qt_event_pump.h"
 #include "app/qt/windows.h"
-#include "base/shell_hooks.h"
 #include "app/startup.h"
+#include "base/shell_hooks.h"
 
 #include <QPointer>
 #include <QString>
@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 class QSystemTrayIcon;
 
@@ -31,12 +32,12 @@ namespace rankmoth::shell {
 class Application final : public WindowHost {
 public:
     struct Options {
-        std::string configFile;            // empty: config.ini in the settings folder (base::FileLocations)
-        QString skinDirectory;             // empty: the data folder (beside the executable when portable)
-        bool bindCore = true;              // fill the hooks from the core folders
-        std::optional<bool> trayAvailable; // a fixed answer to whether the desktop has a system tray
-        std::function<bool()> trayProbe;   // asked on every look when there is no fixed answer; empty:
-                                           // QSystemTrayIcon::isSystemTrayAvailable
+        std::string configFile;                 // empty: config.ini in the settings folder (base::FileLocations)
+        QString skinDirectory;                  // empty: the data folder (beside the executable when portable)
+        bool bindCore = true;                   // fill the hooks from the core folders
+        std::optional<bool> trayAvailable;      // a fixed answer to whether the desktop has a system tray
+        std::function<bool()> trayProbe;        // asked on every look when there is no fixed answer; empty:
+                                                // QSystemTrayIcon::isSystemTrayAvailable
         std::optional<std::string> historyFile; // empty: history::DefaultHistoryPath(); "" turns history off
     };
 
@@ -101,6 +102,7 @@ private:
     void StartStartupWorker();
     void WireMainWindow();
     void WireUpdateWindow();
+    void ShowSettingsProblems();
 
     Options options_;
     std::unique_ptr<QtControls> controls_;
@@ -119,6 +121,8 @@ private:
     bool ended_ = false;
     std::thread startupWorker_;
     std::atomic<bool> startupDone_{false};
+    // The settings refused while the core was bound, each said in a message box once the program starts.
+    std::vector<std::string> settingsProblems_;
 };
 
 } // namespace rankmoth::shell

@@ -4,6 +4,8 @@
 #include "app/qt/history_page.h"
 #include "history/change_alerts.h"
 
+#include <algorithm>
+
 namespace rankmoth::shell {
 
 HistoryController::HistoryController(std::string path, Services services)
@@ -50,13 +52,22 @@ void HistoryController::PassFinished(const base::PassOutcome& pass) {
     const auto alerts = history::ChangeAlerts(pass, baseline ? &*baseline : nullptr, alertPages_);
     if (!alerts.empty() && services_.showAlert) {
         ++alertsShown_;
-        const QString title = QString::fromUtf8("排名变动: 优店 %1 · %2")
-                                   .arg(QString::fromStdString(lastShop_),
-                                        QString::fromStdString(app::SortLabel(pass.request.sort)));
+        const QString title =
+            QString::fromUtf8("排名变动: 优店 %1 · %2")
+                .arg(QString::fromStdString(lastShop_), QString::fromStdString(app::SortLabel(pass.request.sort)));
         services_.showAlert(title, QString::fromStdString(history::BalloonText(alerts)));
     }
-    if (page_)
-        page_->PassRecorded(lastShop_);
+    for (HistoryPage* page : pages_)
+        page->PassRecorded(lastShop_);
+}
+
+void HistoryController::AddPage(HistoryPage* page) {
+    if (std::find(pages_.begin(), pages_.end(), page) == pages_.end())
+        pages_.push_back(page);
+}
+
+void HistoryController::RemovePage(HistoryPage* page) {
+    pages_.erase(std::remove(pages_.begin(), pages_.end(), page), pages_.end());
 }
 
 } // namespace rankmoth::shell

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace rankmoth::shell {
 
@@ -38,7 +39,9 @@ public:
     // Says a failure of the store, the first time only.
     void ReportFailure(const std::string& error);
 
-    void SetPage(HistoryPage* page) { page_ = page; }
+    // The pages that follow the history: the tab's, and the one in a window of its own.
+    void AddPage(HistoryPage* page);
+    void RemovePage(HistoryPage* page);
     // The shop of the latest recorded pass (UTF-8), for a page whose shop field is empty.
     const std::string& lastShop() const { return lastShop_; }
     int alertPages() const { return alertPages_; }
@@ -51,7 +54,7 @@ private:
     history::HistoryStore store_;
     bool openTried_ = false;
     bool failureSaid_ = false;
-    HistoryPage* page_ = nullptr;
+    std::vector<HistoryPage*> pages_;
     std::string lastShop_;
     int alertPages_ = history::kDefaultAlertPages;
     int alertsShown_ = 0;

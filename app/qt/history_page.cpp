@@ -9,6 +9,7 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGraphicsLayout>
@@ -27,10 +28,11 @@
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QStandardItemModel>
-#include <QTableView>
+#include <QStandardPaths>
 #include <QTabWidget>
-#include <QValueAxis>
+#include <QTableView>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <fstream>
@@ -96,8 +98,8 @@ QTableView* NewTable(QWidget* parent, const char* name, QAbstractItemModel* mode
 
 QStandardItemModel* NewItemModel(QObject* parent) {
     auto* model = new QStandardItemModel(0, HistoryPage::kColumns, parent);
-    model->setHorizontalHeaderLabels({"宝贝ID", "标题", "潮流", "变化", "最热", "变化", "最新", "变化", "最好",
-                                      "最后查询"});
+    model->setHorizontalHeaderLabels(
+        {"宝贝ID", "标题", "潮流", "变化", "最热", "变化", "最新", "变化", "最好", "最后查询"});
     return model;
 }
 
@@ -136,7 +138,8 @@ QPushButton* NewButton(QWidget* parent, const char* name, const char* caption) {
 }
 } // namespace
 
-HistoryPage::HistoryPage(HistoryController& controller, std::function<std::string()> shopField, QWidget* parent)
+HistoryPage::HistoryPage(HistoryController& controller, std::function<std::string()> shopField, QWidget* parent,
+                         bool ownWindow)
     : QWidget(parent), controller_(controller), shopField_(std::move(shopField)) {
     setObjectName("排名历史");
 
@@ -157,6 +160,8 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     exportItem_ = NewButton(this, "按钮_导出宝贝历史", "导出宝贝");
     deleteItem_ = NewButton(this, "按钮_删除宝贝历史", "删除宝贝");
     deleteShop_ = NewButton(this, "按钮_删除全店历史", "删除全店");
+    openWindow_ = NewButton(this, "按钮_历史新窗口", "在新窗口中打开");
+    openWindow_->setVisible(!ownWindow);
 
     items_ = NewItemModel(this);
     proxy_ = new QSortFilterProxyModel(this);
@@ -184,10 +189,19 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
 
     cross_ = NewCrossModel(this);
     crossTable_ = NewTable(nullptr, "表格_跨排序", cross_);
-    const int crossWidths[] = {80, 170, 78, 78, 78, 56};
+    const int crossWidths[] = {76, 130, 74, 74, 74, 100};
     for (int c = 0; c < 6; ++c)
         crossTable_->setColumnWidth(c, crossWidths[c]);
     crossTable_->sortByColumn(0, Qt::AscendingOrder);
+    if (ownWindow) {
+        // A window of its own has the room the tab lacks: places and times at their full width, titles in
+        // whatever the window gives.
+        for (const int c : {kPop, kHot, kNew, kBest})
+            table_->setColumnWidth(c, 76);
+        table_->setColumnWidth(kLastChecked, 96);
+        table_->horizontalHeader()->setSectionResizeMode(kTitle, QHeaderView::Stretch);
+        crossTable_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    }
 
     views_ = new QTabWidget(this);
     views_->setObjectName("选择夹_历史视图");
@@ -195,6 +209,9 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     views_->addTab(timelineScroll, QString::fromUtf8("区位时间线"));
     views_->addTab(chart_, QString::fromUtf8("排名曲线"));
     views_->addTab(crossTable_, QString::fromUtf8("三种排序对比"));
+    // Beside the views' tabs, where the row of tabs leaves room; the row above is full.
+    if (!ownWindow)
+        views_->setCornerWidget(openWindow_, Qt::TopRightCorner);
 
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
@@ -206,6 +223,7 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
         b->setFixedWidth(58);
         top->addWidget(b);
     }
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
@@ -215,13 +233,15 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
 
     QObject::connect(filter_, &QLineEdit::textChanged, this,
                      [this](const QString& text) { proxy_->setFilterFixedString(text); });
-    QObject::connect(alertPages_, &QSpinBox::valueChanged, this, [this](int pages) { controller_.setAlertPages(pages); });
+    QObject::connect(alertPages_, &QSpinBox::valueChanged, this,
+                     [this](int pages) { controller_.setAlertPages(pages); });
     QObject::connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                      [this] { ShowItem(SelectedItem()); });
     QObject::connect(exportShop_, &QPushButton::clicked, this, [this] { ExportCsv(true); });
     QObject::connect(exportItem_, &QPushButton::clicked, this, [this] { ExportCsv(false); });
     QObject::connect(deleteItem_, &QPushButton::clicked, this, [this] { DeleteSelectedItem(); });
     QObject::connect(deleteShop_, &QPushButton::clicked, this, [this] { DeleteShop(); });
+    QObject::connect(openWindow_, &QPushButton::clicked, this, [this] { OpenInWindow(); });
 
     chooseExportFile = [this](const QString& suggested) {
         return QFileDialog::getSaveFileName(this, QString::fromUtf8("导出排名历史"), suggested,
@@ -230,7 +250,43 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     confirm = [this](const QString& question) {
         return QMessageBox::question(this, QString::fromUtf8("排名历史"), question) == QMessageBox::Yes;
     };
-    controller_.SetPage(this);
+    controller_.AddPage(this);
+}
+
+HistoryPage::~HistoryPage() {
+    controller_.RemovePage(this);
+}
+
+QString HistoryPage::ExportFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+}
+
+QWidget* HistoryPage::OpenInWindow() {
+    if (window_) {
+        window_->showNormal();
+        window_->raise();
+        window_->activateWindow();
+        return window_;
+    }
+    // A window of the main window's, not one on its own: the main window is modal, and would block every
+    // window that is not its own.
+    auto* window = new QWidget(this->window(), Qt::Window);
+    window->setObjectName("排名历史窗口");
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(QString::fromUtf8("排名历史 - Rankmoth"));
+    auto* twin = new HistoryPage(controller_, shopField_, window, true);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(twin);
+    window->setMinimumSize(564, 420);
+    window->resize(960, 680);
+    const QString item = SelectedItem();
+    window->show();
+    if (!item.isEmpty())
+        twin->SelectItem(item);
+    window_ = window;
+    return window;
 }
 
 std::string HistoryPage::CurrentShop() const {
@@ -309,10 +365,14 @@ void HistoryPage::Refresh() {
         row << Cell(U(c.itemId), U(c.itemId)) << Cell(U(c.title), U(c.title));
         for (const history::SortStanding& standing : c.sorts)
             row << PlaceCell(standing);
-        row << Cell(c.disagree ? QString::fromUtf8("⚠ ≥%1页").arg(history::kDisagreePages) : QString(), c.disagree ? 1 : 0);
-        if (c.disagree)
+        const app::Disagreement disagreement = app::DisagreementOf(c.sorts);
+        const bool disagree = !disagreement.cell.empty();
+        row << Cell(U(disagreement.cell), disagree ? 1 : 0);
+        if (disagree) {
+            row.back()->setToolTip(U(disagreement.tip));
             for (QStandardItem* cell : row)
                 cell->setBackground(QColor(0xff, 0xe8, 0xe0));
+        }
         cross->appendRow(row);
     }
     swapIn();
@@ -329,10 +389,11 @@ void HistoryPage::Refresh() {
 void HistoryPage::ShowItem(const QString& itemId) {
     const std::string shop = CurrentShop();
     history::HistoryStore* store = itemId.isEmpty() || shop.empty() ? nullptr : controller_.Store();
-    const history::ItemTimeline timeline = store ? store->Timeline(shop, itemId.toStdString()) : history::ItemTimeline{};
+    const history::ItemTimeline timeline =
+        store ? store->Timeline(shop, itemId.toStdString()) : history::ItemTimeline{};
     timeline_->setRows(app::BuildTimeline(timeline));
-    if (auto* scroll = qobject_cast<QScrollArea*>(timeline_->parentWidget() ? timeline_->parentWidget()->parentWidget()
-                                                                           : nullptr))
+    if (auto* scroll =
+            qobject_cast<QScrollArea*>(timeline_->parentWidget() ? timeline_->parentWidget()->parentWidget() : nullptr))
         scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum());
     FillChart(timeline, store != nullptr);
     exportItem_->setEnabled(!itemId.isEmpty());
@@ -417,8 +478,15 @@ void HistoryPage::FillChart(const history::ItemTimeline& timeline, bool any) {
         x->setRange(QDateTime::fromMSecsSinceEpoch(first - 60000), QDateTime::fromMSecsSinceEpoch(last + 60000));
     auto* y = new QValueAxis;
     y->setReverse(true);
+    const app::PositionAxis plan = app::PlanPositionAxis(band);
+    y->setRange(plan.top, plan.bottom);
+    // Ticks from position 1 on whole steps: evenly spread ticks would fall between positions, and "%d" would
+    // print them as places the line never had.
+    y->setTickType(QValueAxis::TicksDynamic);
+    y->setTickAnchor(1);
+    y->setTickInterval(plan.step);
+    y->setMinorTickCount(0);
     y->setLabelFormat("%d");
-    y->setRange(1, std::max(band + 1, 10));
     y->setTitleText(QString::fromUtf8("位置"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
@@ -446,7 +514,8 @@ bool HistoryPage::ExportCsv(bool wholeShop) {
     if (!store)
         return false;
     const QString suggested =
-        QString("rankmoth-%1%2.csv").arg(U(shop), item.isEmpty() ? QString() : "-" + item);
+        QDir(ExportFolder())
+            .filePath(QString("rankmoth-%1%2.csv").arg(U(shop), item.isEmpty() ? QString() : "-" + item));
     const QString path = chooseExportFile ? chooseExportFile(suggested) : QString();
     if (path.isEmpty())
         return false;
@@ -478,8 +547,7 @@ bool HistoryPage::DeleteSelectedItem() {
 bool HistoryPage::DeleteShop() {
     const std::string shop = CurrentShop();
     history::HistoryStore* store = shop.empty() ? nullptr : controller_.Store();
-    if (!store || !confirm ||
-        !confirm(QString::fromUtf8("删除优店 %1 的全部排名历史?\n此操作无法撤销。").arg(U(shop))))
+    if (!store || !confirm || !confirm(QString::fromUtf8("删除优店 %1 的全部排名历史?\n此操作无法撤销。").arg(U(shop))))
         return false;
     const bool done = store->DeleteShop(shop);
     if (!done)

@@ -2,6 +2,7 @@
 
 #include "history/history_store.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -27,8 +28,13 @@ class ZoneTimeline;
 // item its zone timeline and position chart; the sorts side by side; export and deletion.
 class HistoryPage : public QWidget {
 public:
-    // `shopField` reads the shop ID the window is set to (UTF-8), empty when none.
-    HistoryPage(HistoryController& controller, std::function<std::string()> shopField, QWidget* parent = nullptr);
+    // `shopField` reads the shop ID the window is set to (UTF-8), empty when none. A page that fills a window
+    // of its own (`ownWindow`) spreads its columns and has no button to open another.
+    HistoryPage(HistoryController& controller, std::function<std::string()> shopField, QWidget* parent = nullptr,
+                bool ownWindow = false);
+    ~HistoryPage() override;
+    HistoryPage(const HistoryPage&) = delete;
+    HistoryPage& operator=(const HistoryPage&) = delete;
 
     // Reads the current shop again, keeping the selected item.
     void Refresh();
@@ -42,6 +48,13 @@ public:
     bool ExportCsv(bool wholeShop);
     bool DeleteSelectedItem();
     bool DeleteShop();
+    // The same page in a resizable window of its own, on the same item; the open one is brought forward
+    // instead of a second. The window belongs to this page's window and closes with it.
+    QWidget* OpenInWindow();
+    QWidget* openedWindow() const { return window_; }
+    // Where the export dialog opens: the documents folder, else the home folder. Never the current directory,
+    // which for a program started from a menu is wherever the desktop was.
+    static QString ExportFolder();
 
     // Services that leave the page; tests replace them.
     std::function<QString(const QString& suggestedName)> chooseExportFile;
@@ -74,6 +87,8 @@ private:
     QPushButton* exportItem_;
     QPushButton* deleteItem_;
     QPushButton* deleteShop_;
+    QPushButton* openWindow_;
+    QPointer<QWidget> window_;
     QStandardItemModel* items_;
     QSortFilterProxyModel* proxy_;
     QTableView* table_;

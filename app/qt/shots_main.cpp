@@ -2,15 +2,23 @@
 //   rankmoth-shots <output directory>
 #include "app/qt/application.h"
 #include "app/qt/history_page.h"
+#include "app/qt/window_design.h"
 #include "app/qt/windows.h"
 #include "history/history_store.h"
+#include "rank/rank_query.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPixmap>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolTip>
 #include <QWidget>
 
 #include <cstdio>
@@ -68,6 +76,29 @@ bool SeedDemoHistory(const std::string& path) {
     }
     return true;
 }
+// A listing in memory for the window's own pass: page 1 of every sort, two of the three items placed on it.
+rank::ListingTransport DemoListing() {
+    auto slice = std::make_shared<int>(0);
+    const auto get = [slice](Text&) -> Bytes {
+        *slice = 0;
+        return std::string("<script>var c = {book:\"clothing:pop\",lastTweetId:\"p1-0\",totalCnt:\"4000\",") +
+               "action:\"pop\"};</script><script>var s = {\"lastTweetId\":null};</script>";
+    };
+    const auto post = [slice](Text&, const Text&) -> Bytes {
+        const int k = ++*slice;
+        const std::string titles = k == 2   ? ("复古连衣裙 款号02"_gbk).bytes()
+                                   : k == 7 ? ("简约衬衫 款号05"_gbk).bytes()
+                                            : "";
+        return "{\"status\":1,\"data\":{\"lastTweetId\":\"p1-" + std::to_string(k) + "\"},\"html\":\"<p>" + titles +
+               "<\\/p>\"}";
+    };
+    return {get, post};
+}
+
+// A marketplace that never answers.
+rank::ListingTransport DeadListing() {
+    return {[](Text&) { return Bytes(); }, [](Text&, const Text&) { return Bytes(); }};
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -116,6 +147,58 @@ int main(int argc, char** argv) {
         }
     };
     save(program.mainWindow(), "main.png");
+
+    // The main tab after a pass of the window's own that ran clean, and after one that no request survived.
+    {
+        sources::ItemList items;
+        items.shopId = Text("demo");
+        for (const auto& [id, title] : {std::pair{"52000102", "复古连衣裙 款号02"},
+                                        {"52000105", "简约衬衫 款号05"},
+                                        {"52000109", "森系风衣 款号09"}}) {
+            items.ShopItemIds.push_back(Text(id));
+            items.ShopItemTitles.push_back(Text::FromUtf8(title));
+        }
+        items.ShopItemCount = static_cast<int>(items.ShopItemIds.size());
+        controls.SetText(base::kMainWindow, "标签_宝贝ID个数", Text("3"));
+        controls.SetText(base::kMainWindow, "编辑框_最多页", Text("1"));
+        rank::QueryState state;
+        rank::CellColourTable colours;
+        const auto passShot = [&](rank::ListingTransport transport, const char* file) {
+            rank::RankEnv env{controls,
+                              program.pump(),
+                              items,
+                              state,
+                              colours,
+                              std::move(transport),
+                              "market.invalid",
+                              [](std::chrono::milliseconds delay, std::function<void()> action) {
+                                  QTimer::singleShot(delay, QCoreApplication::instance(), std::move(action));
+                              }};
+            env.itemPause = std::chrono::milliseconds(0);
+            rank::RankQuery(std::move(env)).RunRankQuery();
+            for (int i = 0; i < 10; ++i)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            save(program.mainWindow(), file);
+        };
+        passShot(DemoListing(), "main-pass-done.png");
+        passShot(DeadListing(), "main-pass-failed.png");
+        // The same with the state's tip up, as hovering shows it: taken from the screen, where the tip is.
+        if (auto* status = dynamic_cast<shell::PartStatusBar*>(
+                program.mainWindow()->findChild<QWidget*>(QString::fromUtf8("状态条1")))) {
+            QLabel* part = status->part(0);
+            QToolTip::showText(part->mapToGlobal(QPoint(8, -40)), part->toolTip(), part, QRect(), 60000);
+            for (int i = 0; i < 20; ++i)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            const QRect frame = program.mainWindow()->frameGeometry();
+            const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(),
+                                                                                frame.width() + 120, frame.height());
+            if (!QToolTip::isVisible() || !screen.save(QDir(outDir).filePath("main-pass-failed-tip.png"))) {
+                std::fprintf(stderr, "rankmoth-shots: could not render main-pass-failed-tip.png\n");
+                ++failures;
+            }
+            QToolTip::hideText();
+        }
+    }
     if (program.updateWindow())
         program.updateWindow()->show();
     save(program.updateWindow(), "update.png");
@@ -151,7 +234,29 @@ int main(int argc, char** argv) {
             views->setCurrentIndex(2);
             QCoreApplication::processEvents();
             save(program.mainWindow(), "main-history-sorts.png");
+            views->setCurrentIndex(1);
         }
+        // The page in a window of its own, grown past the main window's size.
+        if (QWidget* window = page->OpenInWindow()) {
+            window->resize(1000, 700);
+            for (int i = 0; i < 20; ++i)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            save(window, "history-window.png");
+            window->close();
+        }
+
+        // The export dialog as the seller meets it: Qt's own dialog, in the user's language.
+        QFileDialog dialog(page, QString::fromUtf8("导出排名历史"),
+                           QDir(shell::HistoryPage::ExportFolder()).filePath("rankmoth-demo.csv"),
+                           QString::fromUtf8("CSV 文件 (*.csv)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.resize(640, 420);
+        dialog.show();
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        save(&dialog, "export-dialog.png");
+        dialog.close();
     } else {
         ++failures;
     }

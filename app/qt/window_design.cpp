@@ -226,8 +226,10 @@ PartStatusBar::PartStatusBar(QWidget* parent, const std::vector<int>& widths, co
         label->setFrameShadow(QFrame::Sunken);
         // The part's name is its text, so that each new state or result is heard; what the part is for
         // goes in the description.
-        if (i < roles.size())
+        if (i < roles.size()) {
             label->setAccessibleDescription(roles[i]);
+            label->setProperty("role", roles[i]);
+        }
         parts_.push_back(label);
     }
     Arrange();
@@ -242,6 +244,28 @@ void PartStatusBar::setPartWidth(int index, int width) {
         return;
     widths_[static_cast<std::size_t>(index)] = width;
     Arrange();
+    FitText(index);
+}
+
+void PartStatusBar::setPartText(int index, const QString& text) {
+    QLabel* label = part(index);
+    if (!label)
+        return;
+    label->setText(text);
+    FitText(index);
+}
+
+void PartStatusBar::FitText(int index) {
+    QLabel* label = part(index);
+    if (!label || index + 1 == partCount())
+        return;
+    QFont font = this->font();
+    label->setFont(font);
+    const int usual = QFontInfo(font).pixelSize();
+    for (int pixels = usual - 1; pixels >= 9 && label->sizeHint().width() > label->width(); --pixels) {
+        font.setPixelSize(pixels);
+        label->setFont(font);
+    }
 }
 
 void PartStatusBar::resizeEvent(QResizeEvent*) {

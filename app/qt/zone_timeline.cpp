@@ -1,7 +1,8 @@
 #include "app/qt/zone_timeline.h"
 
-#include <QPainter>
+#include <QEvent>
 #include <QPaintEvent>
+#include <QPainter>
 
 #include <algorithm>
 
@@ -48,6 +49,22 @@ void ZoneTimeline::setRows(std::vector<app::TimelineRow> rows) {
     updateGeometry();
     resize(sizeHint().expandedTo(parentWidget() ? parentWidget()->size() : QSize()));
     update();
+}
+
+bool ZoneTimeline::event(QEvent* event) {
+    // The area it is shown in may grow (the page in a window of its own): the timeline grows with it, so its
+    // background never stops short of the area's edge.
+    if (event->type() == QEvent::ParentAboutToChange && parentWidget())
+        parentWidget()->removeEventFilter(this);
+    else if (event->type() == QEvent::ParentChange && parentWidget())
+        parentWidget()->installEventFilter(this);
+    return QWidget::event(event);
+}
+
+bool ZoneTimeline::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        resize(sizeHint().expandedTo(parentWidget()->size()));
+    return QWidget::eventFilter(watched, event);
 }
 
 QBrush ZoneTimeline::CellBrush(const app::TimelineCell& cell) {

@@ -26,8 +26,10 @@ TEST(HistoryView, ChangeTexts) {
         int change;
         const char* text;
     } cases[] = {
-        {ItemState::Found, true, 15, "↑15"}, {ItemState::Found, true, -9, "↓9"},
-        {ItemState::Found, true, 0, "="},    {ItemState::Found, false, 0, ""},
+        {ItemState::Found, true, 15, "↑15"},
+        {ItemState::Found, true, -9, "↓9"},
+        {ItemState::Found, true, 0, "="},
+        {ItemState::Found, false, 0, ""},
         // Whatever the store left in `change`, an incomplete latest pass is never shown as a move.
         {ItemState::Incomplete, true, -40, ""},
     };
@@ -102,6 +104,73 @@ TEST(HistoryView, ChartNeverJoinsAcrossMissesOrIncompletePasses) {
                                           Point(ItemState::Found, 1, 3, 2h), Point(ItemState::Found, 1, 4, 12h)});
     ASSERT_EQ(night.runs.size(), 2u);
     EXPECT_EQ(night.runs[1].size(), 1u);
+}
+
+TEST(HistoryView, PositionAxisLeavesRoomAtBothEndsAndTicksOnWholePositions) {
+    const struct {
+        int lowest;
+        int step;
+    } cases[] = {{2, 2}, {10, 2}, {14, 2}, {15, 5}, {40, 10}, {61, 10}, {72, 20}, {130, 20}, {1000, 200}};
+    for (const auto& c : cases) {
+        const PositionAxis axis = PlanPositionAxis(c.lowest);
+        const int last = std::max(c.lowest, 10);
+        EXPECT_EQ(axis.step, c.step) << c.lowest;
+        // Position 1 and the lowest position lie inside the frame, by at least half a position.
+        EXPECT_LE(axis.top, 0.5) << c.lowest;
+        EXPECT_GE(axis.bottom, last + 0.5) << c.lowest;
+        // ...but not so far that the chart is mostly margin.
+        EXPECT_LE((last - 1) / (axis.bottom - axis.top), 1.0) << c.lowest;
+        EXPECT_GE((last - 1) / (axis.bottom - axis.top), 0.85) << c.lowest;
+        EXPECT_LE((last - 1) / axis.step, 6) << c.lowest;
+    }
+}
+
+TEST(HistoryView, SortsDisagreeByPagesOrWhenOneSeesTheItemAndAnotherDoesNot) {
+    struct Place {
+        bool checked;
+        ItemState state;
+        int page;
+    };
+    const Place none{false, ItemState::Incomplete, 0};
+    const auto found = [](int page) { return Place{true, ItemState::Found, page}; };
+    const Place miss{true, ItemState::NotFound, 0};
+    const Place unknown{true, ItemState::Incomplete, 0};
+    const struct {
+        std::array<Place, 3> places;
+        const char* cell;
+    } cases[] = {
+        {{found(1), found(6), none}, "⚠ 相差5页"},
+        {{found(1), found(5), found(3)}, ""},
+        // One-page passes: the only disagreement they can show.
+        {{found(1), none, miss}, "⚠ 最新未找到"},
+        {{miss, found(1), miss}, "⚠ 潮流、最新未找到"},
+        {{found(1), found(9), miss}, "⚠ 相差8页"},
+        // An unknown is no place, and two misses agree.
+        {{found(1), unknown, none}, ""},
+        {{miss, unknown, miss}, ""},
+        {{none, none, none}, ""},
+    };
+    for (const auto& c : cases) {
+        std::array<history::SortStanding, history::kSortCount> sorts;
+        for (std::size_t s = 0; s < sorts.size(); ++s) {
+            sorts[s].checked = c.places[s].checked;
+            sorts[s].state = c.places[s].state;
+            sorts[s].page = c.places[s].page;
+            sorts[s].slice = c.places[s].page ? 2 : 0;
+        }
+        const Disagreement d = DisagreementOf(sorts);
+        EXPECT_EQ(d.cell, c.cell);
+        if (!d.cell.empty()) {
+            EXPECT_NE(d.tip.find("潮流 "), std::string::npos) << d.tip;
+        }
+    }
+    std::array<history::SortStanding, history::kSortCount> sorts;
+    sorts[0].checked = sorts[2].checked = true;
+    sorts[0].state = ItemState::Found;
+    sorts[0].page = 1;
+    sorts[0].slice = 2;
+    sorts[2].state = ItemState::NotFound;
+    EXPECT_EQ(DisagreementOf(sorts).tip, "潮流 第1页·上，最新 未找到");
 }
 
 } // namespace

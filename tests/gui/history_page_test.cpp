@@ -7,10 +7,16 @@
 #include "app/qt/zone_timeline.h"
 #endif
 
+#include <QChart>
+#include <QChartView>
+#include <QDir>
 #include <QFile>
+#include <QPointer>
+#include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QValueAxis>
 #include <QtTest>
 
 using namespace rankmoth;
@@ -81,6 +87,13 @@ class HistoryPageTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
+        // The user's folders as the desktop names them: the export dialog must open in the documents folder.
+        QVERIFY(QDir(dir_.path()).mkpath("文档"));
+        QFile dirs(dir_.filePath("user-dirs.dirs"));
+        QVERIFY(dirs.open(QIODevice::WriteOnly));
+        dirs.write(("XDG_DOCUMENTS_DIR=\"" + dir_.filePath("文档") + "\"\n").toUtf8());
+        dirs.close();
+        qputenv("XDG_CONFIG_HOME", dir_.path().toUtf8());
         controller_ = NewController(dir_.filePath("history.sqlite"));
         page_ = std::make_unique<shell::HistoryPage>(*controller_, [] { return std::string("8001"); });
         page_->resize(564, 508);
@@ -152,7 +165,7 @@ private slots:
     void exportWritesBomHeaderAndRows() {
         const QString file = dir_.filePath("export.csv");
         page_->chooseExportFile = [&](const QString& suggested) {
-            [&] { QCOMPARE(suggested, QString("rankmoth-8001-1001.csv")); }();
+            [&] { QCOMPARE(suggested, dir_.filePath("文档/rankmoth-8001-1001.csv")); }();
             return file;
         };
         page_->SelectItem("1001");
@@ -203,6 +216,75 @@ private slots:
         QVERIFY(controller->Store() == nullptr);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray(4096, 'x'));
+    }
+
+    // One-page passes can place an item on page 1 or miss it: a miss under one sort beside a place under
+    // another is what the column has to show there.
+    void crossSortMarksAPlaceAgainstAMiss() {
+        controller_->PassFinished(Pass("pop", 60, {Found("2001", 1, 3), Found("2002", 7, 1)}));
+        controller_->PassFinished(Pass("new", 61, {Missing("2001", ItemState::NotFound), Found("2002", 1, 4)}));
+        const auto column = [this] {
+            QStringList cells;
+            for (int r = 0; r < page_->crossSortModel()->rowCount(); ++r) {
+                const QString id = page_->crossSortModel()->index(r, 0).data().toString();
+                if (id.startsWith("200"))
+                    cells << id + ":" + page_->crossSortModel()->index(r, 5).data().toString();
+            }
+            cells.sort();
+            return cells;
+        };
+        QCOMPARE(column(), (QStringList{"2001:⚠ 最新未找到", "2002:⚠ 相差6页"}));
+        controller_->PassFinished(Pass("hot30day", 62, {Missing("2001", ItemState::NotFound)}));
+        QCOMPARE(column().front(), QString("2001:⚠ 最热、最新未找到"));
+    }
+
+    // The line of an item at position 1 keeps off the frame, and every tick is a position it could have.
+    void chartAxisIsPaddedWithWholePositionTicks() {
+        controller_->PassFinished(Pass("pop", 63, {Found("2001", 1, 1)}));
+        page_->SelectItem("2001");
+        auto* view = page_->findChild<QChartView*>("图表_排名曲线");
+        QVERIFY(view && view->chart());
+        const auto axes = view->chart()->axes(Qt::Vertical);
+        QCOMPARE(axes.size(), 1);
+        auto* y = qobject_cast<QValueAxis*>(axes.front());
+        QVERIFY(y);
+        QVERIFY(y->min() <= 0.5);
+        QCOMPARE(y->tickType(), QValueAxis::TicksDynamic);
+        QCOMPARE(y->tickAnchor(), 1.0);
+        QCOMPARE(y->tickInterval(), std::round(y->tickInterval()));
+        QVERIFY(y->tickInterval() >= 1);
+    }
+
+    // The page grows in a window of its own; the window follows the history as the tab's page does.
+    void opensInAResizableWindowOfItsOwn() {
+        page_->SelectItem("2001");
+        auto* button = page_->findChild<QPushButton*>("按钮_历史新窗口");
+        QVERIFY(button && button->isVisible());
+        QCOMPARE(button->text(), QString("在新窗口中打开"));
+        button->click();
+        QPointer<QWidget> window = page_->openedWindow();
+        QVERIFY(window && window->isWindow() && window->isVisible());
+        QVERIFY(window->minimumSize() != window->maximumSize());
+        window->resize(1000, 700);
+        QTRY_COMPARE(window->size(), QSize(1000, 700));
+        auto* twin = window->findChild<shell::HistoryPage*>("排名历史");
+        QVERIFY(twin);
+        QVERIFY(!twin->findChild<QPushButton*>("按钮_历史新窗口")->isVisible());
+        QCOMPARE(twin->itemProxy()->rowCount(), page_->itemProxy()->rowCount());
+        // On the same item.
+        QCOMPARE(twin->timeline()->rows()[0].cells.size(), page_->timeline()->rows()[0].cells.size());
+        QCOMPARE(twin->timeline()->rows()[2].cells.size(), std::size_t(1));
+
+        // A second click brings the same window forward.
+        button->click();
+        QCOMPARE(page_->openedWindow(), window.data());
+        const int rows = page_->itemProxy()->rowCount();
+        controller_->PassFinished(Pass("pop", 64, {Found("2003", 2, 2, "新款")}));
+        QCOMPARE(page_->itemProxy()->rowCount(), rows + 1);
+        QCOMPARE(twin->itemProxy()->rowCount(), rows + 1);
+        window->close();
+        QTRY_VERIFY(!window);
+        controller_->PassFinished(Pass("pop", 65, {Found("2003", 2, 1)}));
     }
 
     void cleanupTestCase() {

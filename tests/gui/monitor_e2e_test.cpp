@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 
 #include <memory>
@@ -39,6 +40,16 @@ private:
         return QString::fromStdString(app_->controls().StatusText(base::kMainWindow, "状态条1", part).ToUtf8());
     }
     QString Hint() { return Main<QLabel>("标签_提示")->text(); }
+    // The tip on screen, Qt's or the window's own, with its place in the main window; empty when none shows.
+    std::pair<QString, QRect> VisibleTip() {
+        QWidget* window = app_->mainWindow();
+        if (QToolTip::isVisible())
+            return {QToolTip::text(), QRect()};
+        for (QLabel* label : window->findChildren<QLabel*>())
+            if (label->isVisible() && label->objectName() == "hintTip")
+                return {label->text(), label->geometry()};
+        return {};
+    }
 
 private slots:
     void initTestCase() {
@@ -88,6 +99,37 @@ private slots:
         QTRY_COMPARE(box->text(), QString("10"));
         QCOMPARE(Hint(), kIntervalHint);
         QCOMPARE(box->toolTip(), kIntervalHint);
+    }
+
+    // The hint stands where the user looks once Tab or Enter has finished the edit: neither the release of
+    // the key nor the focus change that follows may take it away.
+    void theIntervalHintStandsThroughTabAndEnter() {
+        auto* box = Main<QLineEdit>("编辑框_检索间隔");
+        QWidget* window = app_->mainWindow();
+        for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Return}) {
+            app_->controls().SetToolTip(base::kMainWindow, "编辑框_检索间隔", Text());
+            QTRY_VERIFY(VisibleTip().first.isEmpty());
+            box->setFocus();
+            QTRY_VERIFY(box->hasFocus());
+            box->selectAll();
+            QTest::keyClicks(box, "9");
+            QTest::keyClick(box, key);
+            QCOMPARE(box->text(), QString("10"));
+            QCOMPARE(box->hasFocus(), key == Qt::Key_Return);
+            // Whatever the key and the focus change left queued runs before the tip is looked at.
+            for (int i = 0; i < 5; ++i)
+                QCoreApplication::processEvents();
+            const auto [text, where] = VisibleTip();
+            QCOMPARE(text, kIntervalHint);
+            // At the box: just under it, and inside the window.
+            const QRect boxRect(box->mapTo(window, QPoint(0, 0)), box->size());
+            QVERIFY2(where.top() >= boxRect.bottom() && where.top() <= boxRect.bottom() + 6,
+                     qPrintable(key == Qt::Key_Tab ? "Tab" : "Enter"));
+            QVERIFY(window->rect().contains(where));
+        }
+        // It goes with its hint.
+        app_->controls().SetToolTip(base::kMainWindow, "编辑框_检索间隔", Text());
+        QTRY_VERIFY(VisibleTip().first.isEmpty());
     }
 
     // An automatic run lasts longer than the interval: the ticks keep coming during it, write the countdown,

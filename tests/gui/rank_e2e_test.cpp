@@ -5,6 +5,7 @@
 #ifndef Q_MOC_RUN
 #include "app/qt/application.h"
 #include "app/qt/compose.h"
+#include "app/qt/window_design.h"
 #include "base/endpoints.h"
 #include "tests/gui/sim_hosts.h"
 #include "web/cookie_jar.h"
@@ -13,6 +14,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -74,6 +76,12 @@ private slots:
         QDir::setCurrent(dir_.path());
         testing::PointHostsAt(*sim_);
 
+        // A market host the settings file cannot have: the environment's simulator stands in for it.
+        QFile config(dir_.path() + "/config.ini");
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("[hosts]\r\nmarket = shop.example:port\r\n");
+        config.close();
+
         shell::Application::Options options;
         options.configFile = (dir_.path() + "/config.ini").toStdString();
         options.skinDirectory = dir_.path();
@@ -101,6 +109,14 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Main<QWidget>("选择夹1")->isEnabled(), 10000);
     }
 
+    // The refused value is said once, in a message box, and the program carries on without it.
+    void aRefusedHostsValueIsSaidAtStartUp() {
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].contains("[hosts] market") && messages_[0].contains("shop.example:port"),
+                 qPrintable(messages_[0]));
+        messages_.clear();
+    }
+
     void loadsTheDemoShop() {
         auto* shopId = Main<QLineEdit>("编辑框_优店ID");
         auto* load = Main<QAbstractButton>("按钮_自动加载全店宝贝ID");
@@ -122,6 +138,12 @@ private slots:
         const QString lastProgress =
             QString::fromUtf8(" 当前查询排序: 潮流 -> 当前查询页面: 第2页 -> 查询进度: 9 -> 宝贝进度: 45");
         QTRY_COMPARE_WITH_TIMEOUT(Status(1), lastProgress, 90000);
+        // Part 0 says that the pass is over, and how it went.
+        QTRY_COMPARE(Status(0), QString::fromUtf8(" 查询完成 5/45"));
+        auto* state = dynamic_cast<shell::PartStatusBar*>(Main<QWidget>("状态条1"))->part(0);
+        const QString sentence = QString::fromUtf8("22 个请求全部成功，5/45 个宝贝已找到，其余不在前 2 页");
+        QCOMPARE(state->toolTip(), sentence);
+        QCOMPARE(state->accessibleDescription(), sentence);
         QCOMPARE(U(app_->controls().GetText(base::kMainWindow, "标签_进度提示")),
                  QString::fromUtf8("正在查询第45个，宝贝ID:52000145"));
         QVERIFY(messages_.isEmpty());

@@ -1,28 +1,35 @@
 // The shell in action: start order, the event actions of the main window, the tray behaviour, and the Qt
 // control layer and pump, on a real Application built in-process with the core left unbound.
-#include "base/endpoints.h"
+// moc needs none of the program's headers, and its own parser stumbles over the C++20 library ones.
+#ifndef Q_MOC_RUN
 #include "app/main_actions.h"
 #include "app/qt/alert_sound.h"
 #include "app/qt/application.h"
+#include "app/qt/qt_translations.h"
 #include "app/qt/skin.h"
 #include "app/qt/window_design.h"
+#include "base/endpoints.h"
 #include "base/settings.h"
+#endif
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QThread>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -86,7 +93,8 @@ private:
             QVERIFY(QMetaObject::invokeMethod(Main<QTimer>(timer), "timeout"));
     }
     QString Stored() {
-        return QString::fromStdString(base::ReadSetting(app_->configFile(), Text("canshu"), Text("youdianid")).ToUtf8());
+        return QString::fromStdString(
+            base::ReadSetting(app_->configFile(), Text("canshu"), Text("youdianid")).ToUtf8());
     }
 
 private slots:
@@ -475,6 +483,68 @@ private slots:
         }
     }
 
+    // Part 0 is 126 pixels wide: every state fits it at the counts of a large shop, and the sentence behind
+    // the state waits in its tip and is what assistive tools describe it by.
+    void statePartFitsItsTextsAndHoldsTheSentence() {
+        Make();
+        StartAndSettle();
+        auto& c = app_->controls();
+        auto* status = dynamic_cast<shell::PartStatusBar*>(Main<QWidget>("状态条1"));
+        QLabel* part = status->part(0);
+        const int usual = QFontInfo(status->font()).pixelSize();
+        const std::pair<const char*, bool> states[] = {
+            {" 正在查询", false},           {" 查询完成 45/45", false},      {" 查询未完成 999/999", false},
+            {" 查询完成 5000/5000", false}, {" 查询未完成 5000/5000", true}, {" 已停止 5000/5000", false},
+            {" 查询完成 45/45", false}};
+        for (const auto& [state, smaller] : states) {
+            c.SetStatusText(base::kMainWindow, "状态条1", 0, Text::FromUtf8(state));
+            DrainEvents();
+            QCOMPARE(part->text(), QString(state));
+            QVERIFY2(part->sizeHint().width() <= part->width(),
+                     qPrintable(QString("%1: %2 px").arg(state).arg(part->sizeHint().width())));
+            // Smaller only where the usual size would not fit.
+            QCOMPARE(QFontInfo(part->font()).pixelSize() < usual, smaller);
+        }
+        const QString sentence = "11 个请求失败（连接被拒绝），5/45 个宝贝已找到，其余未查完";
+        const auto description = [part] {
+            return QAccessible::queryAccessibleInterface(part)->text(QAccessible::Description);
+        };
+        c.SetToolTip(base::kMainWindow, "状态条1#0", Text::FromUtf8(sentence.toStdString()));
+        DrainEvents();
+        QCOMPARE(part->toolTip(), sentence);
+        QCOMPARE(description(), sentence);
+        // Read when the user looks, never popped up: a pass may end while the user works elsewhere.
+        QVERIFY(!QToolTip::isVisible());
+        QVERIFY(!app_->mainWindow()->findChild<QLabel*>("hintTip"));
+        c.SetToolTip(base::kMainWindow, "状态条1#0", Text());
+        DrainEvents();
+        QCOMPARE(part->toolTip(), QString());
+        QCOMPARE(description(), QString("程序状态"));
+        QCOMPARE(status->part(1)->toolTip(), QString());
+    }
+
+    // Qt's own dialogs in the user's language, and back when the language has no words of Qt's.
+    void qtDialogsSpeakTheUsersLanguage() {
+        Make();
+        const auto fileDialogWords = [] {
+            QFileDialog dialog;
+            dialog.setOption(QFileDialog::DontUseNativeDialog);
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            QStringList words;
+            for (QLabel* label : dialog.findChildren<QLabel*>())
+                words << label->text();
+            for (QAbstractButton* button : dialog.findChildren<QPushButton*>())
+                words << button->text();
+            return words.join('|');
+        };
+        QVERIFY(shell::InstallQtTranslations(QLocale(QLocale::Chinese, QLocale::China)));
+        const QString chinese = fileDialogWords();
+        QVERIFY2(chinese.contains("取消") && chinese.contains("文件名"), qPrintable(chinese));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("取消"));
+        QVERIFY(!shell::InstallQtTranslations(QLocale::c()));
+        QVERIFY2(fileDialogWords().contains("Cancel"), qPrintable(fileDialogWords()));
+    }
+
     void aWorkerThreadsWritesLandOnTheWindowThread() {
         Make();
         StartAndSettle();
@@ -558,8 +628,8 @@ private slots:
             }
         });
         closer.start(10);
-        const int answer =
-            app_->controls().MessageBox("无法连接到服务器!部分功能可能无法使用"_gbk, base::kIconExclamation, "提示"_gbk);
+        const int answer = app_->controls().MessageBox("无法连接到服务器!部分功能可能无法使用"_gbk,
+                                                       base::kIconExclamation, "提示"_gbk);
         QCOMPARE(answer, base::kButtonOk);
         QCOMPARE(title, QString("提示"));
         QCOMPARE(icon, QMessageBox::Warning);

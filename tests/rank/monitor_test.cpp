@@ -26,6 +26,23 @@ TEST(MonitorTest, CountdownShowsNineToZeroAndRunsOnTheTickThatShowsZero) {
     EXPECT_EQ(h.Status(), CountdownText(9));
 }
 
+// An automatic run ends as a started one does: its state in part 0, the countdown in part 1.
+TEST(MonitorTest, AutomaticRunEndsWithItsStateInPartZero) {
+    RankHarness h;
+    h.AddItem("1", Text("t1"));
+    h.SetPageLimit("1");
+    h.market.sliceOverride[{1, 2}] = "";
+    h.state.interval = 10;
+    for (int tick = 1; tick <= 10; ++tick)
+        h.monitor.MonitorTick();
+    ASSERT_EQ(h.market.gets.size(), 1u);
+    EXPECT_EQ(h.controls.StatusText(kMain, "状态条1", 0), " 查询未完成 0/1"_gbk);
+    EXPECT_EQ(h.controls.Control(kMain, "状态条1#0").toolTip, "1 个请求失败，0/1 个宝贝已找到，其余未查完"_gbk);
+    h.monitor.MonitorTick();
+    EXPECT_EQ(h.controls.StatusText(kMain, "状态条1", 0), " 查询未完成 0/1"_gbk);
+    EXPECT_EQ(h.Status(), CountdownText(9));
+}
+
 TEST(MonitorTest, IntervalLoweredBelowTheCountShowsANegativeCountAndRuns) {
     RankHarness h;
     h.AddItem("1", Text("t1"));
