@@ -92,12 +92,16 @@ rank::ListingTransport DemoListing() {
         return "{\"status\":1,\"data\":{\"lastTweetId\":\"p1-" + std::to_string(k) + "\"},\"html\":\"<p>" + titles +
                "<\\/p>\"}";
     };
-    return {get, post};
+    return rank::ListingTransport::OfBodies(get, post);
 }
 
-// A marketplace that never answers.
+// A marketplace that refuses every connection.
 rank::ListingTransport DeadListing() {
-    return {[](Text&) { return Bytes(); }, [](Text&, const Text&) { return Bytes(); }};
+    const auto refused = [] { return web::Answer::Failed(base::FailureKind::Refused, "connection refused"); };
+    rank::ListingTransport t;
+    t.get = [refused](Text&, const rank::StopCheck&) { return refused(); };
+    t.post = [refused](Text&, const Text&, const rank::StopCheck&) { return refused(); };
+    return t;
 }
 } // namespace
 
