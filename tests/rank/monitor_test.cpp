@@ -37,7 +37,7 @@ TEST(MonitorTest, AutomaticRunEndsWithItsStateInPartZero) {
         h.monitor.MonitorTick();
     ASSERT_EQ(h.market.gets.size(), 1u);
     EXPECT_EQ(h.controls.StatusText(kMain, "状态条1", 0), " 查询未完成 0/1"_gbk);
-    EXPECT_EQ(h.controls.Control(kMain, "状态条1#0").toolTip, "1 个请求失败，0/1 个宝贝已找到，其余未查完"_gbk);
+    EXPECT_EQ(h.controls.Control(kMain, "状态条1#0").toolTip, "1 个请求失败（应答无效），0/1 个宝贝已找到，其余未查完"_gbk);
     h.monitor.MonitorTick();
     EXPECT_EQ(h.controls.StatusText(kMain, "状态条1", 0), " 查询未完成 0/1"_gbk);
     EXPECT_EQ(h.Status(), CountdownText(9));

@@ -410,7 +410,7 @@ TEST(PassStateTextTest, RunsWriteTheStateIntoPartZeroAndTheSentenceIntoItsTip) {
     failed.market.sliceOverride[{1, 4}] = "";
     failed.query.RunRankQuery();
     EXPECT_EQ(stateWrites(failed.controls).back(), " 查询未完成 0/1");
-    EXPECT_EQ(tip(failed), "1 个请求失败，0/1 个宝贝已找到，其余未查完");
+    EXPECT_EQ(tip(failed), "1 个请求失败（应答无效），0/1 个宝贝已找到，其余未查完");
 
     RankHarness stopped;
     stopped.AddItem("1", Text("t1"));
