@@ -20,6 +20,22 @@ namespace rankmoth::history {
 
 namespace {
 
+struct SchemaSeen {
+    int version = 0;
+    int tables = 0;
+};
+
+// One read transaction, so a process creating the schema at this moment is seen before or after, never half:
+// its tables without its version would look like another program's file.
+SchemaSeen ReadSchemaSeen(SQLite::Database& db) {
+    db.exec("BEGIN");
+    SchemaSeen seen;
+    seen.version = db.execAndGet("PRAGMA user_version").getInt();
+    seen.tables = db.execAndGet("SELECT count(*) FROM sqlite_schema").getInt();
+    db.exec("COMMIT");
+    return seen;
+}
+
 // The first shape the file had. Frozen: a file of this version is brought forward by MigrateTo2, never rebuilt.
 constexpr const char* kSchema1 = R"sql(
 CREATE TABLE passes(
@@ -347,12 +363,7 @@ bool HistoryStore::Open(const std::string& path, std::chrono::milliseconds busyT
             busyTimeout});
         SQLite::Database& db = impl->db;
         // Everything before the version check only reads, so a file this build must refuse keeps every byte.
-        // One read transaction, so a process creating the schema at this moment is seen before or after, never
-        // half: its tables without its version would look like another program's file.
-        db.exec("BEGIN");
-        const int version = db.execAndGet("PRAGMA user_version").getInt();
-        const int tables = db.execAndGet("SELECT count(*) FROM sqlite_schema").getInt();
-        db.exec("COMMIT");
+        const auto [version, tables] = ReadSchemaSeen(db);
         if (version > kSchemaVersion) {
             error_ = "Cannot open the history: the file " + path + " was made by a newer version of Rankmoth (schema " +
                      std::to_string(version) + ", this version knows up to " + std::to_string(kSchemaVersion) +
@@ -432,10 +443,7 @@ bool HistoryStore::OpenForReading(const std::string& path, std::chrono::millisec
                                   static_cast<int>(busyTimeout.count())),
                  busyTimeout});
         SQLite::Database& db = impl->db;
-        db.exec("BEGIN");
-        const int version = db.execAndGet("PRAGMA user_version").getInt();
-        const int tables = db.execAndGet("SELECT count(*) FROM sqlite_schema").getInt();
-        db.exec("COMMIT");
+        const auto [version, tables] = ReadSchemaSeen(db);
         if (version > kSchemaVersion) {
             error_ = "Cannot read the history: the file " + path + " was made by a newer version of Rankmoth (schema " +
                      std::to_string(version) + ", this version knows up to " + std::to_string(kSchemaVersion) + ").";

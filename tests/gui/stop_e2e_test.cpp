@@ -57,6 +57,7 @@ private slots:
         options.configFile = (dir_.path() + "/config.ini").toStdString();
         options.skinDirectory = dir_.path();
         options.trayAvailable = false;
+        options.historyFile = (dir_.path() + "/history.sqlite").toStdString();
         app_ = std::make_unique<shell::Application>(options);
         app_->messageBox = [](const QString&, int, const QString&) { return base::kButtonOk; };
         app_->openAddress = [](const std::string&) {};
