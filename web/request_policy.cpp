@@ -15,17 +15,6 @@ void RequestPacer::Wait(std::chrono::milliseconds duration) {
         std::this_thread::sleep_for(duration);
 }
 
-bool RequestPacer::Send(const std::function<bool()>& attempt, const std::function<bool()>& stop) {
-    return Send(
-               [&attempt] {
-                   Answer answer;
-                   answer.ok = attempt();
-                   return answer;
-               },
-               stop)
-        .ok;
-}
-
 Answer RequestPacer::Send(const std::function<Answer()>& attempt, const std::function<bool()>& stop) {
     using base::FailureKind;
     const auto stopped = [&] { return stop && stop(); };

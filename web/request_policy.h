@@ -34,12 +34,9 @@ class RequestPacer {
 public:
     explicit RequestPacer(RequestPolicy policy = {});
 
-    // Makes one request: `attempt` sends it and says whether the answer is good. Failed answers are tried
-    // again as the policy allows; `stop` (may be null) is consulted before every wait, and a stop gives up
-    // the remaining retries. True when some attempt succeeded.
-    bool Send(const std::function<bool()>& attempt, const std::function<bool()>& stop);
-    // The same for attempts that return their judged answer; returns the answer of the last attempt, or a
-    // failure saying why none was sent.
+    // Makes one request: `attempt` sends it and returns its judged answer. Failed answers are tried again as
+    // the policy allows; `stop` (may be null) is consulted before every wait, and a stop gives up the
+    // remaining retries. Returns the answer of the last attempt, or a failure saying why none was sent.
     Answer Send(const std::function<Answer()>& attempt, const std::function<bool()>& stop);
 
     // The host stopped answering connections; what Send returns then says why.
