@@ -6,9 +6,8 @@
 namespace rankmoth::app {
 
 std::string SortLabel(std::string_view sort) {
-    static constexpr const char* labels[history::kSortCount] = {"潮流", "最热", "最新"};
-    const int index = history::SortIndex(sort);
-    return index < 0 ? std::string(sort) : labels[index];
+    const auto known = base::SortOfKey(sort);
+    return std::string(known ? base::SpecOf(*known).label : sort);
 }
 
 std::string ChangeText(const history::SortStanding& standing) {
@@ -38,7 +37,7 @@ std::vector<bool> BreaksBefore(const std::vector<base::Clock::time_point>& times
 std::vector<TimelineRow> BuildTimeline(const history::ItemTimeline& timeline) {
     std::vector<TimelineRow> rows;
     for (int s = 0; s < history::kSortCount; ++s) {
-        TimelineRow row{std::string(history::kSorts[s]), {}};
+        TimelineRow row{std::string(base::kSortTable[s].key), {}};
         std::vector<base::Clock::time_point> times;
         for (const history::TimelinePoint& p : timeline.sorts[static_cast<std::size_t>(s)]) {
             const bool found = p.state == base::ItemState::Found;
@@ -107,7 +106,7 @@ Disagreement DisagreementOf(const std::array<history::SortStanding, history::kSo
         const history::SortStanding& standing = sorts[static_cast<std::size_t>(s)];
         if (!standing.checked)
             continue;
-        const std::string label = SortLabel(history::kSorts[s]);
+        const std::string label(base::kSortTable[s].label);
         tip += (tip.empty() ? "" : "，") + label + " " +
                history::PlaceLabel(standing.state, standing.page, standing.slice);
         if (standing.state == base::ItemState::Found) {

@@ -39,7 +39,7 @@ struct TimelineRow {
     std::vector<TimelineCell> cells; // in time order
 };
 
-// One row per sort of history::kSorts, kept when empty so rows never trade places; each row has its own breaks.
+// One row per sort of base::kSortTable, kept when empty so rows never trade places; each row has its own breaks.
 std::vector<TimelineRow> BuildTimeline(const history::ItemTimeline& timeline);
 
 // The position chart of one sort: found results joined in runs, broken by every result that is not a

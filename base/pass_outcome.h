@@ -46,6 +46,11 @@ struct PassRequest {
 
 using Clock = std::chrono::system_clock;
 
+// (page - 1) * 10 + slice for a found item, 0 otherwise: the one number that orders places and that a chart plots.
+constexpr int PositionOf(ItemState state, int page, int slice) {
+    return state == ItemState::Found && page > 0 && slice > 0 ? (page - 1) * 10 + slice : 0;
+}
+
 struct ItemResult {
     Text itemId;
     Text title;
@@ -56,8 +61,7 @@ struct ItemResult {
     Clock::time_point checkedAt{}; // the first hit, or the end of the pass when not found
 
     Zone zone() const { return state == ItemState::Found ? ZoneOfSlice(slice) : Zone::None; }
-    // (page - 1) * 10 + slice, the one number a chart can plot; 0 unless found.
-    int position() const { return state == ItemState::Found ? (page - 1) * 10 + slice : 0; }
+    int position() const { return PositionOf(state, page, slice); }
 };
 
 // One pass of the listing walk for one sort.

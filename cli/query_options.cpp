@@ -53,12 +53,11 @@ std::optional<CategoryChoice> ParseCategory(const std::string& word, std::string
 }
 
 std::optional<std::vector<SortPass>> ParseSorts(const std::string& word, std::string& error) {
-    const rank::SortChoice pop = rank::SortFor(false, false);
-    const rank::SortChoice hot = rank::SortFor(true, false);
-    const rank::SortChoice fresh = rank::SortFor(false, true);
     std::vector<SortPass> all;
-    for (const auto& choice : {pop, hot, fresh})
+    for (const base::SortSpec& spec : base::kSortTable) {
+        const rank::SortChoice choice = rank::ChoiceOf(spec.sort);
         all.push_back({choice.key, choice.label});
+    }
     if (SameWord(word, "all"))
         return all;
     for (const auto& pass : all) {

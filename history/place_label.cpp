@@ -5,13 +5,6 @@
 
 namespace rankmoth::history {
 
-int SortIndex(std::string_view sort) {
-    for (int i = 0; i < kSortCount; ++i)
-        if (kSorts[i] == sort)
-            return i;
-    return -1;
-}
-
 std::string PlaceLabel(base::ItemState state, int page, int slice) {
     switch (state) {
     case base::ItemState::Found:

@@ -1,22 +1,16 @@
 #pragma once
 
 #include "base/pass_outcome.h"
+#include "base/sort.h"
 
 #include <string>
 #include <string_view>
 
 namespace rankmoth::history {
 
-// The sorts a listing is walked under, in the order the history page and the reports show them.
-inline constexpr std::string_view kSorts[] = {"pop", "hot30day", "new"};
-inline constexpr int kSortCount = 3;
-// The index of `sort` in kSorts, or -1.
-int SortIndex(std::string_view sort);
-
-// (page - 1) * 10 + slice for a found item, 0 otherwise: the one number that orders places.
-constexpr int PositionOf(base::ItemState state, int page, int slice) {
-    return state == base::ItemState::Found && page > 0 && slice > 0 ? (page - 1) * 10 + slice : 0;
-}
+using base::kSortCount;
+using base::PositionOf;
+using base::SortIndex;
 
 // How a place reads to a seller, in UTF-8: "第2页·上", "未找到", "未查完".
 std::string PlaceLabel(base::ItemState state, int page, int slice);

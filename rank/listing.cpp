@@ -16,12 +16,17 @@ Text CategorySlug(const Text& label) {
     return Text("clothing");
 }
 
-SortChoice SortFor(bool hottestFirst, bool newestFirst) {
+SortChoice ChoiceOf(base::Sort sort) {
+    const base::SortSpec& spec = base::SpecOf(sort);
+    return {Text(std::string(spec.key)), Text::FromUtf8(spec.label)};
+}
+
+base::Sort SortFor(bool hottestFirst, bool newestFirst) {
     if (hottestFirst)
-        return {Text("hot30day"), "最热"_gbk};
+        return base::Sort::Hot30Day;
     if (newestFirst)
-        return {Text("new"), "最新"_gbk};
-    return {Text("pop"), "潮流"_gbk};
+        return base::Sort::New;
+    return base::Sort::Pop;
 }
 
 long long BoxInteger(const Text& boxText) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/sort.h"
 #include "base/text.h"
 
 #include <string>
@@ -9,12 +10,14 @@ namespace rankmoth::rank {
 // Category combo-box text to the listing's path word; anything unknown is "clothing".
 Text CategorySlug(const Text& label);
 
+// A sort as the query holds it: the listing's path word and the label the result rows and status show, in GBK.
 struct SortChoice {
     Text key;
     Text label;
 };
+SortChoice ChoiceOf(base::Sort sort);
 // The sort of a run from the two radio buttons that are tested (the third one is the fallback).
-SortChoice SortFor(bool hottestFirst, bool newestFirst);
+base::Sort SortFor(bool hottestFirst, bool newestFirst);
 
 // The integer an edit box holds: spaces trimmed, full-width folded, leading digits; 0 without them.
 long long BoxInteger(const Text& boxText);

@@ -189,7 +189,7 @@ bool RankQuery::PrepareQuery() {
     s.pageLimit = static_cast<int>(limit);
     s.categorySlug = CategorySlug(SelectedComboText(c, kCategoryCombo));
     s.subCategoryFields = SplitAll(SelectedComboText(c, kSubCategoryCombo), Text("|"));
-    const SortChoice sort = SortFor(c.IsChecked(kWindow, kHottestRadio), c.IsChecked(kWindow, kNewestRadio));
+    const SortChoice sort = ChoiceOf(SortFor(c.IsChecked(kWindow, kHottestRadio), c.IsChecked(kWindow, kNewestRadio)));
     s.sortKey = sort.key;
     s.sortLabel = sort.label;
     s.interval =

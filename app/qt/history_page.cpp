@@ -2,6 +2,7 @@
 
 #include "app/history_view.h"
 #include "app/qt/history_controller.h"
+#include "app/qt/qt_controls.h"
 #include "app/qt/zone_timeline.h"
 #include "history/history_report.h"
 
@@ -427,8 +428,6 @@ void HistoryPage::FillChart(const history::ItemTimeline& timeline, bool any) {
         first = first == 0 ? t : std::min(first, t);
         last = std::max(last, t);
     };
-    const QColor colours[history::kSortCount] = {QColor(0x2f, 0x6f, 0xd0), QColor(0xd0, 0x3a, 0x3a),
-                                                 QColor(0x2e, 0x9d, 0x4f)};
     auto* notFound = new QScatterSeries;
     notFound->setName(QString::fromUtf8("未找到"));
     notFound->setMarkerSize(7);
@@ -447,13 +446,13 @@ void HistoryPage::FillChart(const history::ItemTimeline& timeline, bool any) {
         for (const auto& run : plans[s].runs) {
             // A run of one pass still needs a mark: a line of one point draws nothing.
             auto* line = new QLineSeries;
-            line->setColor(colours[s]);
+            line->setColor(QtControls::FromColour(base::kSortTable[s].chart));
             line->setPointsVisible(true);
             for (const app::ChartPoint& p : run) {
                 line->append(static_cast<qreal>(ms(p.at)), p.position);
                 span(ms(p.at));
             }
-            line->setName(U(app::SortLabel(history::kSorts[s])));
+            line->setName(U(std::string(base::kSortTable[s].label)));
             if (named)
                 line->setProperty("continued", true);
             named = true;

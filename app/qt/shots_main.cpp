@@ -41,7 +41,7 @@ bool SeedDemoHistory(const std::string& path) {
         const auto roundStart = start + std::chrono::hours(round + (round >= 5 ? 12 : 0));
         for (int s = 0; s < history::kSortCount; ++s) {
             base::PassOutcome pass;
-            pass.request = {Text("demo"), "clothing", Text(), std::string(history::kSorts[s]), 20};
+            pass.request = {Text("demo"), "clothing", Text(), std::string(base::kSortTable[s].key), 20};
             pass.started = roundStart + std::chrono::minutes(4 * s);
             pass.finished = pass.started + std::chrono::minutes(3);
             pass.pagesWalked = 20;

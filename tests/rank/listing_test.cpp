@@ -19,12 +19,12 @@ TEST(ListingTest, CategorySlugIsExactAndFallsBackToClothing) {
 }
 
 TEST(ListingTest, SortTestsHottestBeforeNewestAndFallsBackToTrend) {
-    EXPECT_EQ(SortFor(true, true).key, Text("hot30day"));
-    EXPECT_EQ(SortFor(true, false).label, "最热"_gbk);
-    EXPECT_EQ(SortFor(false, true).key, Text("new"));
-    EXPECT_EQ(SortFor(false, true).label, "最新"_gbk);
-    EXPECT_EQ(SortFor(false, false).key, Text("pop"));
-    EXPECT_EQ(SortFor(false, false).label, "潮流"_gbk);
+    EXPECT_EQ(ChoiceOf(SortFor(true, true)).key, Text("hot30day"));
+    EXPECT_EQ(ChoiceOf(SortFor(true, false)).label, "最热"_gbk);
+    EXPECT_EQ(ChoiceOf(SortFor(false, true)).key, Text("new"));
+    EXPECT_EQ(ChoiceOf(SortFor(false, true)).label, "最新"_gbk);
+    EXPECT_EQ(ChoiceOf(SortFor(false, false)).key, Text("pop"));
+    EXPECT_EQ(ChoiceOf(SortFor(false, false)).label, "潮流"_gbk);
 }
 
 TEST(ListingTest, BoxIntegerReadsLeadingDigitsAfterTrimming) {
