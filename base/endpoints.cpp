@@ -163,7 +163,8 @@ Endpoints Endpoints::Resolve(const std::string& configFile, const EnvLookup& env
             }
         }
         std::optional<std::string> fromEnv = env ? env(layer.variable) : std::nullopt;
-        // An empty variable has always meant "not set" for the hosts; for a notice it turns the check off.
+        // An empty variable means "not set" for the hosts, because `VAR= command` is how a shell clears one
+        // for a single run; for a notice an empty address is the documented way to turn the check off.
         if (fromEnv && (!fromEnv->empty() || layer.form == Form::Notice)) {
             std::string value = *fromEnv;
             if (const std::string problem = ProblemOf(layer.form, value); problem.empty()) {

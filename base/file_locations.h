@@ -14,8 +14,9 @@ struct LocationEnv {
 };
 
 // Where the program keeps its files. A portable copy (its folder writable) keeps everything beside the
-// executable and works in the current directory, as it always has; an installed copy must not write under
-// a folder the package manager owns, so it uses the per-user folders.
+// executable and works in the current directory, so that moving the folder moves the settings and the
+// history with it; an installed copy must not write under a folder the package manager owns, so it uses
+// the per-user folders.
 struct FileLocations {
     bool installed = false;
     std::string configDir; // config.ini, XiaoFenLei.txt

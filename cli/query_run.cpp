@@ -182,8 +182,12 @@ int RunQuery(const QueryPlan& plan, CliContext& context) {
         }
         const base::PassRequest request{plan.shop, plan.category.slug, {}, sort.key.bytes(), plan.pageLimit};
         progress.phase = sort.key.bytes();
-        rank::ListingWalk walk(rank::WebListingTransport(web.env),
-                               rank::WalkOptions{endpoints.marketHost, policy, stop, {}, {}, nullptr, {}, true});
+        rank::WalkOptions options;
+        options.marketHost = endpoints.marketHost;
+        options.policy = policy;
+        options.stopRequested = stop;
+        options.skipSlicesOfFailedPage = true;
+        rank::ListingWalk walk(rank::WebListingTransport(web.env), std::move(options));
         base::PassOutcome pass = walk.Run(request, feed.items, &observer);
         // A listing that ended early leaves its unwalked pages out of the total.
         progress.pagesTotal -= plan.pageLimit - pass.pagesWalked;

@@ -12,7 +12,8 @@ namespace rankmoth::rank {
 // The colours of single cells of the result list. One per process, owned by the composition root. At most
 // one entry per cell; a cell coloured with exactly the list's own colours has none. Deleting the list's
 // rows does not empty the table: a later row at the same index takes the colours over until it is coloured
-// again, as the list has always behaved.
+// again. The rows of a pass are rewritten at the same indexes every pass, so the colours a seller sees stay
+// put between passes.
 class CellColourTable {
 public:
     struct Entry {

@@ -3,6 +3,7 @@
 #include "base/eventpump.h"
 #include "base/pass_outcome.h"
 #include "base/text.h"
+#include "rank/listing_transport.h"
 #include "sources/item_list.h"
 #include "web/answer.h"
 #include "web/request_policy.h"
@@ -14,22 +15,6 @@
 #include <vector>
 
 namespace rankmoth::rank {
-
-// Polled during a transfer; true aborts it.
-using StopCheck = std::function<bool()>;
-
-// How the walk reaches the listing: a GET of a listing page and a form POST of a slice. Each returns the
-// answer with its verdict. `url` may come back normalised.
-struct ListingTransport {
-    std::function<web::Answer(Text& url, const StopCheck& stop)> get;
-    std::function<web::Answer(Text& url, const Text& formBody, const StopCheck& stop)> post;
-
-    // A transport whose every body counts as a whole answer, for servers that cannot fail in transit.
-    static ListingTransport OfBodies(std::function<Bytes(Text& url)> get,
-                                     std::function<Bytes(Text& url, const Text& formBody)> post);
-};
-// The production transport: web::AccessWeb on the calling (window) thread, as 网页_访问 sends it.
-ListingTransport WebListingTransport(web::WebEnv env);
 
 // A listing page carries the book, total and first-token fragments; an empty answer, the time-out text or
 // an error page lacks them. The last page of a listing carries them too.
@@ -81,8 +66,8 @@ struct WalkOptions {
     // Timestamps of the outcome; null takes the system clock.
     std::function<base::Clock::time_point()> now;
     // A listing page that failed has no token, book or total for its slices: asking for them anyway only
-    // loads a server that is already refusing and counts their hits on the wrong page. The window has always
-    // asked, and keeps asking.
+    // loads a server that is already refusing and counts their hits on the wrong page. The window keeps
+    // asking: its requests and pacing are what its users know, and its status counts every slice.
     bool skipSlicesOfFailedPage = false;
 };
 

@@ -162,7 +162,7 @@ void RankQuery::ShowHint(const Text& hint, std::string_view control) {
     RestoreHintLater();
 }
 
-bool RankQuery::PrepareQuery() {
+bool RankQuery::RefuseStart() {
     static const Text kRunning = "提示：当前正在进行查询哦~"_gbk;
     static const Text kNoItems = "还木有要查询的宝贝！请导入宝贝ID或加载宝贝ID"_gbk;
     base::Controls& c = env_.controls;
@@ -201,7 +201,7 @@ bool RankQuery::PrepareQuery() {
 
 void RankQuery::RunRankQuery() {
     static const Text kStopped = " 查询已停止"_gbk;
-    if (PrepareQuery())
+    if (RefuseStart())
         return;
     QueryState& s = env_.state;
     base::Controls& c = env_.controls;

@@ -60,8 +60,8 @@ public:
 
     // 按钮_查询大类排名, and the monitoring countdown.
     void RunRankQuery();
-    // The start checks; fills the query state when they pass. True when the start is refused.
-    bool PrepareQuery();
+    // Runs the start checks and fills the query state when they pass; true when they refuse the start.
+    bool RefuseStart();
     // One pass with the window's writes; RunRankQuery hands its outcome to passFinished.
     base::PassOutcome WalkListing();
     void CheckItemsInSlice(const Text& slice, int sliceIndex);

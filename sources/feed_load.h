@@ -2,6 +2,7 @@
 
 #include "base/request_failure.h"
 #include "base/text.h"
+#include "sources/feed_fetch.h"
 #include "sources/item_list.h"
 #include "web/answer.h"
 #include "web/request_policy.h"
@@ -33,17 +34,6 @@ bool IsFeedEnd(const Text& page);
 // A decoded pack answered as a feed does: it holds an item link or the end marker. An empty answer, the
 // time-out text or an error page does not.
 bool IsFeedPack(const Text& page, const std::string& shopBase);
-
-// Requests one pack: POST of `body` to `url` with the Referer line in `extraHeaders`; the answer converted
-// from UTF-8 to GBK, with its verdict. `stop` is polled while the request waits and abandons it.
-using FeedFetch = std::function<web::Answer(Text& url, const Text& extraHeaders, const Bytes& body,
-                                            const std::function<bool()>& stop)>;
-// The production fetch: web::TimedFetchAnswer with its default time-out of 60 s, which is also the pack's
-// whole deadline. `stopPollEvery` as web::TimedFetchOptions has it, for a front end whose stop no event
-// announces.
-FeedFetch TimedFeedFetch(web::WebEnv env, std::chrono::milliseconds stopPollEvery = {});
-// A fetch whose every body counts as a whole answer, for feeds that cannot fail in transit.
-FeedFetch FeedFetchOfBodies(std::function<Bytes(Text& url, const Text& extraHeaders, const Bytes& body)> fetch);
 
 // Limits of one load, so that an unreachable, repeating or endless feed cannot keep the loader going for ever.
 struct FeedLimits {

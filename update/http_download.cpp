@@ -1,5 +1,6 @@
 #include "update/http_download.h"
 
+#include "update/http_request.h"
 #include "web/socket_client.h"
 
 #include <cerrno>

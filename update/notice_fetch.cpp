@@ -1,4 +1,4 @@
-#include "update/notice_check.h"
+#include "update/notice_fetch.h"
 
 #include "web/notice_text.h"
 

@@ -1,4 +1,4 @@
-#include "update/notice_check.h"
+#include "update/notice_fields.h"
 
 #include "base/endpoints.h"
 

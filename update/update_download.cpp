@@ -1,6 +1,7 @@
 #include "update/update_download.h"
 
 #include "update/http_download.h"
+#include "update/update_progress.h"
 #include "web/socket_client.h"
 
 #include <thread>

@@ -23,25 +23,9 @@ inline constexpr std::string_view kAverageLabel = "标签3";
 inline constexpr std::string_view kRemainingLabel = "标签9";
 } // namespace ui
 
-// The names derived from an archive address split at "/": the host label (piece 3), the file name (the
-// last piece) and the local path in the working directory.
-struct ArchiveNames {
-    Text hostLabel;
-    Text fileName;
-    std::string localPath;
-};
-ArchiveNames ArchiveNamesOf(const Text& address, const std::string& workDir);
-
-// "下载到:" + the path, shortened to its first 20 bytes + "...\" + the file name when longer than 46 bytes.
-Text PathLabelText(const Text& localPath, const Text& fileName);
-// n / 1024 in single precision, printed with "%.6g".
-Text FormatKilobytes(long long bytes);
-
 // Prepares UpdateWindow and starts DownloadThread (called on the window thread).
 void StartUpdateDownload(const UpdateEnv& env, const std::shared_ptr<UpdateState>& state);
 // Body of the download thread: labels, HttpDownload, and the failure message with the download page.
 void DownloadThread(const UpdateEnv& env, UpdateState& state);
-// 时钟1, once a second: size, amount, speeds and time left.
-void ProgressTick(const UpdateEnv& env, UpdateState& state);
 
 } // namespace rankmoth::update

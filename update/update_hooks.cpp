@@ -3,6 +3,7 @@
 #include "update/notice_check.h"
 #include "update/update_download.h"
 #include "update/update_install.h"
+#include "update/update_progress.h"
 
 namespace rankmoth::update {
 

@@ -3,6 +3,7 @@
 #include "update/archive_unpack.h"
 #include "update/http_download.h"
 #include "update/update_download.h"
+#include "update/update_progress.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,3 +1,5 @@
+#include "update/update_progress.h"
+
 #include "update/update_download.h"
 
 #include <cmath>

@@ -72,7 +72,4 @@ struct UpdateState {
     std::shared_ptr<base::DoneSignal> downloadThreadDone = std::make_shared<base::DoneSignal>();
 };
 
-// Field `number` (1-based) of a field list; a missing field reads as empty text.
-Text NoticeField(const std::vector<Text>& fields, std::size_t number);
-
 } // namespace rankmoth::update

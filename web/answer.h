@@ -22,6 +22,14 @@ struct Answer {
     // What a 429 or 503 asked for in Retry-After, already capped by the parser; unset when it asked nothing.
     std::optional<std::chrono::seconds> retryAfter{};
 
+    // A 200 answer with `body`, for transports of tests and simulations that cannot fail in transit.
+    static Answer Whole(Bytes body) {
+        Answer a;
+        a.body = std::move(body);
+        a.ok = true;
+        a.status = 200;
+        return a;
+    }
     static Answer Failed(base::FailureKind kind, std::string why) {
         Answer a;
         a.failure = kind;

@@ -54,15 +54,15 @@ Text UserAgentOf(const Text& headers) {
     return end < 1 ? Text() : TrimSpaces(Mid(headers, from, end - from));
 }
 
-void RunFetchJob(FetchJob& job, const std::function<bool()>& keepGoing, const JarAccess& jar, Answer& verdict,
-                 milliseconds deadline) {
-    const Text url = TextOf(job[0]);
-    const std::string method = job[1];
-    const Text proxy = TextOf(job[2]);
-    Text headers = TextOf(job[3]);
-    const Bytes body = job[4];
-    const Text cookies = TextOf(job[5]);
-    const bool follow = job[6] == "真"_gbk.bytes();
+FetchReply RunFetchJob(const FetchJob& job, const std::function<bool()>& keepGoing, const JarAccess& jar,
+                       Answer& verdict, milliseconds deadline) {
+    const Text& url = job.url;
+    const std::string& method = job.method;
+    const Text& proxy = job.proxy;
+    Text headers = job.extraHeaders;
+    const Bytes& body = job.body;
+    const Text& cookies = job.cookies;
+    const bool follow = job.followRedirects;
 
     const bool https = Contains(ToLowerAscii(url), Text("https://"));
     HttpExchangeRequest request;
@@ -111,28 +111,24 @@ void RunFetchJob(FetchJob& job, const std::function<bool()>& keepGoing, const Ja
     HttpExchangeResult result = PerformHttpExchange(request, hooks);
     // Once abandoned the worker touches nothing beyond its own record and handles, whatever it received.
     if (keepGoing && !keepGoing())
-        return;
+        return {};
     verdict = std::move(result.verdict);
-    if (!result.opened) {
-        job[0].clear();
-        job[1].clear();
-        job[5].clear();
-        return;
-    }
-    const Text head = HeaderBufferText(result.head);
-    std::string cookieList;
-    for (const auto& line : SetCookieLines(head))
-        cookieList += line.listed.bytes() + ";";
-    jar.store(request.host, head);
-    job[0] = std::move(result.body);
-    job[1] = std::move(cookieList);
-    job[5] = head.bytes();
+    if (!result.opened)
+        return {};
+    FetchReply reply;
+    reply.head = HeaderBufferText(result.head);
+    for (const auto& line : SetCookieLines(reply.head))
+        reply.cookieList += line.listed.bytes() + ";";
+    jar.store(request.host, reply.head);
+    reply.body = std::move(result.body);
+    return reply;
 }
 
 // What the waiting thread and its worker share. The worker holds it by shared ownership, so an abandoned
 // worker still writes into memory of its own.
 struct FetchCall {
     FetchJob job;
+    FetchReply reply;
     Answer verdict;
     base::DoneSignal done;
     std::atomic<bool> abandoned{false};
@@ -163,12 +159,12 @@ Text TimeoutText() {
     return "超时返回，指定网站不能访问，或者你的网络出现问题，你可以把参数中的＂超时返回＂的值设置长一些。"_gbk;
 }
 
-void FetchWorker(FetchJob& job, CookieJar& jar, Answer* verdict) {
+FetchReply FetchWorker(const FetchJob& job, CookieJar& jar, Answer* verdict) {
     Answer ignored;
-    RunFetchJob(job, {},
-                {[&jar](const Text& host) { return jar.HeaderValueFor(host); },
-                 [&jar](const Text& host, const Text& head) { jar.StoreFromHeaders(host, head); }},
-                verdict ? *verdict : ignored, kDefaultTimeout);
+    return RunFetchJob(job, {},
+                       {[&jar](const Text& host) { return jar.HeaderValueFor(host); },
+                        [&jar](const Text& host, const Text& head) { jar.StoreFromHeaders(host, head); }},
+                       verdict ? *verdict : ignored, kDefaultTimeout);
 }
 
 int FetchWorkersRunning() {
@@ -187,20 +183,20 @@ Answer TimedFetchAnswer(WebEnv& env, Text& url, const TimedFetchOptions& options
     const milliseconds limit(limitMs);
 
     auto call = std::make_shared<FetchCall>();
-    call->job = {url.bytes(),
+    call->job = {url,
                  options.method == 1 ? "POST" : "GET",
-                 options.proxy.bytes(),
-                 options.extraHeaders.bytes(),
+                 options.proxy,
+                 options.extraHeaders,
                  options.postBytes,
-                 options.cookies.bytes(),
-                 (options.followRedirects ? "真"_gbk : "假"_gbk).bytes()};
+                 options.cookies,
+                 options.followRedirects};
     call->jar = &env.cookies;
 
     ++workersRunning;
     try {
         std::thread([call, limit]() mutable {
             FetchCall& own = *call;
-            RunFetchJob(
+            own.reply = RunFetchJob(
                 own.job, [&own] { return !own.abandoned.load(); }, own.Access(), own.verdict, limit);
             own.done.Signal();
             call.reset();
@@ -237,7 +233,7 @@ Answer TimedFetchAnswer(WebEnv& env, Text& url, const TimedFetchOptions& options
         }
     }
 
-    FetchJob& job = call->job;
+    FetchReply& reply = call->reply;
     Answer answer = std::move(call->verdict);
     // The worker's own deadline is the same as the wait's and may pass a moment earlier.
     if (!answer.ok && answer.failure == base::FailureKind::Deadline) {
@@ -245,15 +241,15 @@ Answer TimedFetchAnswer(WebEnv& env, Text& url, const TimedFetchOptions& options
         return answer;
     }
     if (options.responseHeaders)
-        *options.responseHeaders = TextOf(job[5]);
+        *options.responseHeaders = reply.head;
     if (options.returnedCookies)
-        *options.returnedCookies = TextOf(job[1]);
+        *options.returnedCookies = TextOf(reply.cookieList);
     if (options.responseConversion == 1)
-        answer.body = Utf8ToGbk(job[0]).bytes();
+        answer.body = Utf8ToGbk(reply.body).bytes();
     else if (options.responseConversion == 2)
-        answer.body = Big5ToSimplifiedGbk(job[0]).bytes();
+        answer.body = Big5ToSimplifiedGbk(reply.body).bytes();
     else
-        answer.body = job[0];
+        answer.body = std::move(reply.body);
     return answer;
 }
 

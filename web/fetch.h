@@ -4,7 +4,6 @@
 #include "web/answer.h"
 #include "web/web_env.h"
 
-#include <array>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -46,14 +45,27 @@ Text TimeoutText();
 
 class CookieJar;
 
-// The record handed to a fetch worker and back. In: URL, method text ("GET"/"POST"), proxy, extra header
-// text, POST body, cookie text, follow-redirects flag ("真"/"假"). Out: field 1 the response body, field 2 the
-// returned cookie list, field 6 the raw response head; the other fields stay as they were.
-using FetchJob = std::array<Bytes, 7>;
+// What a fetch worker is asked to do.
+struct FetchJob {
+    Text url;
+    std::string method = "GET"; // or "POST"
+    Text proxy;
+    Text extraHeaders; // CRLF-ended header lines of the caller's own
+    Bytes body;        // sent only with POST
+    Text cookies;      // a cookie text of the caller's own switches the jar off for this request
+    bool followRedirects = true;
+};
+
+// What it hands back; all empty when no connection was made.
+struct FetchReply {
+    Bytes body;
+    std::string cookieList; // "name=value;" per cookie the answer set
+    Text head;              // the raw response head
+};
 
 // Carries out one job on the calling thread, storing the response cookies in `jar`. `verdict`, when given,
 // receives the judgement of the answer.
-void FetchWorker(FetchJob& job, CookieJar& jar, Answer* verdict = nullptr);
+FetchReply FetchWorker(const FetchJob& job, CookieJar& jar, Answer* verdict = nullptr);
 
 // Workers still running, abandoned ones included; lets a test (or the exit path) wait until they are gone.
 int FetchWorkersRunning();

@@ -3,6 +3,7 @@
 #include "app/qt/assets.h"
 #include "base/settings.h"
 #include "update/notice_check.h"
+#include "update/notice_fetch.h"
 #include "update/update_hooks.h"
 
 #include <QApplication>
@@ -53,8 +54,9 @@ void BindUpdateHooks(CoreContext& context, base::ShellHooks& hooks) {
     update::BindUpdateActions(
         [&controls, endpoints, files] {
             std::error_code ec;
-            // A portable copy works in the directory current at the moment, as it always has; an installed
-            // one in its cache folder, never in a directory it happened to be started from.
+            // A portable copy works in the directory current at the moment: its users start it from its own
+            // folder and expect the download there. An installed one works in its cache folder, never in a
+            // directory it happened to be started from.
             update::UpdateEnv env{controls,
                                   endpoints.versionNoticeUrl,
                                   endpoints.startTabNoticeUrl,

@@ -9,6 +9,7 @@
 #include "app/qt/windows.h"
 #include "tests/update/update_test_support.h"
 #include "update/notice_check.h"
+#include "update/notice_fetch.h"
 #include "update/update_hooks.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "update/http_download.h"
+#include "update/http_request.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #include "tests/update/update_test_support.h"
 #include "update/notice_check.h"
+#include "update/notice_fetch.h"
 
 #include "base/settings.h"
 

@@ -1,5 +1,6 @@
 #include "tests/update/update_test_support.h"
 #include "update/update_download.h"
+#include "update/update_progress.h"
 #include "update/update_install.h"
 
 #include <gtest/gtest.h>

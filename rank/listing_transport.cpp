@@ -1,4 +1,4 @@
-#include "rank/listing_walk.h"
+#include "rank/listing_transport.h"
 
 #include "web/request.h"
 
@@ -6,17 +6,10 @@ namespace rankmoth::rank {
 
 ListingTransport ListingTransport::OfBodies(std::function<Bytes(Text& url)> get,
                                             std::function<Bytes(Text& url, const Text& formBody)> post) {
-    const auto whole = [](Bytes body) {
-        web::Answer answer;
-        answer.ok = true;
-        answer.status = 200;
-        answer.body = std::move(body);
-        return answer;
-    };
     ListingTransport t;
-    t.get = [get = std::move(get), whole](Text& url, const StopCheck&) { return whole(get(url)); };
-    t.post = [post = std::move(post), whole](Text& url, const Text& body, const StopCheck&) {
-        return whole(post(url, body));
+    t.get = [get = std::move(get)](Text& url, const StopCheck&) { return web::Answer::Whole(get(url)); };
+    t.post = [post = std::move(post)](Text& url, const Text& body, const StopCheck&) {
+        return web::Answer::Whole(post(url, body));
     };
     return t;
 }

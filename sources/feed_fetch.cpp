@@ -1,4 +1,4 @@
-#include "sources/shop_feed.h"
+#include "sources/feed_fetch.h"
 
 #include "web/fetch.h"
 
@@ -21,11 +21,7 @@ FeedFetch TimedFeedFetch(web::WebEnv env, std::chrono::milliseconds stopPollEver
 FeedFetch FeedFetchOfBodies(std::function<Bytes(Text& url, const Text& extraHeaders, const Bytes& body)> fetch) {
     return [fetch = std::move(fetch)](Text& url, const Text& extraHeaders, const Bytes& body,
                                       const std::function<bool()>&) {
-        web::Answer answer;
-        answer.ok = true;
-        answer.status = 200;
-        answer.body = fetch(url, extraHeaders, body);
-        return answer;
+        return web::Answer::Whole(fetch(url, extraHeaders, body));
     };
 }
 
