@@ -7,7 +7,7 @@ namespace rankmoth::app {
 
 std::string SortLabel(std::string_view sort) {
     const auto known = base::SortOfKey(sort);
-    return std::string(known ? base::SpecOf(*known).label : sort);
+    return std::string(known ? base::EntryOf(*known).label : sort);
 }
 
 std::string ChangeText(const history::SortStanding& standing) {

@@ -54,8 +54,8 @@ std::optional<CategoryChoice> ParseCategory(const std::string& word, std::string
 
 std::optional<std::vector<SortPass>> ParseSorts(const std::string& word, std::string& error) {
     std::vector<SortPass> all;
-    for (const base::SortSpec& spec : base::kSortTable) {
-        const rank::SortChoice choice = rank::ChoiceOf(spec.sort);
+    for (const base::SortEntry& entry : base::kSortTable) {
+        const rank::SortChoice choice = rank::ChoiceOf(entry.sort);
         all.push_back({choice.key, choice.label});
     }
     if (SameWord(word, "all"))

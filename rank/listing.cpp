@@ -17,8 +17,8 @@ Text CategorySlug(const Text& label) {
 }
 
 SortChoice ChoiceOf(base::Sort sort) {
-    const base::SortSpec& spec = base::SpecOf(sort);
-    return {Text(std::string(spec.key)), Text::FromUtf8(spec.label)};
+    const base::SortEntry& entry = base::EntryOf(sort);
+    return {Text(std::string(entry.key)), Text::FromUtf8(entry.label)};
 }
 
 base::Sort SortFor(bool hottestFirst, bool newestFirst) {

@@ -60,7 +60,7 @@ TEST(HttpDownloadTest, FreshDownloadIsByteIdenticalAndClosesTheConnection) {
                              "Host: 127.0.0.1:" + std::to_string(server.port()) +
                                  "\r\nConnection: Keep-Alive\r\n\r\n");
     // The server keeps the connection open; the download ends on the length and closes it.
-    EXPECT_TRUE(testing::WaitUntil([&] { return server.ConnectionsClosedByPeer() == 1; }));
+    EXPECT_TRUE(testing::PollUntil([&] { return server.ConnectionsClosedByPeer() == 1; }));
 }
 
 TEST(HttpDownloadTest, ReplacesAnOlderArchiveUnderTheFinalName) {

@@ -252,7 +252,7 @@ TEST(BackgroundCheckTest, ReadsTheRealNoticePages) {
     const int port = server.bind_to_any_port("127.0.0.1");
     ASSERT_GT(port, 0);
     std::thread serving([&] { server.listen_after_bind(); });
-    ASSERT_TRUE(testing::WaitUntil([&] { return server.is_running(); }));
+    ASSERT_TRUE(testing::PollUntil([&] { return server.is_running(); }));
 
     UpdateFixture f;
     auto env = f.Env();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tests/support/fake_controls.h"
+#include "tests/support/poll_until.h"
 #include "update/update_state.h"
 
 #include <zip.h>
@@ -90,18 +91,6 @@ inline bool MakeZip(const std::string& path, const std::vector<ZipEntry>& entrie
         ok = ok && zipCloseFileInZip(zip) == ZIP_OK;
     }
     return zipClose(zip, nullptr) == ZIP_OK && ok;
-}
-
-// Polls `condition` until it holds or `limit` passes.
-inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 // An update environment over FakeControls in a temp directory, with a scripted notice fetch.

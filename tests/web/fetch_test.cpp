@@ -2,6 +2,7 @@
 
 #include "tests/support/fake_controls.h"
 #include "tests/support/fake_pump.h"
+#include "tests/support/poll_until.h"
 #include "tests/support/raw_http_server.h"
 #include "web/cookie_jar.h"
 #include "web/request.h"
@@ -25,20 +26,9 @@ const std::string kAccept = "image/gif, image/bmp, image/x-xbitmap, image/jpeg, 
                             "application/x-shockwave-flash, application/vnd.ms-excel, application/vnd.ms-powerpoint, "
                             "application/msword, */*";
 
-// Polls a condition that another thread makes true, for at most `limit`.
-template <typename Condition> bool WaitUntil(Condition condition, std::chrono::milliseconds limit = 5s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
 struct FetchFixture : ::testing::Test {
     ~FetchFixture() override {
-        EXPECT_TRUE(WaitUntil([] { return FetchWorkersRunning() == 0; }));
+        EXPECT_TRUE(testing::PollUntil([] { return FetchWorkersRunning() == 0; }, 5s));
     }
     testing::FakePump pump;
     testing::FakeControls controls;
@@ -173,7 +163,7 @@ TEST_F(FetchFixture, TimeOutsReturnTheNoticeAndLeaveTheOutParametersAlone) {
     EXPECT_EQ(TimeoutText(),
               "超时返回，指定网站不能访问，或者你的网络出现问题，你可以把参数中的＂超时返回＂的值设置长一些。"_gbk);
     // The abandoned workers let go of their connections on their own.
-    EXPECT_TRUE(WaitUntil([] { return FetchWorkersRunning() == 0; }));
+    EXPECT_TRUE(testing::PollUntil([] { return FetchWorkersRunning() == 0; }, 5s));
     EXPECT_TRUE(server.WaitForNoOpenConnections(5s));
 }
 
@@ -194,7 +184,7 @@ TEST(FetchAbandon, AWorkerAbandonedMidBodyNeverTouchesTheCallersState) {
         EXPECT_TRUE(server.WaitForRequests(1, 5s));
         jar.reset();
     }
-    EXPECT_TRUE(WaitUntil([] { return FetchWorkersRunning() == 0; }));
+    EXPECT_TRUE(testing::PollUntil([] { return FetchWorkersRunning() == 0; }, 5s));
     EXPECT_TRUE(server.WaitForNoOpenConnections(5s));
 }
 
