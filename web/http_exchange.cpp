@@ -127,49 +127,20 @@ struct HopOutcome {
     Sink sink;
 };
 
-HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const std::vector<std::string>& lines,
-                      const HttpHooks& hooks, std::chrono::milliseconds timeLeft) {
-    HopOutcome out;
-    out.sink.hooks = &hooks;
-    out.sink.maxBody = request.maxBody;
-    // Declared so that the multi handle lets go of the easy handle, and the easy handle goes, before the
-    // header list it points to is freed.
-    CurlHeaderList headers;
-    CurlEasy easy;
-    CurlMulti multi;
-    if (!easy || !multi)
-        return out;
-    out.opened = true;
-    // From here on a failure behaves like a failed send: nothing or part of a response arrives.
-    if (!UsableHost(hop.host) || hop.port < 0 || hop.port > 65535) {
-        out.code = CURLE_URL_MALFORMAT;
-        return out;
-    }
-    const int port = hop.port == 0 ? (hop.tls ? 443 : 80) : hop.port;
-    const std::string scheme = hop.tls ? "https://" : "http://";
-    const std::string url = scheme + hop.host + ":" + std::to_string(port) + "/";
-    // Only plain http goes through the proxy, as an "http=" proxy list does.
-    const bool proxied = !hop.tls && !TrimBlanks(request.proxy.bytes()).empty();
-    std::string target = RequestTargetOf(hop.target);
-    if (proxied) {
-        // Appended piece by piece: GCC 12 at -O3 misreads `":" + std::to_string(port)` as an overlapping copy
-        // (-Wrestrict) and fails a -Werror build.
-        std::string origin = scheme + hop.host;
-        if (port != 80) {
-            origin += ':';
-            origin += std::to_string(port);
-        }
-        target.insert(0, origin);
-    }
+// An interim (1xx) head alone is no response.
+bool IsInterimHead(const std::string& head) {
+    if (head.size() <= 9 || head.compare(0, 5, "HTTP/") != 0)
+        return false;
+    const auto space = head.find(' ');
+    return space != std::string::npos && space + 1 < head.size() && head[space + 1] == '1';
+}
 
-    if (!AppendHeaderLines(headers, lines, hop)) {
-        out.opened = false;
-        return out;
-    }
-
-    CURL* h = easy.get();
-    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(h, CURLOPT_REQUEST_TARGET, target.c_str());
+// Everything the transfer needs that does not change while it runs; the strings pointed to must outlive it.
+void SetUpTransfer(CURL* h, const HttpExchangeRequest& request, const Hop& hop, const HopAddress& address,
+                   const std::string& proxy, const CurlHeaderList& headers, std::chrono::milliseconds timeLeft,
+                   Sink& sink) {
+    curl_easy_setopt(h, CURLOPT_URL, address.url.c_str());
+    curl_easy_setopt(h, CURLOPT_REQUEST_TARGET, address.target.c_str());
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
@@ -177,9 +148,8 @@ HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const 
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     if (!request.userAgent.empty())
         curl_easy_setopt(h, CURLOPT_USERAGENT, request.userAgent.c_str());
-    const std::string proxy(TrimBlanks(request.proxy.bytes()));
     // An empty proxy also keeps libcurl from taking one from the environment.
-    curl_easy_setopt(h, CURLOPT_PROXY, proxied ? proxy.c_str() : "");
+    curl_easy_setopt(h, CURLOPT_PROXY, address.proxied ? proxy.c_str() : "");
     curl_easy_setopt(h, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
     curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (hop.method == "POST") {
@@ -198,27 +168,49 @@ HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const 
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, request.stallSeconds);
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, request.readChunk);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &out.sink);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, OnHeaderLine);
-    curl_easy_setopt(h, CURLOPT_HEADERDATA, &out.sink);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &sink);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, OnProgress);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &out.sink);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &sink);
+}
 
-    if (!multi.Attach(h)) {
+HopOutcome PerformHop(const HttpExchangeRequest& request, const Hop& hop, const std::vector<std::string>& lines,
+                      const HttpHooks& hooks, std::chrono::milliseconds timeLeft) {
+    HopOutcome out;
+    out.sink.hooks = &hooks;
+    out.sink.maxBody = request.maxBody;
+    // Declared so that the multi handle lets go of the easy handle, and the easy handle goes, before the
+    // header list it points to is freed.
+    CurlHeaderList headers;
+    CurlEasy easy;
+    CurlMulti multi;
+    if (!easy || !multi)
+        return out;
+    out.opened = true;
+    // From here on a failure behaves like a failed send: nothing or part of a response arrives.
+    const HopAddress address = HopAddressOf(hop, request.proxy.bytes());
+    if (!address.usable) {
+        out.code = CURLE_URL_MALFORMAT;
+        return out;
+    }
+    if (!AppendHeaderLines(headers, lines, hop)) {
+        out.opened = false;
+        return out;
+    }
+    const std::string proxy(TrimBlanks(request.proxy.bytes()));
+    SetUpTransfer(easy.get(), request, hop, address, proxy, headers, timeLeft, out.sink);
+    if (!multi.Attach(easy.get())) {
         out.opened = false;
         return out;
     }
     out.code = RunTransfer(multi, hooks);
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &out.status);
-    curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &out.announced);
+    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &out.status);
+    curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &out.announced);
     multi.Detach();
-    // An interim head alone is no response.
-    if (out.sink.headComplete && out.sink.head.size() > 9 && out.sink.head.compare(0, 5, "HTTP/") == 0) {
-        const auto space = out.sink.head.find(' ');
-        if (space != std::string::npos && space + 1 < out.sink.head.size() && out.sink.head[space + 1] == '1')
-            out.sink.headComplete = false;
-    }
+    if (out.sink.headComplete && IsInterimHead(out.sink.head))
+        out.sink.headComplete = false;
     return out;
 }
 
@@ -243,17 +235,9 @@ HttpExchangeResult PerformHttpExchange(const HttpExchangeRequest& request, const
     const bool timed = request.deadline > std::chrono::milliseconds::zero();
     const auto until = Steady::now() + request.deadline;
     for (int redirects = 0;; ++redirects) {
-        std::vector<std::string> lines;
-        for (const auto& line : request.headerLines) {
-            const std::string name = HeaderNameOf(line);
-            if (!hop.keepsCallerCookies && name == "cookie")
-                continue;
-            if (!hop.keepsBodyHeaders && (name == "content-type" || name == "content-length"))
-                continue;
-            lines.push_back(line);
-        }
-        if (hooks.cookiesFor)
-            MergeJarCookies(lines, hooks.cookiesFor(Text(hop.host)).bytes());
+        const std::vector<std::string> lines =
+            HeaderLinesForHop(request.headerLines, hop,
+                              hooks.cookiesFor ? hooks.cookiesFor(Text(hop.host)).bytes() : std::string());
 
         auto timeLeft = std::chrono::milliseconds::zero();
         if (timed) {
@@ -272,8 +256,7 @@ HttpExchangeResult PerformHttpExchange(const HttpExchangeRequest& request, const
         result.opened = true;
         if (outcome.sink.headComplete && hooks.storeCookies)
             hooks.storeCookies(Text(hop.host), Text(outcome.sink.head));
-        const bool redirected = outcome.status == 301 || outcome.status == 302 || outcome.status == 303 ||
-                                outcome.status == 307 || outcome.status == 308;
+        const bool redirected = IsRedirectStatus(outcome.status);
         if (request.followRedirects && redirected && outcome.code == CURLE_OK && redirects < kMaxRedirects &&
             NextHop(HeadValueOf(outcome.sink.head, "location"), outcome.status, hop))
             continue;

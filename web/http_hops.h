@@ -38,5 +38,21 @@ std::string HeadValueOf(const std::string& head, std::string_view name);
 // Where a redirect of `status` to `location` leads from `hop`; false (and `hop` untouched) when it cannot be
 // followed.
 bool NextHop(const std::string& location, long status, Hop& hop);
+// The statuses that carry a Location to follow.
+bool IsRedirectStatus(long status);
+// The caller's header lines as they go out on `hop`: the Cookie line stays only while the hop is on the
+// caller's host, the body's type and length only while it is still a POST; then the jar's cookies are merged in.
+std::vector<std::string> HeaderLinesForHop(const std::vector<std::string>& callerLines, const Hop& hop,
+                                           const std::string& jarCookies);
+
+// Where libcurl connects for a hop and what it writes on the request line.
+struct HopAddress {
+    bool usable = false;   // false: the host or port cannot go into a URL
+    std::string url;       // scheme, host and port; the path travels as `target`
+    std::string target;    // absolute-form when the hop goes through the proxy
+    bool proxied = false;
+};
+// Only plain http goes through the proxy, as an "http=" proxy list does; a blank proxy means none.
+HopAddress HopAddressOf(const Hop& hop, std::string_view proxy);
 
 } // namespace rankmoth::web

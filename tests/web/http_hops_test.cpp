@@ -55,5 +55,49 @@ TEST(HttpHops, RedirectsResolveAgainstTheHopAndDropWhatMustNotFollow) {
     }
 }
 
+TEST(HttpHops, EachHopCarriesOnlyTheHeadersItMayAndGoesWhereItShould) {
+    const std::vector<std::string> caller = {"Cookie: a=mine", "Content-Type: text/plain", "Content-Length: 4",
+                                             "Referer: /x"};
+    struct Case {
+        bool keepsCookies;
+        bool keepsBody;
+        std::string jar;
+        std::vector<std::string> expected;
+    } lineCases[] = {
+        {true, true, "b=2", {"Cookie: a=mine; b=2", "Content-Type: text/plain", "Content-Length: 4", "Referer: /x"}},
+        {false, true, "b=2", {"Content-Type: text/plain", "Content-Length: 4", "Referer: /x", "Cookie: b=2"}},
+        {true, false, "", {"Cookie: a=mine", "Referer: /x"}},
+    };
+    for (const auto& c : lineCases) {
+        SCOPED_TRACE(c.jar);
+        Hop hop{"GET", false, "shop.test", 80, "/", "", c.keepsCookies, c.keepsBody};
+        EXPECT_EQ(HeaderLinesForHop(caller, hop, c.jar), c.expected);
+    }
+
+    struct AddressCase {
+        Hop hop;
+        const char* proxy;
+        bool usable;
+        const char* url;
+        const char* target;
+    } addressCases[] = {
+        {{"GET", false, "shop.test", 0, "a b", "", true, true}, "", true, "http://shop.test:80/", "/a%20b"},
+        {{"GET", true, "shop.test", 0, "/s", "", true, true}, "proxy:1", true, "https://shop.test:443/", "/s"},
+        {{"GET", false, "shop.test", 80, "/p", "", true, true}, " proxy:1 ", true, "http://shop.test:80/",
+         "http://shop.test/p"},
+        {{"GET", false, "shop.test", 81, "/p", "", true, true}, "proxy:1", true, "http://shop.test:81/",
+         "http://shop.test:81/p"},
+        {{"GET", false, "shop.test", 70000, "/", "", true, true}, "", false, "", ""},
+        {{"GET", false, "a/b", 80, "/", "", true, true}, "", false, "", ""},
+    };
+    for (const auto& c : addressCases) {
+        SCOPED_TRACE(c.hop.host + ":" + std::to_string(c.hop.port));
+        const HopAddress address = HopAddressOf(c.hop, c.proxy);
+        EXPECT_EQ(address.usable, c.usable);
+        EXPECT_EQ(address.url, c.url);
+        EXPECT_EQ(address.target, c.target);
+    }
+}
+
 } // namespace
 } // namespace rankmoth::web
