@@ -4,13 +4,13 @@
 #include "base/endpoints.h"
 #include "base/settings.h"
 #include "tests/support/fake_controls.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <random>
 
 namespace rankmoth::app {
 namespace {
@@ -53,16 +53,10 @@ TEST(NewsReloadCounter, ReloadsOnEveryFifthTick) {
 
 class ShopIdStore : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("rankmoth-actions-" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(dir_);
-        config_ = (dir_ / "config.ini").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
     Text Stored() { return base::ReadSetting(config_, Text("canshu"), Text("youdianid")); }
 
-    std::filesystem::path dir_;
-    std::string config_;
+    testing::TempFolder dir_;
+    std::string config_ = dir_.file("config.ini");
     FakeControls controls_;
 };
 

@@ -5,32 +5,20 @@
 #include "base/version.h"
 #include "tests/support/fake_controls.h"
 #include "tests/support/fake_pump.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
-#include <random>
 
 namespace rankmoth::app {
 namespace {
 
 using testing::FakeControls;
 using testing::FakePump;
+using testing::TempFolder;
 using namespace std::chrono_literals;
-
-class TempDir {
-public:
-    TempDir() {
-        path_ = std::filesystem::temp_directory_path() / ("rankmoth-startup-" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::string File(const char* name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 TEST(StartupTexts, CarryVersionAccountsAndMakerSite) {
     EXPECT_EQ(MainWindowTitle(), "Rankmoth V1.1  客服QQ:800100201 或 800100202"_gbk);
@@ -85,8 +73,8 @@ TEST(MainWindowCreation, ArmsTheOneShotTimerAnnouncesTheLoadingAndLocksTheTab) {
 }
 
 TEST(FinishStartupLoading, SetsTheDefaultsInOrderAndRestoresTheShopId) {
-    TempDir dir;
-    const std::string config = dir.File("config.ini");
+    TempFolder dir;
+    const std::string config = dir.file("config.ini");
     ASSERT_TRUE(base::WriteSetting(config, Text("canshu"), Text("youdianid"), Text("12 345")));
 
     FakeControls controls;
@@ -133,10 +121,10 @@ TEST(FinishStartupLoading, SetsTheDefaultsInOrderAndRestoresTheShopId) {
 }
 
 TEST(FinishStartupLoading, WorksWithoutSettingsFileOrSubCategoryLoader) {
-    TempDir dir;
+    TempFolder dir;
     FakeControls controls;
     controls.SetText(base::kMainWindow, "编辑框_优店ID", Text("stale"));
-    FinishStartupLoading(controls, {}, 0, "/", dir.File("missing.ini"));
+    FinishStartupLoading(controls, {}, 0, "/", dir.file("missing.ini"));
     EXPECT_EQ(controls.GetText(base::kMainWindow, "编辑框_优店ID"), Text());
     EXPECT_EQ(controls.Control(base::kMainWindow, kTabControl).currentTab, 0);
 }

@@ -1,6 +1,8 @@
 #include "base/ini_file.h"
 #include "base/settings.h"
 
+#include "tests/support/temp_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -16,24 +18,7 @@ namespace rankmoth::base {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "rankmoth-settings-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempDir() {
-        std::error_code error;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, error);
-        fs::remove_all(path_, error);
-    }
-    const std::string& path() const { return path_; }
-    std::string File(const char* name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using testing::TempFolder;
 
 std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -137,8 +122,8 @@ TEST(IniWithValueTest, ChangesOnlyTheLineOfTheKeyOrAddsOne) {
 }
 
 TEST(SettingsFileTest, MissingFileReadsEmptyAndTheFirstWriteCreatesIt) {
-    TempDir dir;
-    const std::string file = dir.File("config.ini");
+    TempFolder dir;
+    const std::string file = dir.file("config.ini");
     EXPECT_EQ(ReadSetting(file, Text("canshu"), Text("youdianid")), Text{});
     ASSERT_TRUE(WriteSetting(file, Text("canshu"), Text("youdianid"), Text("12345")));
     EXPECT_EQ(ReadSetting(file, Text("canshu"), Text("youdianid")), Text("12345"));
@@ -150,8 +135,8 @@ TEST(SettingsFileTest, MissingFileReadsEmptyAndTheFirstWriteCreatesIt) {
 }
 
 TEST(SettingsFileTest, WriteKeepsEveryOtherSectionAndKey) {
-    TempDir dir;
-    const std::string file = dir.File("config.ini");
+    TempFolder dir;
+    const std::string file = dir.file("config.ini");
     Spit(file, "; hand-written\n[PeiZhi]\ncaishu=a|b\n\n[canshu]\nyoudianid=1\nother=x\n");
     ASSERT_TRUE(WriteSetting(file, Text("canshu"), Text("youdianid"), Text("2")));
     EXPECT_EQ(Slurp(file), "; hand-written\n[PeiZhi]\ncaishu=a|b\n\n[canshu]\nyoudianid=2\nother=x\n");
@@ -161,8 +146,8 @@ TEST(SettingsFileTest, WriteKeepsEveryOtherSectionAndKey) {
 TEST(SettingsFileTest, WritesFromTwoThreadsLoseNothing) {
     // The start-up worker caches the notice while the window thread stores the shop ID. Every write adds a
     // key of its own, so a write that overtook another would leave a key missing for good.
-    TempDir dir;
-    const std::string file = dir.File("config.ini");
+    TempFolder dir;
+    const std::string file = dir.file("config.ini");
     constexpr int kRounds = 100;
     std::thread worker([&] {
         for (int i = 0; i < kRounds; ++i)
@@ -180,8 +165,8 @@ TEST(SettingsFileTest, WritesFromTwoThreadsLoseNothing) {
 }
 
 TEST(SettingsFileTest, LongValuesAreReadBackCut) {
-    TempDir dir;
-    const std::string file = dir.File("config.ini");
+    TempFolder dir;
+    const std::string file = dir.file("config.ini");
     const std::string longValue(20000, 'v');
     ASSERT_TRUE(WriteSetting(file, Text("peizhi"), Text("caishu"), Text(longValue)));
     EXPECT_EQ(ReadSetting(file, Text("peizhi"), Text("caishu")).size(), 10239u);
@@ -190,8 +175,8 @@ TEST(SettingsFileTest, LongValuesAreReadBackCut) {
 }
 
 TEST(SettingsFileTest, LeadingControlBytesAreSkippedAndEmptyNamesRefused) {
-    TempDir dir;
-    const std::string file = dir.File("config.ini");
+    TempFolder dir;
+    const std::string file = dir.file("config.ini");
     ASSERT_TRUE(WriteSetting(" \t" + file, Text("\x01 canshu"), Text("  youdianid"), Text("7")));
     EXPECT_EQ(ReadSetting("\n" + file, Text(" canshu"), Text("\tyoudianid")), Text("7"));
     EXPECT_EQ(ReadSetting(file, Text("  "), Text("youdianid")), Text{});
@@ -202,8 +187,8 @@ TEST(SettingsFileTest, LeadingControlBytesAreSkippedAndEmptyNamesRefused) {
 }
 
 TEST(SettingsFileTest, ValuesAndNamesCannotAddLinesToTheFile) {
-    TempDir dir;
-    const std::string file = dir.File("config.ini");
+    TempFolder dir;
+    const std::string file = dir.file("config.ini");
     ASSERT_TRUE(WriteSetting(file, Text("peizhi"), Text("caishu"), Text("a|b\r\n[canshu]\r\nyoudianid=666")));
     EXPECT_EQ(ReadSetting(file, Text("peizhi"), Text("caishu")), Text("a|b"));
     EXPECT_EQ(ReadSetting(file, Text("canshu"), Text("youdianid")), Text{});
@@ -214,8 +199,8 @@ TEST(SettingsFileTest, ValuesAndNamesCannotAddLinesToTheFile) {
 }
 
 TEST(SettingsFileTest, ReadOnlyFileOrDirectoryFailsAndLeavesTheFileAlone) {
-    TempDir dir;
-    const std::string file = dir.File("config.ini");
+    TempFolder dir;
+    const std::string file = dir.file("config.ini");
     const std::string original = "[canshu]\r\nyoudianid=1\r\n";
     Spit(file, original);
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
@@ -226,16 +211,16 @@ TEST(SettingsFileTest, ReadOnlyFileOrDirectoryFailsAndLeavesTheFileAlone) {
     ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
     ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
     EXPECT_FALSE(WriteSetting(file, Text("canshu"), Text("youdianid"), Text("2")));
-    EXPECT_FALSE(WriteSetting(dir.File("new.ini"), Text("canshu"), Text("youdianid"), Text("2")));
+    EXPECT_FALSE(WriteSetting(dir.file("new.ini"), Text("canshu"), Text("youdianid"), Text("2")));
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
     EXPECT_EQ(Slurp(file), original);
-    EXPECT_FALSE(fs::exists(dir.File("new.ini")));
+    EXPECT_FALSE(fs::exists(dir.file("new.ini")));
 }
 
 TEST(SettingsFileTest, WritesThroughALinkAndKeepsThePermissions) {
-    TempDir dir;
-    const std::string real = dir.File("real.ini");
-    const std::string link = dir.File("config.ini");
+    TempFolder dir;
+    const std::string real = dir.file("real.ini");
+    const std::string link = dir.file("config.ini");
     Spit(real, "[canshu]\nyoudianid=1\n");
     ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
     fs::create_symlink(real, link);
@@ -246,16 +231,16 @@ TEST(SettingsFileTest, WritesThroughALinkAndKeepsThePermissions) {
 }
 
 TEST(SettingsFileTest, AFileSpeltInAnotherLetterCaseIsUsedRatherThanShadowed) {
-    TempDir dir;
-    Spit(dir.File("Config.ini"), "[canshu]\r\nyoudianid=5\r\n");
-    EXPECT_EQ(ReadSetting(dir.File("config.ini"), Text("canshu"), Text("youdianid")), Text("5"));
-    ASSERT_TRUE(WriteSetting(dir.File("config.ini"), Text("canshu"), Text("youdianid"), Text("6")));
-    EXPECT_EQ(Slurp(dir.File("Config.ini")), "[canshu]\r\nyoudianid=6\r\n");
-    EXPECT_FALSE(fs::exists(dir.File("config.ini")));
+    TempFolder dir;
+    Spit(dir.file("Config.ini"), "[canshu]\r\nyoudianid=5\r\n");
+    EXPECT_EQ(ReadSetting(dir.file("config.ini"), Text("canshu"), Text("youdianid")), Text("5"));
+    ASSERT_TRUE(WriteSetting(dir.file("config.ini"), Text("canshu"), Text("youdianid"), Text("6")));
+    EXPECT_EQ(Slurp(dir.file("Config.ini")), "[canshu]\r\nyoudianid=6\r\n");
+    EXPECT_FALSE(fs::exists(dir.file("config.ini")));
 }
 
 TEST(SettingsFileTest, MissingParentDirectoryIsCreated) {
-    TempDir dir;
+    TempFolder dir;
     const std::string file = dir.path() + "/xdg/rankmoth/config.ini";
     ASSERT_TRUE(WriteSetting(file, Text("canshu"), Text("youdianid"), Text("9")));
     EXPECT_EQ(ReadSetting(file, Text("canshu"), Text("youdianid")), Text("9"));

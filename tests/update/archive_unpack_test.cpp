@@ -12,7 +12,7 @@ namespace {
 using testing::Exists;
 using testing::MakeZip;
 using testing::ReadFile;
-using testing::TempDir;
+using testing::TempFolder;
 using testing::UpdateFixture;
 using testing::WriteFile;
 using testing::ZipEntry;
@@ -38,7 +38,7 @@ TEST(EntryNameTest, OnlyNamesThatStayBelowTheTarget) {
 }
 
 TEST(UnpackTest, WritesFilesAndDirectoriesKeepingUnixPermissions) {
-    TempDir dir;
+    TempFolder dir;
     const std::string zip = dir / "m_update.zip";
     const std::string big = testing::PatternBytes(300000);
     ASSERT_TRUE(MakeZip(zip, {{"m_update.exe", "#!/bin/sh\nexit 0\n", 0100755},
@@ -54,7 +54,7 @@ TEST(UnpackTest, WritesFilesAndDirectoriesKeepingUnixPermissions) {
 }
 
 TEST(UnpackTest, OverwritesReadOnlyFiles) {
-    TempDir dir;
+    TempFolder dir;
     WriteFile(dir / "m_update.exe", "old");
     ::chmod((dir / "m_update.exe").c_str(), 0444);
     ASSERT_TRUE(MakeZip(dir / "a.zip", {{"m_update.exe", "new", 0100755}}));
@@ -72,7 +72,7 @@ TEST(UnpackTest, UnsafeEntryRefusesTheWholeArchive) {
         {{"m_update.exe", "x", 0100755}, {"link", "/etc", 0120777}},
     };
     for (const auto& entries : archives) {
-        TempDir outer;
+        TempFolder outer;
         const std::string target = outer / "target";
         std::filesystem::create_directory(target);
         ASSERT_TRUE(MakeZip(outer / "a.zip", entries));
@@ -85,8 +85,8 @@ TEST(UnpackTest, UnsafeEntryRefusesTheWholeArchive) {
 }
 
 TEST(UnpackTest, DoesNotFollowALinkAlreadyInTheTarget) {
-    TempDir outside;
-    TempDir dir;
+    TempFolder outside;
+    TempFolder dir;
     std::filesystem::create_directory_symlink(outside.path(), dir / "sub");
     std::filesystem::create_symlink(outside / "victim", dir / "file.txt");
     ASSERT_TRUE(MakeZip(dir / "a.zip", {{"file.txt", "replaced"}, {"sub/inner.txt", "escaped"}}));
@@ -96,8 +96,8 @@ TEST(UnpackTest, DoesNotFollowALinkAlreadyInTheTarget) {
 }
 
 TEST(UnpackTest, ReplacesAHardLinkInsteadOfWritingThroughIt) {
-    TempDir outside;
-    TempDir dir;
+    TempFolder outside;
+    TempFolder dir;
     WriteFile(outside / "victim", "kept");
     std::filesystem::create_hard_link(outside / "victim", dir / "m_update.exe");
     ASSERT_TRUE(MakeZip(dir / "a.zip", {{"m_update.exe", "new", 0100755}}));
@@ -109,7 +109,7 @@ TEST(UnpackTest, ReplacesAHardLinkInsteadOfWritingThroughIt) {
 }
 
 TEST(UnpackTest, BrokenArchivesAreReportedNotUnpacked) {
-    TempDir dir;
+    TempFolder dir;
     WriteFile(dir / "plain.zip", "this is not an archive at all");
     EXPECT_EQ(UnpackArchive(dir / "plain.zip", dir.path()), UnpackResult::kNotAnArchive);
     EXPECT_EQ(UnpackArchive(dir / "missing.zip", dir.path()), UnpackResult::kNotAnArchive);
@@ -196,7 +196,7 @@ TEST(UnpackTest, ArchivesPastTheLimitsAreRefusedBeforeAnythingIsWritten) {
          false},
     };
     for (const auto& c : cases) {
-        TempDir outer;
+        TempFolder outer;
         const std::string target = outer / "target";
         std::filesystem::create_directory(target);
         c.make(outer / "a.zip");

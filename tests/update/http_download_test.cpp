@@ -18,7 +18,7 @@ using sim::ArchiveServerOptions;
 using testing::Exists;
 using testing::PatternBytes;
 using testing::ReadFile;
-using testing::TempDir;
+using testing::TempFolder;
 using testing::WriteFile;
 
 struct Outcome {
@@ -29,7 +29,7 @@ struct Outcome {
 };
 
 // One download of `server`'s archive into `dir`/m_update.zip, with a 1-second receive time-out.
-Outcome Download(ArchiveServer& server, const TempDir& dir, const std::string& path = "a/zujian/m_update.zip") {
+Outcome Download(ArchiveServer& server, const TempFolder& dir, const std::string& path = "a/zujian/m_update.zip") {
     web::SocketClient socket;
     std::atomic<std::uint32_t> total{0};
     std::atomic<std::uint32_t> downloaded{0};
@@ -48,7 +48,7 @@ TEST(HttpDownloadTest, FreshDownloadIsByteIdenticalAndClosesTheConnection) {
     const std::string source = PatternBytes(3 * 1024 * 1024 + 17);
     ArchiveServer server({source});
     ASSERT_GT(server.Start(), 0);
-    TempDir dir;
+    TempFolder dir;
     const Outcome o = Download(server, dir);
     EXPECT_EQ(o.result, kDownloadComplete);
     EXPECT_EQ(ReadFile(dir / "m_update.zip"), source);
@@ -67,7 +67,7 @@ TEST(HttpDownloadTest, ReplacesAnOlderArchiveUnderTheFinalName) {
     const std::string source = PatternBytes(5000);
     ArchiveServer server({source});
     ASSERT_GT(server.Start(), 0);
-    TempDir dir;
+    TempFolder dir;
     WriteFile(dir / "m_update.zip", "stale archive of an earlier run");
     EXPECT_EQ(Download(server, dir).result, kDownloadComplete);
     EXPECT_EQ(ReadFile(dir / "m_update.zip"), source);
@@ -99,7 +99,7 @@ TEST(HttpDownloadTest, ResumesAPartialFile) {
         options.rangeStartShift = c.rangeShift;
         ArchiveServer server(options);
         ASSERT_GT(server.Start(), 0);
-        TempDir dir;
+        TempFolder dir;
         WriteFile(dir / "m_update.zip.tmp", c.partial);
         const Outcome o = Download(server, dir);
         EXPECT_EQ(o.result, c.result) << c.what;
@@ -152,7 +152,7 @@ TEST(HttpDownloadTest, BrokenServersEndWithoutAnArchive) {
         c.configure(options);
         ArchiveServer server(options);
         ASSERT_GT(server.Start(), 0);
-        TempDir dir;
+        TempFolder dir;
         const Outcome o = Download(server, dir);
         EXPECT_EQ(o.result, c.result) << c.what;
         EXPECT_FALSE(Exists(dir / "m_update.zip")) << c.what;
@@ -165,7 +165,7 @@ TEST(HttpDownloadTest, PartialFileHeldByAnotherCopyIsLeftAlone) {
     const std::string source = PatternBytes(6000, 4);
     ArchiveServer server({source});
     ASSERT_GT(server.Start(), 0);
-    TempDir dir;
+    TempFolder dir;
     WriteFile(dir / "m_update.zip.tmp", source.substr(0, 1000));
     const int other = ::open((dir / "m_update.zip.tmp").c_str(), O_WRONLY);
     ASSERT_GE(other, 0);
@@ -180,8 +180,8 @@ TEST(HttpDownloadTest, ALinkPlantedAsThePartialFileIsNotFollowed) {
     const std::string source = PatternBytes(6000, 5);
     ArchiveServer server({source});
     ASSERT_GT(server.Start(), 0);
-    TempDir outside;
-    TempDir dir;
+    TempFolder outside;
+    TempFolder dir;
     // Even a target that would make a perfect partial file is not continued through the link.
     WriteFile(outside / "victim", source.substr(0, 1000));
     std::filesystem::create_symlink(outside / "victim", dir / "m_update.zip.tmp");
@@ -198,14 +198,14 @@ TEST(HttpDownloadTest, HeadSplitOverManyBlocksIsAssembled) {
     options.pieceDelay = std::chrono::milliseconds(3);
     ArchiveServer server(options);
     ASSERT_GT(server.Start(), 0);
-    TempDir dir;
+    TempFolder dir;
     const Outcome o = Download(server, dir);
     EXPECT_EQ(o.result, kDownloadComplete);
     EXPECT_EQ(ReadFile(dir / "m_update.zip"), source);
 }
 
 TEST(HttpDownloadTest, ConnectionFailures) {
-    TempDir dir;
+    TempFolder dir;
     web::SocketClient socket;
     std::atomic<std::uint32_t> total{0};
     std::atomic<std::uint32_t> downloaded{0};

@@ -2,6 +2,7 @@
 
 #include "tests/support/fake_controls.h"
 #include "tests/support/poll_until.h"
+#include "tests/support/temp_folder.h"
 #include "update/update_state.h"
 
 #include <zip.h>
@@ -22,25 +23,6 @@
 namespace rankmoth::testing {
 
 // A fresh directory under the system's temp directory, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "rankmoth-update-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                     ec);
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
@@ -96,8 +78,8 @@ inline bool MakeZip(const std::string& path, const std::vector<ZipEntry>& entrie
 // An update environment over FakeControls in a temp directory, with a scripted notice fetch.
 struct UpdateFixture {
     FakeControls controls;
-    TempDir dir;
-    TempDir exeDir;
+    TempFolder dir;
+    TempFolder exeDir;
     std::map<std::string, std::string> notices; // address -> payload (UTF-8); a missing address is unreachable
     std::vector<std::string> fetched;
     std::vector<update::UpdatePicture> pictures; // shown in 图片框1 of UpdateWindow, in order
