@@ -45,6 +45,9 @@ public:
     explicit GbkHaystack(Text&&) = delete;
     // Byte-exact, case-sensitive; an empty needle is found whenever the text is not empty.
     bool Contains(const Text& needle) const;
+    std::string_view text() const { return text_; }
+    // True where a character starts: a match found at `at` by a plain byte search is a real one.
+    bool StartsCharacter(std::size_t at) const { return trail_[at] == 0; }
 
 private:
     std::string_view text_;

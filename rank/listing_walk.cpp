@@ -4,6 +4,8 @@
 #include "rank/listing.h"
 #include "web/codecs.h"
 
+#include <algorithm>
+
 namespace rankmoth::rank {
 
 namespace {
@@ -65,15 +67,36 @@ std::size_t ListingWalk::TallyIndex(const sources::ShopItem& item) {
     return it->second;
 }
 
+void ListingWalk::PrepareFor(const std::vector<sources::ShopItem>& items) {
+    const bool same = matcher_ && items.size() == preparedItems_.size() &&
+                      std::equal(items.begin(), items.end(), preparedItems_.begin(),
+                                 [](const sources::ShopItem& a, const sources::ShopItem& b) {
+                                     return a.id == b.id && a.title == b.title;
+                                 });
+    if (same)
+        return;
+    preparedItems_ = items;
+    tallyOfItem_.clear();
+    std::vector<Text> titles;
+    titles.reserve(items.size());
+    for (const sources::ShopItem& item : items) {
+        tallyOfItem_.push_back(TallyIndex(item));
+        titles.push_back(item.title);
+    }
+    matcher_ = std::make_unique<TitleMatcher>(titles);
+}
+
 bool ListingWalk::CheckSlice(const Text& sliceText, int page, int slice, const std::vector<sources::ShopItem>& items,
                              ListingWalkObserver& report) {
+    PrepareFor(items);
     const GbkHaystack haystack(sliceText);
+    matcher_->Match(haystack, found_);
     for (std::size_t k = 0; k < items.size(); ++k) {
         const sources::ShopItem& item = items[k];
         const int number = static_cast<int>(k) + 1;
-        Tally& tally = tallies_[TallyIndex(item)];
+        Tally& tally = tallies_[tallyOfItem_[k]];
         ++tally.slicesChecked;
-        const bool found = haystack.Contains(item.title);
+        const bool found = found_[k] != 0;
         if (found) {
             base::ItemResult& r = tally.result;
             if (r.hits++ == 0) {
@@ -103,6 +126,7 @@ base::PassOutcome ListingWalk::Run(const base::PassRequest& request, std::vector
     outcome.started = Now();
     tallies_.clear();
     tallyIndex_.clear();
+    matcher_.reset();
     for (const sources::ShopItem& item : items)
         TallyIndex(item);
     int slicesRead = 0;
@@ -188,6 +212,7 @@ base::PassOutcome ListingWalk::Run(const base::PassRequest& request, std::vector
     }
     tallies_.clear();
     tallyIndex_.clear();
+    matcher_.reset();
     report.PassFinished(outcome);
     return outcome;
 }

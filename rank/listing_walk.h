@@ -4,6 +4,7 @@
 #include "base/pass_outcome.h"
 #include "base/text.h"
 #include "rank/listing_transport.h"
+#include "rank/title_matcher.h"
 #include "sources/item_list.h"
 #include "web/answer.h"
 #include "web/request_policy.h"
@@ -11,6 +12,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -95,6 +97,9 @@ private:
         int slicesChecked = 0;
     };
     std::size_t TallyIndex(const sources::ShopItem& item);
+    // Builds the matcher and the tally of each item when `items` is not the list the last slice was
+    // checked against: a list reloaded during the walk is seen from the next slice on.
+    void PrepareFor(const std::vector<sources::ShopItem>& items);
     static void Count(base::PassOutcome& outcome, const web::Answer& answer);
     base::Clock::time_point Now() const;
     bool StopRequested() const;
@@ -103,6 +108,10 @@ private:
     WalkOptions options_;
     std::vector<Tally> tallies_;
     std::map<std::pair<Text, Text>, std::size_t> tallyIndex_;
+    std::vector<sources::ShopItem> preparedItems_;
+    std::vector<std::size_t> tallyOfItem_;
+    std::unique_ptr<TitleMatcher> matcher_;
+    std::vector<std::uint8_t> found_;
 };
 
 } // namespace rankmoth::rank

@@ -291,7 +291,9 @@ base::PassOutcome RankQuery::WalkListing() {
 
 void RankQuery::CheckItemsInSlice(const Text& slice, int sliceIndex) {
     Presenter presenter(*this);
-    MakeWalk().CheckSlice(slice, env_.state.pageNumber, sliceIndex, env_.items.Snapshot(), presenter);
+    if (!sliceWalk_)
+        sliceWalk_.emplace(MakeWalk());
+    sliceWalk_->CheckSlice(slice, env_.state.pageNumber, sliceIndex, env_.items.Snapshot(), presenter);
 }
 
 void RankQuery::RequestStop() {

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace rankmoth::rank {
@@ -64,6 +65,8 @@ public:
     bool RefuseStart();
     // One pass with the window's writes; RunRankQuery hands its outcome to passFinished.
     base::PassOutcome WalkListing();
+    // The window's item checks of one slice outside a walk; calls share one walk, so the items' matcher is
+    // built once for as long as the item list stays the same.
     void CheckItemsInSlice(const Text& slice, int sliceIndex);
 
     // 按钮_停止查询 / 按钮_停止查询1: the walk stops after the item check or request under way.
@@ -88,6 +91,7 @@ private:
     RankEnv env_;
     Text rememberedPageLimit_{"100"};
     bool writingPageLimit_ = false;
+    std::optional<ListingWalk> sliceWalk_;
 };
 
 } // namespace rankmoth::rank
