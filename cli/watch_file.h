@@ -1,0 +1,48 @@
+#pragma once
+
+#include "base/file_locations.h"
+#include "cli/query_options.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rankmoth::cli {
+
+// A watch: the shops a seller follows, their own and their competitors', and the listings walked once for
+// all of them.
+
+enum class ShopRole { Own, Competitor };
+
+struct WatchShop {
+    Text id;          // GBK, as the feed address is made of
+    ShopRole role = ShopRole::Own;
+    std::string name; // UTF-8; empty when the file gives none
+};
+
+struct WatchWalk {
+    CategoryChoice category;
+    std::vector<SortPass> sorts;
+    int pageLimit = 10;
+};
+
+struct Watch {
+    std::string file;
+    std::vector<WatchShop> shops; // as the file lists them
+    std::vector<WatchWalk> walks;
+    std::chrono::milliseconds delay{200};
+    int retries = 2;
+    int maxMinutes = 0; // 0: no limit
+};
+
+// Reads and checks a watch file. On a refusal, returns nothing and sets `error` to one line that names the
+// file, the line and the key: "watch.toml:7: walk.pages: 0 is not a whole number from 1 to 100".
+std::optional<Watch> ReadWatch(const std::string& file, std::string& error);
+// The same for a file's text; `file` only names it in messages.
+std::optional<Watch> ParseWatch(std::string_view text, const std::string& file, std::string& error);
+
+// Where the watch is kept when no --watch names it: beside the settings file.
+std::string DefaultWatchFile(const base::FileLocations& locations);
+
+} // namespace rankmoth::cli

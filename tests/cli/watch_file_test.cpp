@@ -1,0 +1,104 @@
+// The watch file: what a good one gives, and that each bad one is refused with its line and key.
+#include "cli/watch_file.h"
+
+#include <gtest/gtest.h>
+
+namespace rankmoth::cli {
+namespace {
+
+constexpr const char* kShop = "[[shop]]\nid = \"demo\"\n";
+constexpr const char* kWalk = "[[walk]]\ncategory = \"clothing\"\n";
+
+TEST(WatchFile, AGoodFileGivesShopsInOrderWalksAndRunSettings) {
+    std::string error;
+    const auto watch = ParseWatch(R"([[shop]]
+id = " demo "
+name = "我的店"
+
+[[shop]]
+id = "8848"
+role = "competitor"
+
+[[walk]]
+category = "鞋子"
+sorts = ["new", "pop"]
+pages = 20
+
+[[walk]]
+category = "clothing"
+sorts = "all"
+
+[run]
+delay_ms = 0
+retries = 1
+max_minutes = 50
+)",
+                                  "watch.toml", error);
+    ASSERT_TRUE(watch) << error;
+    ASSERT_EQ(watch->shops.size(), 2u);
+    EXPECT_EQ(watch->shops[0].id, Text("demo"));
+    EXPECT_EQ(watch->shops[0].role, ShopRole::Own);
+    EXPECT_EQ(watch->shops[0].name, "我的店");
+    EXPECT_EQ(watch->shops[1].role, ShopRole::Competitor);
+    ASSERT_EQ(watch->walks.size(), 2u);
+    EXPECT_EQ(watch->walks[0].category.slug, "shoes");
+    ASSERT_EQ(watch->walks[0].sorts.size(), 2u);
+    EXPECT_EQ(watch->walks[0].sorts[0].key, Text("new"));
+    EXPECT_EQ(watch->walks[0].pageLimit, 20);
+    EXPECT_EQ(watch->walks[1].sorts.size(), 3u);
+    EXPECT_EQ(watch->walks[1].pageLimit, 10);
+    EXPECT_EQ(watch->delay.count(), 0);
+    EXPECT_EQ(watch->retries, 1);
+    EXPECT_EQ(watch->maxMinutes, 50);
+
+    const auto plain = ParseWatch(std::string(kShop) + kWalk, "w.toml", error);
+    ASSERT_TRUE(plain) << error;
+    EXPECT_EQ(plain->walks[0].sorts.size(), 1u);
+    EXPECT_EQ(plain->delay.count(), 200);
+    EXPECT_EQ(plain->retries, 2);
+    EXPECT_EQ(plain->maxMinutes, 0);
+}
+
+TEST(WatchFile, EachBadFileIsRefusedNamingFileLineAndKey) {
+    const std::string shop = kShop, walk = kWalk;
+    const struct {
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {walk, "w.toml:1: shop: lists nothing; the watch needs at least one [[shop]]"},
+        {shop, "w.toml:1: walk: lists nothing; the watch needs at least one [[walk]]"},
+        {"colour = 1\n" + shop + walk, "w.toml:1: colour: is not a key of the watch file here"},
+        {"[[shop]]\nid = \"demo\"\nrank = 3\n" + walk, "w.toml:3: shop.rank: is not a key of the watch file here"},
+        {"[[shop]]\nid = 8848\n" + walk, "w.toml:2: shop.id: is a whole number, not a string"},
+        {"[[shop]]\nname = \"x\"\n" + walk, "w.toml:1: shop.id: is missing"},
+        {"[[shop]]\nid = \"a/b\"\n" + walk,
+         "w.toml:2: shop.id: the shop ID \"a/b\" holds a character that cannot be part of one"},
+        {shop + "[[shop]]\nid = \"demo\"\n" + walk, "w.toml:4: shop.id: shop \"demo\" is listed twice"},
+        {"[[shop]]\nid = \"demo\"\nrole = \"rival\"\n" + walk, "w.toml:3: shop.role: \"rival\" is not own or competitor"},
+        {shop + "[[walk]]\ncategory = \"hats\"\n", "w.toml:4: walk.category: unknown category \"hats\"; one of"},
+        {shop + walk + "pages = 0\n", "w.toml:5: walk.pages: 0 is not a whole number from 1 to 100"},
+        {shop + walk + "pages = \"20\"\n", "w.toml:5: walk.pages: a string is not a whole number from 1 to 100"},
+        {shop + walk + "sorts = [\"pop\", \"pop\"]\n", "w.toml:5: walk.sorts: \"pop\" is listed twice"},
+        {shop + walk + "sorts = [\"all\"]\n", "w.toml:5: walk.sorts: \"all\" cannot stand in a list"},
+        {shop + walk + "sorts = []\n", "w.toml:5: walk.sorts: must be a list of sorts"},
+        {shop + walk + walk, "w.toml:5: walk.sorts: clothing sorted by pop is walked by an earlier [[walk]]"},
+        {shop + walk + "[run]\nretries = 11\n", "w.toml:6: run.retries: 11 is not a whole number from 0 to 10"},
+        {shop + walk + "[run]\nmax_minutes = 0\n", "w.toml:6: run.max_minutes: 0 is not a whole number from 1 to 1440"},
+        {shop + walk + "[run]\ndelay = 5\n", "w.toml:6: run.delay: is not a key of the watch file here"},
+        {"run = 5\n" + shop + walk, "w.toml:1: run: must be a [run] table"},
+        {"[shop]\nid = \"demo\"\n" + walk, "w.toml:1: shop: must be written as [[shop]] tables"},
+        {shop + "id = \"x\"\n" + walk, "w.toml:3: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string error;
+        EXPECT_FALSE(ParseWatch(c.text, "w.toml", error));
+        EXPECT_EQ(error.substr(0, c.error.size()), c.error);
+    }
+    std::string error;
+    EXPECT_FALSE(ReadWatch("/nonexistent/watch.toml", error));
+    EXPECT_EQ(error.rfind("/nonexistent/watch.toml: cannot be read", 0), 0u) << error;
+}
+
+} // namespace
+} // namespace rankmoth::cli
