@@ -75,6 +75,9 @@ struct PassOutcome {
     bool stopped = false;   // the user (or a signal) stopped the walk before its end
     FailureTally failures;  // the failed requests by kind; its counts add up to failedRequests
     std::vector<ItemResult> items;
+    // The watch run's walk this pass was cut from, shared by every shop's pass of it; empty for a pass of
+    // one shop's own walk.
+    std::string walkId;
 
     // A clean pass ran to its end with every request answered: only such a pass may serve as a baseline.
     bool clean() const { return !stopped && failedRequests == 0; }

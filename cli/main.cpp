@@ -22,6 +22,7 @@ using namespace rankmoth::cli;
 constexpr SubcommandSetup kSubcommands[] = {
     AddItemsCommand,
     AddQueryCommand,
+    AddTrackCommand,
     AddHistoryCommand,
     AddConfigCommand,
 };

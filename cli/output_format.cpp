@@ -200,7 +200,7 @@ std::string PassJson(const base::PassOutcome& pass) {
     for (const base::FailureCount& failure : pass.failures.entries())
         failures.push_back(
             {{"kind", FailureKindName(failure.kind)}, {"reason", failure.firstReason}, {"count", failure.count}});
-    const json object = {
+    json object = {
         {"shop", pass.request.shop.ToUtf8()},
         {"category", pass.request.category},
         {"sub_category", pass.request.subCategory.ToUtf8()},
@@ -216,11 +216,18 @@ std::string PassJson(const base::PassOutcome& pass) {
         {"failures", std::move(failures)},
         {"items", std::move(items)},
     };
+    // Only a watch's passes share a walk; a query's passes keep the keys they always had.
+    if (!pass.walkId.empty())
+        object["walk_id"] = pass.walkId;
     // A title that is not valid UTF-8 must not take the whole pass down with it: it becomes U+FFFD.
     return object.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 std::string PassTable(const std::vector<base::PassOutcome>& passes) {
+    return PassRows(passes) + PassSummary(passes);
+}
+
+std::string PassRows(const std::vector<base::PassOutcome>& passes) {
     using Row = std::array<std::string, 8>;
     std::vector<Row> rows = {{"ITEM", "TITLE", "SORT", "STATE", "PAGE", "SLICE", "ZONE", "HITS"}};
     for (const auto& pass : passes) {
@@ -245,7 +252,7 @@ std::string PassTable(const std::vector<base::PassOutcome>& passes) {
             line += c + 1 < row.size() ? PadRight(row[c], widths[c]) + "  " : row[c];
         out += line + '\n';
     }
-    return out + PassSummary(passes);
+    return out;
 }
 
 std::string PassSummary(const std::vector<base::PassOutcome>& passes) {

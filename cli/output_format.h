@@ -45,6 +45,8 @@ std::vector<std::string> FailureLines(const std::vector<base::PassOutcome>& pass
 // The table for people: aligned columns over every pass, then the one-line summary. Marketplace text in it
 // is made safe for a terminal.
 std::string PassTable(const std::vector<base::PassOutcome>& passes);
+// The table's aligned rows alone.
+std::string PassRows(const std::vector<base::PassOutcome>& passes);
 std::string PassSummary(const std::vector<base::PassOutcome>& passes);
 
 } // namespace rankmoth::cli

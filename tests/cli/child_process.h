@@ -162,4 +162,20 @@ private:
     int port_ = 0;
 };
 
+// One run of the built rankmoth-cli against `sim`, its hosts given on the command line.
+struct CliRun {
+    std::optional<int> exit;
+    std::string out;
+    std::string err;
+};
+inline CliRun RunCliAgainst(const LoggedSim& sim, std::vector<std::string> args) {
+    args.insert(args.begin(), {"--market-host", sim.HostPort(), "--shop-base", sim.ShopBase()});
+    ChildProcess cli(ChildProcess::Built("cli/rankmoth-cli"), args);
+    CliRun run;
+    run.exit = cli.Wait();
+    run.out = cli.Out();
+    run.err = cli.Err();
+    return run;
+}
+
 } // namespace rankmoth::testing

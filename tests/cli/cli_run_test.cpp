@@ -34,12 +34,6 @@ std::string WriteCatalogue() {
     return path.string();
 }
 
-struct CliRun {
-    std::optional<int> exit;
-    std::string out;
-    std::string err;
-};
-
 // Every run records its passes; they go to a file of the test's own, never to the user's history.
 const std::string& TestHistory() {
     static const std::string path = [] {
@@ -54,13 +48,7 @@ const std::string& TestHistory() {
 const bool kHistorySet = !TestHistory().empty();
 
 CliRun RunCli(const LoggedSim& sim, std::vector<std::string> args) {
-    args.insert(args.begin(), {"--market-host", sim.HostPort(), "--shop-base", sim.ShopBase()});
-    ChildProcess cli(ChildProcess::Built("cli/rankmoth-cli"), args);
-    CliRun run;
-    run.exit = cli.Wait();
-    run.out = cli.Out();
-    run.err = cli.Err();
-    return run;
+    return RunCliAgainst(sim, std::move(args));
 }
 
 // checked_at is the one column that depends on the clock: checked for its form, then blanked.

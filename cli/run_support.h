@@ -1,0 +1,61 @@
+#pragma once
+
+#include "base/eventpump.h"
+#include "base/endpoints.h"
+#include "base/pass_outcome.h"
+#include "cli/headless_controls.h"
+#include "cli/output_stream.h"
+#include "cli/progress_bar.h"
+#include "rank/listing_walk.h"
+#include "sources/feed_load.h"
+#include "web/cookie_jar.h"
+#include "web/request_policy.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace rankmoth::cli {
+
+// What the commands that load shops and walk listings share.
+
+// What a request needs around it when there is no window: a pump that sleeps, controls that print message
+// boxes, and one cookie store for the whole run, as the window keeps one for its whole life.
+struct HeadlessWeb {
+    base::PlainEventPump pump;
+    HeadlessControls controls;
+    web::CookieJar cookies;
+    web::WebEnv env{pump, controls, cookies};
+};
+
+// The request policy of a run: `gap` between requests, `retries` of a failed one, waits that Ctrl-C cuts short.
+web::RequestPolicy PolicyOf(std::chrono::milliseconds gap, int retries);
+
+// Counts a walk's requests into the progress line.
+class WalkProgress final : public rank::ListingWalkObserver {
+public:
+    WalkProgress(ProgressBar& bar, Progress& progress) : bar_(bar), progress_(progress) {}
+    void PageFetched(int, bool complete) override { Count(complete); }
+    void SliceFetched(int, int slice, bool complete) override;
+    void ItemChecked(int, int, int, const sources::ShopItem&, bool) override { bar_.Update(progress_); }
+
+private:
+    void Count(bool complete);
+    ProgressBar& bar_;
+    Progress& progress_;
+};
+
+// Loads the shop; on no items reports why and returns false with `exitCode` set.
+bool LoadShop(const Text& shop, const base::Endpoints& endpoints, const web::RequestPolicy& policy, HeadlessWeb& web,
+              ProgressBar& bar, sources::FeedOutcome& outcome, int& exitCode);
+// Says on stderr what a feed that lost packs or stopped early left out.
+void WarnShortFeed(const sources::FeedOutcome& feed);
+// A feed that lost packs or stopped before its end marker leaves the items short: the results are printed,
+// and the exit status says they may be partial.
+bool FeedShort(const sources::FeedOutcome& feed);
+// The end of a run on stderr: the first reason of each kind of failure, once, and what the output lost.
+// A reader that went away on purpose (`| head`) is not told anything. False when the output failed.
+bool ReportRunEnd(const std::vector<base::PassOutcome>& passes, const std::vector<std::string>& notWalked,
+                  const OutputStream& out);
+
+} // namespace rankmoth::cli

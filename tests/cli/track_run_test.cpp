@@ -1,0 +1,132 @@
+// rankmoth-cli track against rankmoth-sim: several shops served by one walk of each listing.
+#include "tests/cli/child_process.h"
+#include "tests/support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace rankmoth::testing {
+namespace {
+
+// Two shops share a title, so one place in the listing is a hit for both; "third" is placed in another sort.
+constexpr const char* kCatalogue = "pages 3\n"
+                                   "shop own1 2\n"
+                                   "item own1 7001 晴天 短袖\n"
+                                   "item own1 7002 同款 长裙\n"
+                                   "item own1 7003 无处可寻\n"
+                                   "shop rival 2\n"
+                                   "item rival 8001 同款 长裙\n"
+                                   "item rival 8002 雨天 风衣\n"
+                                   "shop third 2\n"
+                                   "item third 9001 夏日 凉鞋\n"
+                                   "place clothing pop 1 2 7001\n"
+                                   "place clothing pop 2 5 7002\n"
+                                   "place clothing pop 3 8 8002\n"
+                                   "place clothing new 1 1 9001\n";
+
+// Competitors listed first: the report still puts the seller's own shop first.
+constexpr const char* kWatch = "[[shop]]\nid = \"rival\"\nrole = \"competitor\"\n"
+                               "[[shop]]\nid = \"own1\"\n"
+                               "[[shop]]\nid = \"third\"\nrole = \"competitor\"\n"
+                               "[[walk]]\ncategory = \"clothing\"\nsorts = [\"pop\", \"new\"]\npages = 3\n"
+                               "[run]\ndelay_ms = 0\n";
+
+struct Files {
+    TempFolder folder{"rankmoth-track"};
+    std::string catalogue = folder / "market.catalogue";
+    std::string watch = folder / "watch.toml";
+    explicit Files(const std::string& moreRunSettings = "") {
+        std::ofstream(catalogue) << kCatalogue;
+        std::ofstream(watch) << kWatch << moreRunSettings;
+    }
+};
+
+// The CSV rows without their checked_at column.
+std::vector<std::string> Rows(const std::string& csv) {
+    std::vector<std::string> rows;
+    std::size_t from = csv.find('\n') + 1;
+    for (std::size_t end; (end = csv.find('\n', from)) != std::string::npos; from = end + 1)
+        rows.push_back(csv.substr(from, csv.rfind(',', end) - from));
+    return rows;
+}
+
+std::vector<std::string> MarketLines(const std::string& log, const std::string& under) {
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    for (std::size_t end; (end = log.find('\n', from)) != std::string::npos; from = end + 1) {
+        const std::string line = log.substr(from, end - from);
+        if (line.rfind("market: ", 0) == 0 && line.find(under) != std::string::npos)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(TrackRunTest, OneWalkPerListingServesEveryShopOwnShopsFirst) {
+    Files files;
+    LoggedSim sim({"--catalogue=" + files.catalogue});
+    ASSERT_TRUE(sim.running());
+    const CliRun run = RunCliAgainst(sim, {"track", "--watch", files.watch, "--format", "csv", "--no-history"});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    EXPECT_EQ(Rows(run.out), (std::vector<std::string>{
+                                 "own1,7001,晴天 短袖,pop,found,1,2,upper,1",
+                                 "own1,7002,同款 长裙,pop,found,2,5,middle,1",
+                                 "own1,7003,无处可寻,pop,not_found,,,,0",
+                                 "own1,7001,晴天 短袖,new,not_found,,,,0",
+                                 "own1,7002,同款 长裙,new,not_found,,,,0",
+                                 "own1,7003,无处可寻,new,not_found,,,,0",
+                                 "rival,8001,同款 长裙,pop,found,2,5,middle,1",
+                                 "rival,8002,雨天 风衣,pop,found,3,8,lower,1",
+                                 "rival,8001,同款 长裙,new,not_found,,,,0",
+                                 "rival,8002,雨天 风衣,new,not_found,,,,0",
+                                 "third,9001,夏日 凉鞋,pop,not_found,,,,0",
+                                 "third,9001,夏日 凉鞋,new,found,1,1,upper,1",
+                             }));
+    EXPECT_NE(run.err.find("own1 (own): 3 items in 2 listings: 2 found, 4 not found, 0 incomplete; 1 on page 1 upper"),
+              std::string::npos)
+        << run.err;
+
+    // The walk's requests are those of one shop's query of the same listing, to the byte.
+    const std::vector<std::string> tracked = MarketLines(sim.Log(), "/book/");
+    const std::size_t before = sim.Log().size();
+    const CliRun query = RunCliAgainst(
+        sim, {"query", "--shop", "third", "--sort", "pop", "--pages", "3", "--delay", "0", "--no-history"});
+    ASSERT_EQ(query.exit, 0) << query.err;
+    const std::vector<std::string> queried = MarketLines(sim.Log().substr(before), "/book/");
+    ASSERT_EQ(queried.size(), 33u);
+    ASSERT_EQ(tracked.size(), 66u);
+    EXPECT_EQ(std::vector<std::string>(tracked.begin(), tracked.begin() + 33), queried);
+}
+
+TEST(TrackRunTest, AWalkThatFailsPartWayLeavesEveryShopIncompleteFromThere) {
+    // Without retries: each slice after the broken one has no token to go on, and fails at once.
+    Files files("retries = 0\n");
+    LoggedSim sim({"--catalogue=" + files.catalogue, "--broken-slice=2:3"});
+    ASSERT_TRUE(sim.running());
+    const CliRun run = RunCliAgainst(sim, {"track", "--watch", files.watch, "--format", "csv", "--no-history"});
+    EXPECT_EQ(run.exit, 3) << run.err;
+    const std::vector<std::string> rows = Rows(run.out);
+    ASSERT_EQ(rows.size(), 12u) << run.out;
+    EXPECT_EQ(rows[0], "own1,7001,晴天 短袖,pop,found,1,2,upper,1");
+    EXPECT_EQ(rows[2], "own1,7003,无处可寻,pop,incomplete,,,,0");
+    EXPECT_EQ(rows[10], "third,9001,夏日 凉鞋,pop,incomplete,,,,0");
+}
+
+TEST(TrackRunTest, ADryRunAsksNothingAndABadWatchIsAUsageError) {
+    Files files;
+    LoggedSim sim({"--catalogue=" + files.catalogue});
+    ASSERT_TRUE(sim.running());
+    const CliRun dry = RunCliAgainst(sim, {"track", "--watch", files.watch, "--dry-run"});
+    ASSERT_EQ(dry.exit, 0) << dry.err;
+    EXPECT_LT(dry.out.find("shop own1 (own)"), dry.out.find("shop rival (competitor)")) << dry.out;
+    EXPECT_NE(dry.out.find("walk clothing sorted by new, up to 3 pages: 33 requests"), std::string::npos) << dry.out;
+    EXPECT_EQ(MarketLines(sim.Log(), ""), std::vector<std::string>{});
+
+    std::ofstream(files.watch, std::ios::app) << "colour = 1\n";
+    const CliRun bad = RunCliAgainst(sim, {"track", "--watch", files.watch});
+    EXPECT_EQ(bad.exit, 2);
+    EXPECT_NE(bad.err.find("watch.toml:"), std::string::npos) << bad.err;
+}
+
+} // namespace
+} // namespace rankmoth::testing
