@@ -85,6 +85,8 @@ public:
             if (::wait4(pid_, &status, WNOHANG, &usage) == pid_) {
                 status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
                 maxRssKb_ = usage.ru_maxrss;
+                const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+                cpuSeconds_ = seconds(usage.ru_utime) + seconds(usage.ru_stime);
             } else {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
@@ -94,6 +96,8 @@ public:
 
     // The child's peak resident size, once Wait has seen it end.
     long maxRssKb() const { return maxRssKb_; }
+    // The child's user and system time, once Wait has seen it end.
+    double cpuSeconds() const { return cpuSeconds_; }
 
     std::string Out() const { return Slurp(out_); }
     std::string Err() const { return Slurp(err_); }
@@ -120,6 +124,7 @@ private:
     pid_t pid_ = -1;
     std::optional<int> status_;
     long maxRssKb_ = 0;
+    double cpuSeconds_ = 0;
     std::string out_;
     std::string err_;
 };
