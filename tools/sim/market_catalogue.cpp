@@ -92,7 +92,8 @@ std::string DemoCatalogueText() {
     static const char* const kStyles[] = {"碎花", "复古", "简约", "宽松", "修身", "法式", "森系", "韩版", "学院风"};
     static const char* const kKinds[] = {"连衣裙", "衬衫", "针织开衫", "半身裙", "卫衣", "牛仔裤", "风衣", "毛衣"};
     std::ostringstream out;
-    out << "# The demo marketplace: shop \"demo\", 45 items in three packs of 15.\n"
+    out << "# The demo marketplace: shop \"demo\", 45 items in three packs of 15, and its rival \"rival\", 12 in\n"
+           "# two packs of 6.\n"
            "pages 20\n"
            "shop demo 15\n";
     for (int k = 1; k <= 45; ++k) {
@@ -112,6 +113,15 @@ std::string DemoCatalogueText() {
            "place clothing new 1 1 52000144\n"
            "place clothing new 1 6 52000102\n"
            "place shoes pop 1 7 52000118\n";
+    // A competitor for a watch to follow: its items stand beside the demo shop's in the same listings.
+    static const char* const kRivalKinds[] = {"连衣裙", "衬衫", "半身裙", "风衣"};
+    out << "shop rival 6\n";
+    for (int k = 1; k <= 12; ++k)
+        out << "item rival " << 53000100 + k << " 邻家 " << kRivalKinds[k % 4] << " 第" << k << "款\n";
+    out << "place clothing pop 1 3 53000101\n"
+           "place clothing pop 1 9 53000104\n"
+           "place clothing pop 2 2 53000107\n"
+           "place clothing new 1 2 53000110\n";
     return out.str();
 }
 
