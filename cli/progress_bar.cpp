@@ -48,8 +48,16 @@ std::string ProgressBar::Render(const Progress& progress, std::chrono::steady_cl
     } else {
         counts = "  " + std::to_string(progress.itemsLoaded) + " items  ";
     }
+    std::string left;
+    // The pages still to walk at the pace of those walked: a rough figure, but the one a user waiting wants.
+    if (progress.pagesTotal > progress.pagesDone && progress.pagesDone > 0) {
+        const long long rest = seconds * (progress.pagesTotal - progress.pagesDone) / progress.pagesDone;
+        char text[32];
+        std::snprintf(text, sizeof text, " (%lld:%02lld left)", rest / 60, rest % 60);
+        left = text;
+    }
     const std::string head = progress.phase + " ";
-    const std::string tail = counts + clock;
+    const std::string tail = counts + clock + left;
     const int barWidth = std::min(30, columns - 1 - static_cast<int>(head.size() + tail.size()) - 2);
     std::string line = head;
     if (barWidth >= 5 && progress.pagesTotal > 0) {

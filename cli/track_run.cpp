@@ -199,6 +199,9 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
     std::vector<base::PassOutcome> walks;
     std::vector<std::string> notWalked;
     int walkNumber = 0;
+    int walkCount = 0;
+    for (const WatchWalk& walk : watch.walks)
+        walkCount += static_cast<int>(walk.sorts.size());
     for (const WatchWalk& walk : watch.walks) {
         for (const SortPass& sort : walk.sorts) {
             ++walkNumber;
@@ -206,7 +209,8 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
                 notWalked.push_back(walk.category.slug + "/" + sort.key.bytes());
                 continue;
             }
-            progress.phase = walk.category.slug + " " + sort.key.bytes();
+            progress.phase = "walk " + std::to_string(walkNumber) + "/" + std::to_string(walkCount) + " " +
+                             walk.category.slug + " " + sort.key.bytes();
             rank::WalkOptions options;
             options.marketHost = endpoints.marketHost;
             options.policy = policy;
