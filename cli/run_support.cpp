@@ -58,6 +58,11 @@ void WalkProgress::SliceFetched(int, int slice, bool complete) {
     bar_.Update(progress_, slice == 10);
 }
 
+void WalkProgress::TitlesSearchedOneByOne(const std::string& reason) {
+    bar_.Clear();
+    ReportError("the titles are searched for one by one, which is slower (" + reason + ")");
+}
+
 void WalkProgress::Count(bool complete) {
     ++progress_.requests;
     progress_.failed += !complete;

@@ -38,6 +38,7 @@ public:
     void PageFetched(int, bool complete) override { Count(complete); }
     void SliceFetched(int, int slice, bool complete) override;
     void ItemChecked(int, int, int, const sources::ShopItem&, bool) override { bar_.Update(progress_); }
+    void TitlesSearchedOneByOne(const std::string& reason) override;
 
 private:
     void Count(bool complete);

@@ -67,7 +67,7 @@ std::size_t ListingWalk::TallyIndex(const sources::ShopItem& item) {
     return it->second;
 }
 
-void ListingWalk::PrepareFor(const std::vector<sources::ShopItem>& items) {
+void ListingWalk::PrepareFor(const std::vector<sources::ShopItem>& items, ListingWalkObserver& report) {
     const bool same = matcher_ && items.size() == preparedItems_.size() &&
                       std::equal(items.begin(), items.end(), preparedItems_.begin(),
                                  [](const sources::ShopItem& a, const sources::ShopItem& b) {
@@ -84,11 +84,13 @@ void ListingWalk::PrepareFor(const std::vector<sources::ShopItem>& items) {
         titles.push_back(item.title);
     }
     matcher_ = std::make_unique<TitleMatcher>(titles);
+    if (!matcher_->searchedOneByOne().empty())
+        report.TitlesSearchedOneByOne(matcher_->searchedOneByOne());
 }
 
 bool ListingWalk::CheckSlice(const Text& sliceText, int page, int slice, const std::vector<sources::ShopItem>& items,
                              ListingWalkObserver& report) {
-    PrepareFor(items);
+    PrepareFor(items, report);
     const GbkHaystack haystack(sliceText);
     matcher_->Match(haystack, found_);
     for (std::size_t k = 0; k < items.size(); ++k) {

@@ -50,6 +50,9 @@ public:
     virtual void ItemChecked(int /*page*/, int /*slice*/, int /*itemNumber*/, const sources::ShopItem& /*item*/,
                              bool /*found*/) {}
     virtual void PassFinished(const base::PassOutcome& /*outcome*/) {}
+    // The titles are searched for one by one, not in one scan, for `reason`: the hits are the same, only
+    // slower. Said once per item list.
+    virtual void TitlesSearchedOneByOne(const std::string& /*reason*/) {}
 };
 
 struct WalkOptions {
@@ -99,7 +102,7 @@ private:
     std::size_t TallyIndex(const sources::ShopItem& item);
     // Builds the matcher and the tally of each item when `items` is not the list the last slice was
     // checked against: a list reloaded during the walk is seen from the next slice on.
-    void PrepareFor(const std::vector<sources::ShopItem>& items);
+    void PrepareFor(const std::vector<sources::ShopItem>& items, ListingWalkObserver& report);
     static void Count(base::PassOutcome& outcome, const web::Answer& answer);
     base::Clock::time_point Now() const;
     bool StopRequested() const;
