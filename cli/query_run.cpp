@@ -44,16 +44,9 @@ int RunQuery(const QueryPlan& plan, CliContext& context) {
         }
         const base::PassRequest request{plan.shop, plan.category.slug, {}, sort.key.bytes(), plan.pageLimit};
         progress.phase = sort.key.bytes();
-        rank::WalkOptions options;
-        options.marketHost = endpoints.marketHost;
-        options.policy = policy;
-        options.stopRequested = stop;
-        options.skipSlicesOfFailedPage = true;
-        rank::ListingWalk walk(rank::WebListingTransport(web.env), std::move(options));
-        base::PassOutcome pass = walk.Run(request, feed.items, &observer);
-        // A listing that ended early leaves its unwalked pages out of the total.
-        progress.pagesTotal -= plan.pageLimit - pass.pagesWalked;
-        progress.pagesDone = std::min(progress.pagesDone, progress.pagesTotal);
+        base::PassOutcome pass =
+            HeadlessWalk(endpoints.marketHost, policy, stop, web).Run(request, feed.items, &observer);
+        LeaveOutUnwalked(progress, plan.pageLimit, pass);
         bar.Clear();
         printer.Pass(pass);
         if (context.passSink && !context.passSink(pass))

@@ -69,6 +69,21 @@ void WalkProgress::Count(bool complete) {
     bar_.Update(progress_);
 }
 
+rank::ListingWalk HeadlessWalk(const std::string& marketHost, const web::RequestPolicy& policy,
+                               std::function<bool()> stop, HeadlessWeb& web) {
+    rank::WalkOptions options;
+    options.marketHost = marketHost;
+    options.policy = policy;
+    options.stopRequested = std::move(stop);
+    options.skipSlicesOfFailedPage = true;
+    return rank::ListingWalk(rank::WebListingTransport(web.env), std::move(options));
+}
+
+void LeaveOutUnwalked(Progress& progress, int pageLimit, const base::PassOutcome& pass) {
+    progress.pagesTotal -= pageLimit - pass.pagesWalked;
+    progress.pagesDone = std::min(progress.pagesDone, progress.pagesTotal);
+}
+
 bool LoadShop(const Text& shop, const base::Endpoints& endpoints, const web::RequestPolicy& policy, HeadlessWeb& web,
               ProgressBar& bar, sources::FeedOutcome& outcome, int& exitCode) {
     sources::FeedLoad load(sources::TimedFeedFetch(web.env, std::chrono::milliseconds(100)),

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "base/eventpump.h"
 #include "base/endpoints.h"
+#include "base/eventpump.h"
 #include "base/pass_outcome.h"
 #include "cli/headless_controls.h"
 #include "cli/output_stream.h"
@@ -12,6 +12,7 @@
 #include "web/request_policy.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,13 @@ private:
     ProgressBar& bar_;
     Progress& progress_;
 };
+
+// A walk of the command line: paced by `policy`, ended by `stop`, and no slices asked for a listing page that
+// failed.
+rank::ListingWalk HeadlessWalk(const std::string& marketHost, const web::RequestPolicy& policy,
+                               std::function<bool()> stop, HeadlessWeb& web);
+// A listing that ended before `pageLimit` leaves its unwalked pages out of the progress line's total.
+void LeaveOutUnwalked(Progress& progress, int pageLimit, const base::PassOutcome& pass);
 
 // Loads the shop; on no items reports why and returns false with `exitCode` set.
 bool LoadShop(const Text& shop, const base::Endpoints& endpoints, const web::RequestPolicy& policy, HeadlessWeb& web,

@@ -50,8 +50,8 @@ std::string ShopSummary(const WatchShop& shop, const std::vector<base::PassOutco
     const std::size_t items = passes.empty() ? 0 : passes.front().items.size();
     return base::TerminalSafe(shop.id.ToUtf8()) + " (" + RoleName(shop.role) + "): " + std::to_string(items) +
            " items in " + std::to_string(passes.size()) + (passes.size() == 1 ? " listing: " : " listings: ") +
-           std::to_string(found) + " found, " + std::to_string(notFound) + " not found, " +
-           std::to_string(incomplete) + " incomplete; " + std::to_string(upperFirst) + " on page 1 upper\n";
+           std::to_string(found) + " found, " + std::to_string(notFound) + " not found, " + std::to_string(incomplete) +
+           " incomplete; " + std::to_string(upperFirst) + " on page 1 upper\n";
 }
 
 std::string CsvRowsOf(const base::PassOutcome& pass) {
@@ -138,7 +138,8 @@ std::string TrackPlanText(const Watch& watch) {
     char minutes[64];
     std::snprintf(minutes, sizeof minutes, "%.1f", paced);
     text += "  at most " + std::to_string(requests) + " listing requests; at " + std::to_string(watch.delay.count()) +
-            " ms between requests that is at least " + minutes + " min, plus the time the marketplace takes to answer\n";
+            " ms between requests that is at least " + minutes +
+            " min, plus the time the marketplace takes to answer\n";
     if (watch.maxMinutes > 0) {
         text += paced < watch.maxMinutes
                     ? "  max_minutes " + std::to_string(watch.maxMinutes) + ": fits when the answers come within " +
@@ -211,16 +212,10 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
             }
             progress.phase = "walk " + std::to_string(walkNumber) + "/" + std::to_string(walkCount) + " " +
                              walk.category.slug + " " + sort.key.bytes();
-            rank::WalkOptions options;
-            options.marketHost = endpoints.marketHost;
-            options.policy = policy;
-            options.stopRequested = stop;
-            options.skipSlicesOfFailedPage = true;
-            rank::ListingWalk listing(rank::WebListingTransport(web.env), std::move(options));
             const base::PassRequest request{Text(), walk.category.slug, {}, sort.key.bytes(), walk.pageLimit};
-            base::PassOutcome outcome = listing.Run(request, allItems, &observer);
-            progress.pagesTotal -= walk.pageLimit - outcome.pagesWalked;
-            progress.pagesDone = std::min(progress.pagesDone, progress.pagesTotal);
+            base::PassOutcome outcome =
+                HeadlessWalk(endpoints.marketHost, policy, stop, web).Run(request, allItems, &observer);
+            LeaveOutUnwalked(progress, walk.pageLimit, outcome);
             const std::string walkId = WalkId(runStarted, walkNumber);
             for (std::size_t n = 0; n < loaded.size(); ++n)
                 passesOfShop[shopOfLoaded[n]].push_back(rank::PassOfShop(outcome, loaded[n], walkId));
