@@ -3,7 +3,6 @@
 #include "history/place_label.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace rankmoth::history {
 
@@ -25,50 +24,6 @@ std::vector<const TimelinePoint*> Settled(const std::vector<TimelinePoint>& poin
 }
 
 } // namespace
-
-std::vector<StripCell> StripCells(const std::vector<TimelinePoint>& points) {
-    std::vector<base::Clock::time_point> times(points.size());
-    for (std::size_t k = 0; k < points.size(); ++k)
-        ParseIsoTime(points[k].started, times[k]);
-    std::vector<base::Clock::duration> pauses;
-    for (std::size_t k = 1; k < points.size(); ++k)
-        pauses.push_back(times[k] - times[k - 1]);
-    base::Clock::duration median{};
-    if (!pauses.empty()) {
-        std::vector<base::Clock::duration> sorted = pauses;
-        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-        median = sorted[sorted.size() / 2];
-    }
-    std::vector<StripCell> cells;
-    cells.reserve(points.size());
-    for (std::size_t k = 0; k < points.size(); ++k) {
-        const TimelinePoint& point = points[k];
-        const bool found = point.state == base::ItemState::Found;
-        cells.push_back({point.started, point.state, found ? point.page : 0,
-                         found ? base::ZoneOfSlice(point.slice) : base::Zone::None,
-                         k > 0 && median > base::Clock::duration::zero() && pauses[k - 1] > 2 * median});
-    }
-    return cells;
-}
-
-PositionAxis AxisOf(const std::vector<TimelinePoint>& points) {
-    int best = 0, worst = 0;
-    for (const TimelinePoint& point : points) {
-        const int position = PositionOf(point.state, point.page, point.slice);
-        if (position == 0)
-            continue;
-        best = best == 0 ? position : std::min(best, position);
-        worst = std::max(worst, position);
-    }
-    if (best == 0)
-        return {};
-    // A little room either side, and never less than a page's ten slices, so that one move still reads as one.
-    const int room = std::max(1, (worst - best) / 10);
-    PositionAxis axis{std::max(1, best - room), worst + room};
-    if (axis.bottom - axis.top < 9)
-        axis.bottom = axis.top + 9;
-    return axis;
-}
 
 Movers MoversOf(const std::vector<ItemSummary>& items, const std::vector<ItemTimeline>& timelines,
                 const std::string& since, std::size_t count) {

@@ -11,26 +11,6 @@ namespace rankmoth::history {
 // What the history page and the shared report both draw, computed once from what the store read, so that
 // the two can never show a seller different things.
 
-// One cell of an item's zone strip under one sort.
-struct StripCell {
-    std::string started;
-    base::ItemState state = base::ItemState::Incomplete;
-    int page = 0; // when found
-    base::Zone zone = base::Zone::None;
-    // The pause before this pass was more than twice the usual one: the strip breaks here rather than
-    // drawing two passes days apart as neighbours.
-    bool gapBefore = false;
-};
-std::vector<StripCell> StripCells(const std::vector<TimelinePoint>& points);
-
-// The position axis of an item's chart, reversed (best at the top) and zoomed to the positions it took:
-// a chart pinned to 1..1000 would draw every move as a flat line.
-struct PositionAxis {
-    int top = 1;     // the best position shown
-    int bottom = 10; // the worst position shown
-};
-PositionAxis AxisOf(const std::vector<TimelinePoint>& points);
-
 // An item's move under one sort between two of its found-or-absent results.
 struct Mover {
     std::string itemId;

@@ -1,4 +1,4 @@
-// The figures the history page and the report share: strip gaps, the zoomed axis, movers, visibility.
+// The figures the history page and the report share: movers and visibility.
 #include "history/report_model.h"
 
 #include <gtest/gtest.h>
@@ -15,47 +15,6 @@ TimelinePoint At(const std::string& started, ItemState state, int page = 0, int 
     point.page = page;
     point.slice = slice;
     return point;
-}
-
-TEST(ReportModel, StripsBreakOnlyWherePausesRunPastTwiceTheUsual) {
-    const std::vector<TimelinePoint> points = {
-        At("2026-12-01T10:00:00Z", ItemState::Found, 1, 2),
-        At("2026-12-01T11:00:00Z", ItemState::NotFound),
-        At("2026-12-01T12:00:00Z", ItemState::Incomplete),
-        At("2026-12-01T14:00:00Z", ItemState::Found, 3, 9), // twice the usual hour: no break
-        At("2026-12-02T09:00:00Z", ItemState::Found, 2, 5), // overnight: a break
-        At("2026-12-02T10:00:00Z", ItemState::Found, 2, 5),
-    };
-    const std::vector<StripCell> cells = StripCells(points);
-    ASSERT_EQ(cells.size(), points.size());
-    std::vector<bool> gaps;
-    for (const StripCell& cell : cells)
-        gaps.push_back(cell.gapBefore);
-    EXPECT_EQ(gaps, (std::vector<bool>{false, false, false, false, true, false}));
-    EXPECT_EQ(cells[0].zone, base::Zone::Upper);
-    EXPECT_EQ(cells[3].page, 3);
-    EXPECT_EQ(cells[3].zone, base::Zone::Lower);
-    EXPECT_EQ(cells[2].state, ItemState::Incomplete);
-    EXPECT_EQ(cells[2].zone, base::Zone::None);
-    EXPECT_TRUE(StripCells({}).empty());
-}
-
-TEST(ReportModel, TheAxisZoomsToThePositionsTaken) {
-    const struct {
-        std::vector<TimelinePoint> points;
-        int top, bottom;
-    } cases[] = {
-        {{}, 1, 10},
-        {{At("a", ItemState::NotFound)}, 1, 10},
-        {{At("a", ItemState::Found, 5, 4)}, 43, 52},                                   // one position: a page
-        {{At("a", ItemState::Found, 2, 1), At("b", ItemState::Found, 30, 1)}, 1, 319}, // 11..291, room 28
-        {{At("a", ItemState::Found, 1, 1), At("b", ItemState::Found, 1, 3)}, 1, 10},
-    };
-    for (const auto& c : cases) {
-        const PositionAxis axis = AxisOf(c.points);
-        EXPECT_EQ(axis.top, c.top);
-        EXPECT_EQ(axis.bottom, c.bottom);
-    }
 }
 
 TEST(ReportModel, MoversRankGainsAndLossesAndPassOverIncompleteResults) {
