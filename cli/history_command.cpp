@@ -48,9 +48,9 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
         if (history::CheckHistoryQuery(words->query, filter, std::cerr) != 0)
             return static_cast<int>(kExitUsage);
         // Reading must not make what it reads: a mistyped path is said to be missing, not created empty.
-        history::HistoryStore store;
-        const std::string path = history::RecordingPath(words->file, false);
-        if (!store.OpenForReading(path)) {
+        base::Result<std::unique_ptr<history::Store>> store =
+            history::OpenStore(history::RecordingPath(words->file, false), history::Access::ReadOnly);
+        if (!store) {
             ReportError("history: " + store.error());
             return static_cast<int>(kExitNoShop);
         }
@@ -59,7 +59,7 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
                                              : *format == OutputFormat::Jsonl ? history::ReportFormat::Jsonl
                                                                               : history::ReportFormat::Table;
         std::ostringstream out;
-        const int status = history::PrintHistory(store, words->query, report, out, std::cerr);
+        const int status = history::PrintHistory(*store.value(), words->query, report, out, std::cerr);
         context.out.Write(out.str());
         if (!context.out.failure().empty()) {
             ReportError(context.out.failure());

@@ -123,17 +123,21 @@ void WriteExportCsv(const std::vector<ExportRow>& rows, std::ostream& out, bool 
         WriteExportRow(row, out);
 }
 
-bool WriteExportCsv(HistoryStore& store, const std::string& shop, const std::string& itemId, std::ostream& out,
-                    bool withBom) {
+base::Result<void> WriteExportCsv(Store& store, const std::string& shop, const std::string& itemId, std::ostream& out,
+                                  bool withBom) {
     if (withBom)
         out << "\xEF\xBB\xBF";
     out << kExportCsvColumns;
-    const bool complete = store.ForEachExportRow(shop, itemId, [&out](const ExportRow& row) {
+    base::Result<void> read = store.ForEachExportRow(shop, itemId, [&out](const ExportRow& row) {
         WriteExportRow(row, out);
         return static_cast<bool>(out);
     });
     out.flush();
-    return complete && out;
+    if (!read)
+        return read;
+    if (!out)
+        return base::Fail("Cannot export the history: the file cannot be written.");
+    return {};
 }
 
 int CheckHistoryQuery(const HistoryQuery& query, PassFilter& filter, std::ostream& err) {
@@ -185,27 +189,26 @@ std::string Dumped(const nlohmann::json& value, int indent) {
 
 } // namespace
 
-int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat format, std::ostream& out,
-                 std::ostream& err) {
+int PrintHistory(Store& store, const HistoryQuery& query, ReportFormat format, std::ostream& out, std::ostream& err) {
     PassFilter filter;
     if (const int status = CheckHistoryQuery(query, filter, err); status != 0)
         return status;
-    if (!store.isOpen()) {
-        err << "history: " << (store.error().empty() ? "the history is not open" : store.error()) << '\n';
+    base::Result<std::vector<PassRow>> listed = store.Passes(filter);
+    if (!listed) {
+        err << "history: " << listed.error() << '\n';
         return 1;
     }
-    store.clearError();
-    const std::vector<PassRow> passes = store.Passes(filter);
-    if (!store.error().empty()) {
-        err << "history: " << store.error() << '\n';
-        return 1;
-    }
+    const std::vector<PassRow>& passes = listed.value();
     std::vector<ExportRow> results;
     if (!query.itemId.empty()) {
         for (const PassRow& pass : passes) {
-            ExportRow row;
-            if (store.ResultOf(pass.id, query.itemId, row))
-                results.push_back(std::move(row));
+            base::Result<std::optional<ExportRow>> row = store.ResultOf(pass.id, query.itemId);
+            if (!row) {
+                err << "history: " << row.error() << '\n';
+                return 1;
+            }
+            if (row.value())
+                results.push_back(std::move(*row.value()));
         }
     }
 

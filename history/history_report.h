@@ -29,15 +29,14 @@ int CheckHistoryQuery(const HistoryQuery& query, PassFilter& filter, std::ostrea
 // Times are ISO 8601 in UTC ("2026-12-08T06:03:05Z"), as stored; the table's cells are English ("p1 upper",
 // "not found", "incomplete") and safe for a terminal. Returns the exit code: 0 done (also when nothing matched),
 // 1 the store failed, 2 a bad sort or date. Messages go to `err`.
-int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat format, std::ostream& out,
-                 std::ostream& err);
+int PrintHistory(Store& store, const HistoryQuery& query, ReportFormat format, std::ostream& out, std::ostream& err);
 
 // The export's CSV, UTF-8: the CLI's result columns item_id,title,sort,state,page,slice,zone,hits,checked_at then
 // the pass's. `withBom` puts the byte-order mark spreadsheet programs need to read Chinese.
 void WriteExportCsv(const std::vector<ExportRow>& rows, std::ostream& out, bool withBom);
-// The same, streamed from the store for a whole shop (empty `itemId`) or one item. False, with the store's error()
-// or a failed stream, when the export is incomplete.
-bool WriteExportCsv(HistoryStore& store, const std::string& shop, const std::string& itemId, std::ostream& out,
-                    bool withBom);
+// The same, streamed from the store for a whole shop (empty `itemId`) or one item. Fails, saying why, when the
+// store failed or the stream could not be written: the export is then incomplete.
+base::Result<void> WriteExportCsv(Store& store, const std::string& shop, const std::string& itemId, std::ostream& out,
+                                  bool withBom);
 
 } // namespace rankmoth::history

@@ -13,9 +13,9 @@ HistoryController::HistoryController(std::string path, Services services)
 
 HistoryController::~HistoryController() = default;
 
-history::HistoryStore* HistoryController::Store() {
-    if (store_.isOpen())
-        return &store_;
+history::Store* HistoryController::Store() {
+    if (store_)
+        return store_.get();
     if (path_.empty())
         return nullptr;
     // One attempt per run, as the CLI's recorder does: each attempt may wait out the busy time-out, and the
@@ -23,10 +23,13 @@ history::HistoryStore* HistoryController::Store() {
     if (openTried_)
         return nullptr;
     openTried_ = true;
-    if (store_.Open(path_))
-        return &store_;
-    ReportFailure(store_.error());
-    return nullptr;
+    base::Result<std::unique_ptr<history::Store>> opened = history::OpenStore(path_, history::Access::ReadWrite);
+    if (!opened) {
+        ReportFailure(opened.error());
+        return nullptr;
+    }
+    store_ = std::move(opened).value();
+    return store_.get();
 }
 
 void HistoryController::ReportFailure(const std::string& error) {
@@ -39,15 +42,15 @@ void HistoryController::ReportFailure(const std::string& error) {
 
 void HistoryController::PassFinished(const base::PassOutcome& pass) {
     lastShop_ = pass.request.shop.ToUtf8();
-    history::HistoryStore* store = Store();
+    history::Store* store = Store();
     if (!store)
         return;
     // The baseline is read before the pass is written: the new pass must not become its own baseline.
     std::optional<history::Baseline> baseline;
     if (pass.clean())
-        baseline = store->BaselineFor(pass);
-    if (store->RecordPass(pass) == 0)
-        ReportFailure(store->error());
+        baseline = store->BaselineFor(pass).value_or(std::nullopt);
+    if (const base::Result<std::int64_t> recorded = store->RecordPass(pass); !recorded)
+        ReportFailure(recorded.error());
 
     const auto alerts = history::ChangeAlerts(pass, baseline ? &*baseline : nullptr, alertPages_);
     if (!alerts.empty() && services_.showAlert) {

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,7 @@ public:
     void PassFinished(const base::PassOutcome& pass);
 
     // The open store, or nullptr when it cannot be opened (said once).
-    history::HistoryStore* Store();
+    history::Store* Store();
     // Says a failure of the store, the first time only.
     void ReportFailure(const std::string& error);
 
@@ -51,7 +52,7 @@ public:
 private:
     std::string path_;
     Services services_;
-    history::HistoryStore store_;
+    std::unique_ptr<history::Store> store_;
     bool openTried_ = false;
     bool failureSaid_ = false;
     std::vector<HistoryPage*> pages_;
