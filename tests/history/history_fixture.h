@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/pass_outcome.h"
+#include "history/history_report.h"
 #include "history/history_store.h"
 #include "tests/support/temp_folder.h"
 
@@ -36,6 +37,19 @@ inline std::int64_t Record(history::Store& store, const base::PassOutcome& pass)
     base::Result<std::int64_t> id = store.RecordPass(pass);
     EXPECT_TRUE(id) << id.error();
     return id.value_or(0);
+}
+
+// What `history` prints for the query: "0|" and the output, "usage|" or "store|" and the reason.
+inline std::string Printed(history::Store& store, const history::HistoryQuery& query, history::OutputFormat format) {
+    const base::Result<history::PassFilter> filter = history::CheckHistoryQuery(query);
+    if (!filter)
+        return "usage|" + filter.error();
+    std::string out;
+    const auto printed = history::PrintHistory(store, filter.value(), format, [&out](std::string_view text) {
+        out += text;
+        return true;
+    });
+    return printed ? "0|" + out : "store|" + printed.error();
 }
 
 inline std::string FileBytes(const std::string& path) {

@@ -121,37 +121,33 @@ TEST(HistoryReport, CommandLineWordsAndFormats) {
     ASSERT_GT(Record(*store, pop), 0);
     ASSERT_GT(Record(*store, fresh), 0);
 
-    const auto print = [&](HistoryQuery query, ReportFormat format) {
-        std::ostringstream out, err;
-        const int status = PrintHistory(*store, query, format, out, err);
-        return std::to_string(status) + "|" + out.str() + err.str();
-    };
+    const auto print = [&](HistoryQuery query, OutputFormat format) { return testing::Printed(*store, query, format); };
     const auto has = [](const std::string& text, const std::string& part) {
         return text.find(part) != std::string::npos;
     };
     const struct {
         const char* what;
         HistoryQuery query;
-        ReportFormat format;
+        OutputFormat format;
         std::vector<std::string> parts;
     } cases[] = {
-        {"places in English", {"8001", "=1+1", "All", ""}, ReportFormat::Table, {"0|", "  p1 upper\n", "  p3 lower\n"}},
-        {"not found", {"8001", "200", "pop", ""}, ReportFormat::Table, {"  not found\n"}},
-        {"incomplete", {"8001", "200", "NEW", ""}, ReportFormat::Table, {"2 failed", "  incomplete\n"}},
+        {"places in English", {"8001", "=1+1", "All", ""}, OutputFormat::Table, {"0|", "  p1 upper\n", "  p3 lower\n"}},
+        {"not found", {"8001", "200", "pop", ""}, OutputFormat::Table, {"  not found\n"}},
+        {"incomplete", {"8001", "200", "NEW", ""}, OutputFormat::Table, {"2 failed", "  incomplete\n"}},
         {"a title cannot reach the terminal",
          {"8001", "=1+1", "", ""},
-         ReportFormat::Table,
+         OutputFormat::Table,
          {"\xEF\xBF\xBD]0;x\xEF\xBF\xBD衬衫"}},
-        {"IDs guarded in CSV", {"8001", "=1+1", "", ""}, ReportFormat::Csv, {"\r\n\"'=1+1\","}},
-        {"one object a line", {"8001", "", "", ""}, ReportFormat::Jsonl, {"0|{\"", "}\n{\"", "\"sort\":\"new\""}},
+        {"IDs guarded in CSV", {"8001", "=1+1", "", ""}, OutputFormat::Csv, {"\r\n\"'=1+1\","}},
+        {"one object a line", {"8001", "", "", ""}, OutputFormat::Jsonl, {"0|{\"", "}\n{\"", "\"sort\":\"new\""}},
     };
     for (const auto& c : cases) {
         const std::string got = print(c.query, c.format);
         for (const std::string& part : c.parts)
             EXPECT_TRUE(has(got, part)) << c.what << ": want " << part << " in\n" << got;
     }
-    EXPECT_FALSE(has(print({"8001", "=1+1", "", ""}, ReportFormat::Table), "\x1B")) << "ESC in the table";
-    EXPECT_FALSE(has(print({"8001", "=1+1", "", ""}, ReportFormat::Table), "第")) << "Chinese place cells";
+    EXPECT_FALSE(has(print({"8001", "=1+1", "", ""}, OutputFormat::Table), "\x1B")) << "ESC in the table";
+    EXPECT_FALSE(has(print({"8001", "=1+1", "", ""}, OutputFormat::Table), "第")) << "Chinese place cells";
 }
 
 } // namespace

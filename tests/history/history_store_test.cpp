@@ -5,6 +5,7 @@
 #include "history_fixture.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
 #include <csignal>
@@ -461,28 +462,33 @@ TEST(HistoryReport, PrintsPassesAndOneItemsPlaces) {
     failed.failedRequests = 1;
     ASSERT_GT(Record(*store, failed), 0);
 
-    std::ostringstream out, err;
-    EXPECT_EQ(PrintHistory(*store, {"8001", "100", "", ""}, ReportFormat::Csv, out, err), 0);
-    EXPECT_EQ(out.str(),
-              "item_id,title,sort,state,page,slice,zone,hits,checked_at,pass_id,shop,category,sub_category,page_limit,"
-              "started,finished,pages_walked,requests,failed_requests,stopped\r\n"
-              "100,\"'=HYPERLINK(\"\"x\"\"),衬衫\",pop,found,2,4,middle,1,2025-12-01T00:02:00Z,1,8001,clothing,,10,"
-              "2025-12-01T00:00:00Z,2025-12-01T00:02:00Z,10,40,0,0\r\n"
-              "100,\"'=HYPERLINK(\"\"x\"\"),衬衫\",new,incomplete,,,,0,2025-12-02T00:02:00Z,2,8001,clothing,,10,"
-              "2025-12-02T00:00:00Z,2025-12-02T00:02:00Z,10,40,1,0\r\n");
-
+    // Times in the export are local with their offset: a fixed zone without tzdata keeps the text known.
+    const char* zone = std::getenv("TZ");
+    const std::string savedZone = zone ? zone : "";
+    ::setenv("TZ", "CST-8", 1);
+    ::tzset();
+    const std::string csv = testing::Printed(*store, {"8001", "100", "", ""}, OutputFormat::Csv);
+    EXPECT_EQ(csv,
+              "0|item_id,title,sort,state,page,slice,zone,hits,checked_at,pass_id,shop,category,sub_category,"
+              "page_limit,started,finished,pages_walked,requests,failed_requests,stopped,clean\r\n"
+              "100,\"'=HYPERLINK(\"\"x\"\"),衬衫\",pop,found,2,4,middle,1,2025-12-01T08:02:00+08:00,1,8001,clothing,,"
+              "10,2025-12-01T08:00:00+08:00,2025-12-01T08:02:00+08:00,10,40,0,0,1\r\n"
+              "100,\"'=HYPERLINK(\"\"x\"\"),衬衫\",new,incomplete,,,,0,2025-12-02T08:02:00+08:00,2,8001,clothing,,"
+              "10,2025-12-02T08:00:00+08:00,2025-12-02T08:02:00+08:00,10,40,1,0,0\r\n");
     std::ostringstream streamed;
     ASSERT_TRUE(WriteExportCsv(*store, "8001", "", streamed, true).ok());
-    EXPECT_EQ(streamed.str(), "\xEF\xBB\xBF" + out.str());
+    EXPECT_EQ(streamed.str(), "\xEF\xBB\xBF" + csv.substr(2));
+    zone ? ::setenv("TZ", savedZone.c_str(), 1) : ::unsetenv("TZ");
+    ::tzset();
 
-    out.str("");
-    EXPECT_EQ(PrintHistory(*store, {"8001", "", "", "2025-12-02"}, ReportFormat::Json, out, err), 0);
-    EXPECT_NE(out.str().find("\"failed_requests\": 1"), std::string::npos) << out.str();
-    EXPECT_EQ(out.str().find("\"pop\""), std::string::npos);
+    const std::string json = testing::Printed(*store, {"8001", "", "", "2025-12-02"}, OutputFormat::Json);
+    EXPECT_NE(json.find("\"failed_requests\": 1"), std::string::npos) << json;
+    EXPECT_EQ(json.find("\"pop\""), std::string::npos);
+    EXPECT_TRUE(nlohmann::json::accept(json.substr(2))) << json;
 
     for (const HistoryQuery& bad : {HistoryQuery{"8001", "", "newest", ""}, HistoryQuery{"8001", "", "", "yesterday"},
                                     HistoryQuery{"", "", "", ""}})
-        EXPECT_EQ(PrintHistory(*store, bad, ReportFormat::Table, out, err), 2);
+        EXPECT_EQ(testing::Printed(*store, bad, OutputFormat::Table).substr(0, 6), "usage|");
 }
 
 TEST(PassRecorder, AlertsAfterWritingAndWarnsOnceWhenItCannot) {
