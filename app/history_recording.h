@@ -17,7 +17,7 @@ public:
     struct Notices {
         // The change alert: a tray balloon where there is a tray, the status bar otherwise.
         std::function<void(const std::string& title, const std::string& text)> alert;
-        // Status part 1 of the main window.
+        // The main window's first status field.
         std::function<void(const std::string& text)> status;
     };
 
