@@ -24,7 +24,6 @@
 namespace {
 
 using namespace rankmoth;
-using history::HistoryStore;
 
 constexpr int kItems = 5000;
 constexpr int kPasses = 2000;
@@ -66,11 +65,12 @@ base::PassOutcome PassOf300(int n) {
 
 void BM_RecordPass300(benchmark::State& state) {
     const auto path = BuildFolder() / ("history-bench-write-" + std::to_string(::getpid()) + ".sqlite");
-    HistoryStore store;
-    if (!store.Open(path.string())) {
-        state.SkipWithError(store.error().c_str());
+    auto opened = history::OpenStore(path.string(), history::Access::ReadWrite);
+    if (!opened) {
+        state.SkipWithError(opened.error().c_str());
         return;
     }
+    std::unique_ptr<history::Store> store = std::move(opened).value();
     std::vector<base::PassOutcome> passes;
     for (int n = 0; n < 64; ++n)
         passes.push_back(PassOf300(n));
@@ -78,10 +78,10 @@ void BM_RecordPass300(benchmark::State& state) {
     for (auto _ : state) {
         base::PassOutcome& pass = passes[n % passes.size()];
         pass.started = base::Clock::from_time_t(1764547200) + std::chrono::hours(n++);
-        if (store.RecordPass(pass) == 0)
-            state.SkipWithError(store.error().c_str());
+        if (const auto recorded = store->RecordPass(pass); !recorded)
+            state.SkipWithError(recorded.error().c_str());
     }
-    store.Close();
+    store.reset();
     for (const char* suffix : {"", "-wal", "-shm"})
         std::filesystem::remove(path.string() + suffix);
 }
@@ -170,11 +170,8 @@ std::string LargeDatabase() {
     const std::string partial = path + ".partial";
     std::filesystem::remove(partial);
     const auto start = std::chrono::steady_clock::now();
-    {
-        HistoryStore store;
-        if (!store.Open(partial))
-            return {};
-    }
+    if (!history::OpenStore(partial, history::Access::ReadWrite))
+        return {};
     sqlite3* db = nullptr;
     sqlite3_open(partial.c_str(), &db);
     sqlite3_exec(db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
@@ -189,8 +186,8 @@ std::string LargeDatabase() {
         return {};
     const auto generated = std::chrono::steady_clock::now();
     {
-        HistoryStore store;
-        if (!store.Open(partial) || !store.RebuildStandings())
+        auto store = history::OpenStore(partial, history::Access::ReadWrite);
+        if (!store || !store.value()->RebuildStandings())
             return {};
     }
     std::filesystem::rename(partial, path);
@@ -210,14 +207,15 @@ void BM_OpenHistoryPage(benchmark::State& state) {
     }
     std::size_t cells = 0;
     for (auto _ : state) {
-        HistoryStore store;
-        if (!store.Open(path)) {
+        auto store = history::OpenStore(path, history::Access::ReadWrite);
+        if (!store) {
             state.SkipWithError(store.error().c_str());
             break;
         }
-        const auto summaries = store.ItemSummaries(kShop);
-        const auto timeline = store.Timeline(kShop, summaries.empty() ? "" : summaries.front().itemId);
-        const auto cross = store.CrossSort(kShop);
+        const auto summaries = store.value()->ItemSummaries(kShop).value_or({});
+        const auto timeline =
+            store.value()->Timeline(kShop, summaries.empty() ? "" : summaries.front().itemId).value_or({});
+        const auto cross = history::CrossSort(summaries);
         cells = timeline.sorts[0].size() + timeline.sorts[1].size() + timeline.sorts[2].size();
         if (summaries.size() != kItems || cross.size() != kItems || cells != kPasses)
             state.SkipWithError("the database does not hold what was generated");
@@ -229,11 +227,13 @@ BENCHMARK(BM_OpenHistoryPage)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_ItemTimeline(benchmark::State& state) {
     const std::string path = LargeDatabase();
-    HistoryStore store;
-    if (path.empty() || !store.Open(path)) {
-        state.SkipWithError("no database");
+    auto opened = path.empty() ? base::Result<std::unique_ptr<history::Store>>(base::Fail("no database"))
+                               : history::OpenStore(path, history::Access::ReadWrite);
+    if (!opened) {
+        state.SkipWithError(opened.error().c_str());
         return;
     }
+    history::Store& store = *opened.value();
     int k = 0;
     for (auto _ : state)
         benchmark::DoNotOptimize(store.Timeline(kShop, ItemId(k++ % kItems)));
@@ -242,25 +242,32 @@ BENCHMARK(BM_ItemTimeline)->Unit(benchmark::kMillisecond);
 
 void BM_ExportOneItem(benchmark::State& state) {
     const std::string path = LargeDatabase();
-    HistoryStore store;
-    if (path.empty() || !store.Open(path)) {
-        state.SkipWithError("no database");
+    auto opened = path.empty() ? base::Result<std::unique_ptr<history::Store>>(base::Fail("no database"))
+                               : history::OpenStore(path, history::Access::ReadWrite);
+    if (!opened) {
+        state.SkipWithError(opened.error().c_str());
         return;
     }
+    history::Store& store = *opened.value();
     int k = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(store.Export(kShop, ItemId(k++ % kItems)));
+        benchmark::DoNotOptimize(store.ForEachExportRow(kShop, ItemId(k++ % kItems), [](const history::ExportRow& row) {
+            benchmark::DoNotOptimize(row.page);
+            return true;
+        }));
 }
 BENCHMARK(BM_ExportOneItem)->Unit(benchmark::kMillisecond);
 
 // The page's "export the shop": 10 million rows of CSV streamed out, measured once.
 void BM_ExportShopCsv(benchmark::State& state) {
     const std::string path = LargeDatabase();
-    HistoryStore store;
-    if (path.empty() || !store.Open(path)) {
-        state.SkipWithError("no database");
+    auto opened = path.empty() ? base::Result<std::unique_ptr<history::Store>>(base::Fail("no database"))
+                               : history::OpenStore(path, history::Access::ReadWrite);
+    if (!opened) {
+        state.SkipWithError(opened.error().c_str());
         return;
     }
+    history::Store& store = *opened.value();
     struct Counter : std::streambuf {
         std::size_t bytes = 0;
         int_type overflow(int_type c) override {
@@ -274,8 +281,8 @@ void BM_ExportShopCsv(benchmark::State& state) {
     } counter;
     std::ostream out(&counter);
     for (auto _ : state)
-        if (!history::WriteExportCsv(store, kShop, "", out, true))
-            state.SkipWithError(store.error().c_str());
+        if (const auto written = history::WriteExportCsv(store, kShop, "", out, true); !written)
+            state.SkipWithError(written.error().c_str());
     state.counters["MiB"] = static_cast<double>(counter.bytes) / (1024 * 1024);
 }
 BENCHMARK(BM_ExportShopCsv)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -8,7 +8,6 @@
 
 #include <iostream>
 #include <memory>
-#include <sstream>
 
 namespace rankmoth::cli {
 
@@ -44,29 +43,33 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
             ReportError(error);
             return static_cast<int>(kExitUsage);
         }
-        history::PassFilter filter;
-        if (history::CheckHistoryQuery(words->query, filter, std::cerr) != 0)
+        const base::Result<history::PassFilter> filter = history::CheckHistoryQuery(words->query);
+        if (!filter) {
+            ReportError("history: " + filter.error());
             return static_cast<int>(kExitUsage);
+        }
         // Reading must not make what it reads: a mistyped path is said to be missing, not created empty.
-        history::HistoryStore store;
-        const std::string path = history::RecordingPath(words->file, false);
-        if (!store.OpenForReading(path)) {
+        base::Result<std::unique_ptr<history::Store>> store =
+            history::OpenStore(history::RecordingPath(words->file, false), history::Access::ReadOnly);
+        if (!store) {
             ReportError("history: " + store.error());
             return static_cast<int>(kExitNoShop);
         }
-        const history::ReportFormat report = *format == OutputFormat::Csv     ? history::ReportFormat::Csv
-                                             : *format == OutputFormat::Json  ? history::ReportFormat::Json
-                                             : *format == OutputFormat::Jsonl ? history::ReportFormat::Jsonl
-                                                                              : history::ReportFormat::Table;
-        std::ostringstream out;
-        const int status = history::PrintHistory(store, words->query, report, out, std::cerr);
-        context.out.Write(out.str());
+        const base::Result<std::size_t> printed =
+            history::PrintHistory(*store.value(), filter.value(), *format,
+                                  [&context](std::string_view text) { return context.out.Write(text); });
         if (!context.out.failure().empty()) {
             ReportError(context.out.failure());
             return static_cast<int>(kExitNotKept);
         }
         // The store failing while reading is a history that cannot be read.
-        return status == 1 ? static_cast<int>(kExitNoShop) : status;
+        if (!printed) {
+            ReportError("history: " + printed.error());
+            return static_cast<int>(kExitNoShop);
+        }
+        if (printed.value() == 0 && *format == OutputFormat::Table)
+            ReportError("history: no stored passes match");
+        return static_cast<int>(kExitClean);
     };
 }
 

@@ -119,24 +119,6 @@ std::vector<std::string> FailureLines(const std::vector<base::PassOutcome>& pass
     return lines;
 }
 
-std::string IsoLocalTime(std::time_t when) {
-    std::tm local{};
-    if (!localtime_r(&when, &local))
-        return {};
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
-    // strftime's %z gives "+0800"; ISO 8601's extended form wants the colon.
-    const long offset = local.tm_gmtoff;
-    const long minutes = std::labs(offset) / 60;
-    char zone[48];
-    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
-    return std::string(stamp) + zone;
-}
-
-std::string IsoLocalTime(base::Clock::time_point when) {
-    return IsoLocalTime(base::Clock::to_time_t(when));
-}
-
 int DisplayWidth(std::string_view utf8) {
     int width = 0;
     for (std::size_t i = 0; i < utf8.size();) {
@@ -164,63 +146,48 @@ std::string FitWidth(std::string_view utf8, int columns) {
     return out + "…";
 }
 
+history::ResultRow ResultOf(const base::PassOutcome& pass, const base::ItemResult& item) {
+    return {
+        item.itemId.ToUtf8(), Utf8Title(item.title), pass.request.sort, item.state, item.page, item.slice, item.hits,
+        item.checkedAt};
+}
+
+history::PassView PassViewOf(const base::PassOutcome& pass) {
+    history::PassView view;
+    view.shop = pass.request.shop.ToUtf8();
+    view.category = pass.request.category;
+    view.subCategory = pass.request.subCategory.ToUtf8();
+    view.sort = pass.request.sort;
+    view.pageLimit = pass.request.pageLimit;
+    view.started = pass.started;
+    view.finished = pass.finished;
+    view.pagesWalked = pass.pagesWalked;
+    view.requests = pass.requests;
+    view.failedRequests = pass.failedRequests;
+    view.stopped = pass.stopped;
+    return view;
+}
+
 std::string CsvRow(const base::PassOutcome& pass, const base::ItemResult& item) {
-    const bool found = item.state == base::ItemState::Found;
-    std::string line;
-    line += CsvField(item.itemId.ToUtf8()) + ',';
-    line += CsvField(Utf8Title(item.title)) + ',';
-    line += CsvField(pass.request.sort) + ',';
-    line += std::string(base::StateName(item.state)) + ',';
-    line += (found ? Number(item.page) : std::string()) + ',';
-    line += (found ? Number(item.slice) : std::string()) + ',';
-    line += std::string(base::ZoneName(item.zone())) + ',';
-    line += Number(item.hits) + ',';
-    line += IsoLocalTime(item.checkedAt) + '\n';
-    return line;
+    return history::ResultCsvLine(ResultOf(pass, item));
 }
 
 std::string PassJson(const base::PassOutcome& pass) {
     using json = nlohmann::ordered_json;
-    json items = json::array();
-    for (const auto& item : pass.items) {
-        const bool found = item.state == base::ItemState::Found;
-        items.push_back({
-            {"item_id", item.itemId.ToUtf8()},
-            {"title", Utf8Title(item.title)},
-            {"sort", pass.request.sort},
-            {"state", base::StateName(item.state)},
-            {"page", found ? json(item.page) : json(nullptr)},
-            {"slice", found ? json(item.slice) : json(nullptr)},
-            {"zone", found ? json(base::ZoneName(item.zone())) : json(nullptr)},
-            {"hits", item.hits},
-            {"checked_at", IsoLocalTime(item.checkedAt)},
-        });
-    }
+    json object = history::PassJson(PassViewOf(pass));
     json failures = json::array();
     for (const base::FailureCount& failure : pass.failures.entries())
         failures.push_back(
             {{"kind", FailureKindName(failure.kind)}, {"reason", failure.firstReason}, {"count", failure.count}});
-    json object = {
-        {"shop", pass.request.shop.ToUtf8()},
-        {"category", pass.request.category},
-        {"sub_category", pass.request.subCategory.ToUtf8()},
-        {"sort", pass.request.sort},
-        {"page_limit", pass.request.pageLimit},
-        {"started", IsoLocalTime(pass.started)},
-        {"finished", IsoLocalTime(pass.finished)},
-        {"pages", pass.pagesWalked},
-        {"requests", pass.requests},
-        {"failed_requests", pass.failedRequests},
-        {"stopped", pass.stopped},
-        {"clean", pass.clean()},
-        {"failures", std::move(failures)},
-        {"items", std::move(items)},
-    };
+    object["failures"] = std::move(failures);
+    json items = json::array();
+    for (const auto& item : pass.items)
+        items.push_back(history::ResultJson(ResultOf(pass, item)));
+    object["items"] = std::move(items);
     // Only a watch's passes share a walk; a query's passes keep the keys they always had.
     if (!pass.walkId.empty())
         object["walk_id"] = pass.walkId;
-    // A title that is not valid UTF-8 must not take the whole pass down with it: it becomes U+FFFD.
-    return object.dump(-1, ' ', false, json::error_handler_t::replace);
+    return history::Dumped(object);
 }
 
 std::string PassTable(const std::vector<base::PassOutcome>& passes) {

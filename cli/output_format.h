@@ -2,6 +2,7 @@
 
 #include "base/pass_outcome.h"
 #include "base/safe_text.h"
+#include "history/result_row.h"
 
 #include <ctime>
 #include <string>
@@ -19,9 +20,7 @@ using base::CsvField;
 // "too_large", "stopped", "not_answer", "other".
 std::string_view FailureKindName(base::FailureKind kind);
 
-// "2026-12-08T14:03:05+08:00": local time of the current time zone, with its offset to the minute.
-std::string IsoLocalTime(std::time_t when);
-std::string IsoLocalTime(base::Clock::time_point when);
+using history::IsoLocalTime;
 
 // Terminal columns a UTF-8 string takes: East Asian wide and full-width characters count two, combining
 // marks none, anything undecodable one per byte.
@@ -29,13 +28,15 @@ int DisplayWidth(std::string_view utf8);
 // At most `columns` wide, cut on a character boundary with "…" when it had to be cut.
 std::string FitWidth(std::string_view utf8, int columns);
 
-inline constexpr std::string_view kCsvHeader = "item_id,title,sort,state,page,slice,zone,hits,checked_at";
+// An item of a pass in the columns every result writer shares (history::ResultColumns).
+history::ResultRow ResultOf(const base::PassOutcome& pass, const base::ItemResult& item);
+history::PassView PassViewOf(const base::PassOutcome& pass);
 
-// One CSV line (with its "\n") per item of a pass.
+// One CSV line (with its CRLF) per item of a pass.
 std::string CsvRow(const base::PassOutcome& pass, const base::ItemResult& item);
 
-// One JSON object per pass, on one line without its line end: the request, start and end, the totals, the
-// failed requests by kind ("failures": [{"kind", "reason", "count"}]) and every item.
+// One JSON object per pass, on one line without its line end: the pass's columns (history::PassColumns), the
+// failed requests by kind ("failures": [{"kind", "reason", "count"}]) and every item ("items").
 std::string PassJson(const base::PassOutcome& pass);
 
 // One line per kind of failure over the passes of a run, with the first reason seen and how many requests

@@ -6,26 +6,16 @@
 namespace rankmoth::cli {
 
 std::optional<OutputFormat> ParseFormat(const std::string& word, std::string& error) {
-    std::string lower = word;
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    if (lower == "table")
-        return OutputFormat::Table;
-    if (lower == "csv")
-        return OutputFormat::Csv;
-    if (lower == "json")
-        return OutputFormat::Json;
-    if (lower == "jsonl")
-        return OutputFormat::Jsonl;
+    OutputFormat format{};
+    if (history::ParseOutputFormat(word, format))
+        return format;
     error = "--format: unknown format \"" + word + "\"; one of table, csv, json, jsonl";
     return std::nullopt;
 }
 
 void PassPrinter::Begin() {
     if (format_ == OutputFormat::Csv)
-        out_.Write(std::string(kCsvHeader) + "\n");
+        out_.Write(history::ResultCsvHeader());
     if (format_ == OutputFormat::Json)
         out_.Write("[");
 }

@@ -2,6 +2,7 @@
 
 #include "base/pass_outcome.h"
 #include "cli/output_stream.h"
+#include "history/result_row.h"
 
 #include <optional>
 #include <string>
@@ -10,7 +11,7 @@
 namespace rankmoth::cli {
 
 // Json is one document, an array of passes; Jsonl is one object a line, for tools that read a stream.
-enum class OutputFormat { Table, Csv, Json, Jsonl };
+using history::OutputFormat;
 // "table", "csv", "json" or "jsonl", in any ASCII letter case.
 std::optional<OutputFormat> ParseFormat(const std::string& word, std::string& error);
 

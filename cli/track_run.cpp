@@ -88,7 +88,7 @@ void PrintResults(const TrackPlan& plan, const std::vector<std::vector<base::Pas
         }
         return;
     case OutputFormat::Csv:
-        out.Write("shop," + std::string(kCsvHeader) + "\n");
+        out.Write("shop," + history::ResultCsvHeader());
         for (const std::size_t k : ReportOrder(shops))
             for (const base::PassOutcome& pass : passesOfShop[k])
                 out.Write(CsvRowsOf(pass));

@@ -2,58 +2,18 @@
 
 #include "base/safe_text.h"
 
-#include <nlohmann/json.hpp>
-
-#include <cstdio>
-
 namespace rankmoth::history {
 
 namespace {
 
-using base::CsvField;
-
-constexpr const char* kPassCsvColumns =
-    "pass_id,shop,category,sub_category,sort,page_limit,started,finished,pages_walked,requests,failed_requests,"
-    "stopped,items,found";
-
-void WritePassCsv(const PassRow& pass, std::ostream& out, bool withSort) {
-    out << pass.id << ',' << CsvField(pass.shop) << ',' << CsvField(pass.category) << ',' << CsvField(pass.subCategory)
-        << ',';
-    if (withSort)
-        out << CsvField(pass.sort) << ',';
-    out << pass.pageLimit << ',' << pass.started << ',' << pass.finished << ',' << pass.pagesWalked << ','
-        << pass.requests << ',' << pass.failedRequests << ',' << (pass.stopped ? 1 : 0);
-}
-
-nlohmann::json PassJson(const PassRow& pass) {
-    return {{"pass_id", pass.id},
-            {"shop", pass.shop},
-            {"category", pass.category},
-            {"sub_category", pass.subCategory},
-            {"sort", pass.sort},
-            {"page_limit", pass.pageLimit},
-            {"started", pass.started},
-            {"finished", pass.finished},
-            {"pages_walked", pass.pagesWalked},
-            {"requests", pass.requests},
-            {"failed_requests", pass.failedRequests},
-            {"stopped", pass.stopped},
-            {"clean", pass.clean()},
-            {"items", pass.items},
-            {"found", pass.found}};
+base::Clock::time_point Parsed(const std::string& stored) {
+    base::Clock::time_point at{};
+    ParseIsoTime(stored, at);
+    return at;
 }
 
 std::string Padded(const std::string& text, std::size_t width) {
     return text.size() >= width ? text + "  " : text + std::string(width - text.size() + 2, ' ');
-}
-
-std::string AsciiLower(std::string_view word) {
-    std::string lower(word);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
 }
 
 // A place in the words of the other columns: "p2 upper", "not found", "incomplete".
@@ -78,201 +38,192 @@ std::string PassRemark(const PassRow& pass) {
     return "clean";
 }
 
-} // namespace
-
-bool ParseReportFormat(std::string_view name, ReportFormat& format) {
-    const std::string word = AsciiLower(name);
-    if (word == "table")
-        format = ReportFormat::Table;
-    else if (word == "csv")
-        format = ReportFormat::Csv;
-    else if (word == "json")
-        format = ReportFormat::Json;
-    else if (word == "jsonl")
-        format = ReportFormat::Jsonl;
-    else
-        return false;
-    return true;
-}
-
-namespace {
-
-constexpr const char* kExportCsvColumns =
-    "item_id,title,sort,state,page,slice,zone,hits,checked_at,"
-    "pass_id,shop,category,sub_category,page_limit,started,finished,pages_walked,requests,failed_requests,"
-    "stopped\r\n";
-
-void WriteExportRow(const ExportRow& row, std::ostream& out) {
-    const bool found = row.state == base::ItemState::Found;
-    out << CsvField(row.itemId) << ',' << CsvField(row.title) << ',' << CsvField(row.pass.sort) << ','
-        << base::StateName(row.state) << ',' << (found ? std::to_string(row.page) : "") << ','
-        << (found ? std::to_string(row.slice) : "") << ','
-        << base::ZoneName(found ? base::ZoneOfSlice(row.slice) : base::Zone::None) << ',' << row.hits << ','
-        << row.checkedAt << ',';
-    WritePassCsv(row.pass, out, false);
-    out << "\r\n";
-}
-
-} // namespace
-
-void WriteExportCsv(const std::vector<ExportRow>& rows, std::ostream& out, bool withBom) {
-    if (withBom)
-        out << "\xEF\xBB\xBF";
-    out << kExportCsvColumns;
-    for (const ExportRow& row : rows)
-        WriteExportRow(row, out);
-}
-
-bool WriteExportCsv(HistoryStore& store, const std::string& shop, const std::string& itemId, std::ostream& out,
-                    bool withBom) {
-    if (withBom)
-        out << "\xEF\xBB\xBF";
-    out << kExportCsvColumns;
-    const bool complete = store.ForEachExportRow(shop, itemId, [&out](const ExportRow& row) {
-        WriteExportRow(row, out);
-        return static_cast<bool>(out);
-    });
-    out.flush();
-    return complete && out;
-}
-
-int CheckHistoryQuery(const HistoryQuery& query, PassFilter& filter, std::ostream& err) {
-    if (query.shop.empty()) {
-        err << "history: --shop is required\n";
-        return 2;
+// pass_id and the pass's columns but its sort, which the result columns already hold.
+std::string ExportPassCells(const PassRow& pass) {
+    const PassView view = PassViewOf(pass);
+    std::string cells = std::to_string(pass.id);
+    for (const auto& column : PassColumns()) {
+        if (column.name != "sort")
+            cells += "," + CsvCell(column.get(view));
     }
-    // The query command's words: "all" is every sort, and letter case does not matter.
-    std::string sort = AsciiLower(query.sort);
-    if (sort == "all")
-        sort.clear();
-    if (!sort.empty() && SortIndex(sort) < 0) {
-        err << "history: unknown sort \"" << query.sort << "\" (pop, hot30day, new or all)\n";
-        return 2;
-    }
-    filter = PassFilter{query.shop, query.itemId, sort, query.since};
-    base::Clock::time_point ignored;
-    if (query.since.size() == 10 && ParseIsoTime(query.since + "T00:00:00Z", ignored))
-        filter.since = query.since + "T00:00:00Z";
-    else if (!query.since.empty() && !ParseIsoTime(query.since, ignored)) {
-        err << "history: --since takes a date as YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ (UTC), not \"" << query.since
-            << "\"\n";
-        return 2;
-    }
-    return 0;
+    return cells;
 }
 
-namespace {
+std::string ExportCsvHeader() {
+    std::string line = ResultCsvHeader();
+    line.resize(line.size() - kCsvLineEnd.size());
+    line += ",pass_id";
+    for (const auto& column : PassColumns()) {
+        if (column.name != "sort")
+            line += "," + std::string(column.name);
+    }
+    return line + std::string(kCsvLineEnd);
+}
 
-nlohmann::json ResultJson(const ExportRow& row) {
-    nlohmann::json record = PassJson(row.pass);
-    const bool found = row.state == base::ItemState::Found;
-    record["result"] = {
-        {"item_id", row.itemId},
-        {"title", row.title},
-        {"state", base::StateName(row.state)},
-        {"page", found ? nlohmann::json(row.page) : nlohmann::json()},
-        {"slice", found ? nlohmann::json(row.slice) : nlohmann::json()},
-        {"zone", found ? nlohmann::json(base::ZoneName(base::ZoneOfSlice(row.slice))) : nlohmann::json()},
-        {"hits", row.hits},
-        {"checked_at", row.checkedAt}};
+std::string ExportCsvLine(const ExportRow& row) {
+    std::string line = ResultCsvLine(ResultOf(row));
+    line.resize(line.size() - kCsvLineEnd.size());
+    return line + "," + ExportPassCells(row.pass) + std::string(kCsvLineEnd);
+}
+
+// A pass without its results: its columns, then how many items it looked for and found.
+std::string PassCsvHeader() {
+    std::string line = "pass_id";
+    for (const auto& column : PassColumns())
+        line += "," + std::string(column.name);
+    return line + ",item_count,found_count" + std::string(kCsvLineEnd);
+}
+
+std::string PassCsvLine(const PassRow& pass) {
+    const PassView view = PassViewOf(pass);
+    std::string line = std::to_string(pass.id);
+    for (const auto& column : PassColumns())
+        line += "," + CsvCell(column.get(view));
+    return line + "," + std::to_string(pass.items) + "," + std::to_string(pass.found) + std::string(kCsvLineEnd);
+}
+
+nlohmann::ordered_json PassRecord(const PassRow& pass) {
+    nlohmann::ordered_json record = PassJson(PassViewOf(pass));
+    record["item_count"] = pass.items;
+    record["found_count"] = pass.found;
     return record;
 }
 
-// Titles come from the marketplace: a broken byte must not abort the whole report, so it becomes U+FFFD.
-std::string Dumped(const nlohmann::json& value, int indent) {
-    return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+nlohmann::ordered_json ResultRecord(const ExportRow& row) {
+    nlohmann::ordered_json record = PassJson(PassViewOf(row.pass));
+    record["result"] = ResultJson(ResultOf(row));
+    return record;
+}
+
+// Writes one record in `format`; `first` is whether it opens the output.
+bool WriteRecord(const TextSink& write, OutputFormat format, const nlohmann::ordered_json& record, bool first) {
+    if (format == OutputFormat::Jsonl)
+        return write(Dumped(record) + "\n");
+    // One document, yet written record by record: the array is opened before the first and closed after the last.
+    return write((first ? "[\n" : ",\n") + Dumped(record, 2));
 }
 
 } // namespace
 
-int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat format, std::ostream& out,
-                 std::ostream& err) {
-    PassFilter filter;
-    if (const int status = CheckHistoryQuery(query, filter, err); status != 0)
-        return status;
-    if (!store.isOpen()) {
-        err << "history: " << (store.error().empty() ? "the history is not open" : store.error()) << '\n';
-        return 1;
-    }
-    store.clearError();
-    const std::vector<PassRow> passes = store.Passes(filter);
-    if (!store.error().empty()) {
-        err << "history: " << store.error() << '\n';
-        return 1;
-    }
-    std::vector<ExportRow> results;
-    if (!query.itemId.empty()) {
-        for (const PassRow& pass : passes) {
-            ExportRow row;
-            if (store.ResultOf(pass.id, query.itemId, row))
-                results.push_back(std::move(row));
-        }
-    }
+ResultRow ResultOf(const ExportRow& row) {
+    return {row.itemId, row.title, row.pass.sort, row.state, row.page, row.slice, row.hits, Parsed(row.checkedAt)};
+}
 
-    std::vector<nlohmann::json> records;
-    if (format == ReportFormat::Json || format == ReportFormat::Jsonl) {
-        if (!query.itemId.empty()) {
-            for (const ExportRow& row : results)
-                records.push_back(ResultJson(row));
-        } else {
-            for (const PassRow& pass : passes)
-                records.push_back(PassJson(pass));
-        }
+PassView PassViewOf(const PassRow& pass) {
+    return {pass.id,          pass.shop,      pass.category,        pass.subCategory,
+            pass.sort,        pass.pageLimit, Parsed(pass.started), Parsed(pass.finished),
+            pass.pagesWalked, pass.requests,  pass.failedRequests,  pass.stopped};
+}
+
+base::Result<void> WriteExportCsv(Store& store, const std::string& shop, const std::string& itemId, std::ostream& out,
+                                  bool withBom) {
+    if (withBom)
+        out << "\xEF\xBB\xBF";
+    out << ExportCsvHeader();
+    base::Result<void> read = store.ForEachExportRow(shop, itemId, [&out](const ExportRow& row) {
+        out << ExportCsvLine(row);
+        return static_cast<bool>(out);
+    });
+    out.flush();
+    if (!read)
+        return read;
+    if (!out)
+        return base::Fail("Cannot export the history: the file cannot be written.");
+    return {};
+}
+
+base::Result<PassFilter> CheckHistoryQuery(const HistoryQuery& query) {
+    if (query.shop.empty())
+        return base::Fail("--shop is required");
+    // The query command's words: "all" is every sort, and letter case does not matter.
+    std::string sort = query.sort;
+    for (char& c : sort) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
+    if (sort == "all")
+        sort.clear();
+    if (!sort.empty() && SortIndex(sort) < 0)
+        return base::Fail("unknown sort \"" + query.sort + "\" (pop, hot30day, new or all)");
+    PassFilter filter{query.shop, query.itemId, sort, query.since};
+    base::Clock::time_point ignored;
+    if (query.since.size() == 10 && ParseIsoTime(query.since + "T00:00:00Z", ignored))
+        filter.since = query.since + "T00:00:00Z";
+    else if (!query.since.empty() && !ParseIsoTime(query.since, ignored))
+        return base::Fail("--since takes a date as YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ (UTC), not \"" + query.since +
+                          "\"");
+    return filter;
+}
+
+base::Result<std::size_t> PrintHistory(Store& store, const PassFilter& filter, OutputFormat format,
+                                       const TextSink& write) {
+    base::Result<std::vector<PassRow>> listed = store.Passes(filter);
+    if (!listed)
+        return base::Fail(listed.error());
+    const std::vector<PassRow>& passes = listed.value();
+    const bool json = format == OutputFormat::Json || format == OutputFormat::Jsonl;
     using base::TerminalSafe;
-    switch (format) {
-    case ReportFormat::Csv:
-        if (!query.itemId.empty()) {
-            WriteExportCsv(results, out, false);
-        } else {
-            out << kPassCsvColumns << "\r\n";
-            for (const PassRow& pass : passes) {
-                WritePassCsv(pass, out, true);
-                out << ',' << pass.items << ',' << pass.found << "\r\n";
-            }
+    bool open = true; // the output still takes text
+    std::size_t written = 0;
+    const auto emit = [&](const std::string& text) { return open = open && write(text); };
+
+    if (filter.itemId.empty()) {
+        if (format == OutputFormat::Csv)
+            emit(PassCsvHeader());
+        if (format == OutputFormat::Table && !passes.empty())
+            emit(Padded("pass", 6) + Padded("started", 25) + Padded("sort", 8) + Padded("category", 10) +
+                 Padded("limit", 5) + Padded("pages", 5) + Padded("requests", 8) + Padded("pass state", 10) +
+                 Padded("found", 11) + "sub-category\n");
+        for (const PassRow& pass : passes) {
+            if (!open)
+                break;
+            if (json)
+                open = WriteRecord(write, format, PassRecord(pass), written == 0);
+            else if (format == OutputFormat::Csv)
+                emit(PassCsvLine(pass));
+            else
+                emit(Padded(std::to_string(pass.id), 6) + Padded(IsoLocalTime(pass.started), 25) +
+                     Padded(pass.sort, 8) + Padded(pass.category, 10) + Padded(std::to_string(pass.pageLimit), 5) +
+                     Padded(std::to_string(pass.pagesWalked), 5) + Padded(std::to_string(pass.requests), 8) +
+                     Padded(PassRemark(pass), 10) +
+                     Padded(std::to_string(pass.found) + "/" + std::to_string(pass.items), 11) +
+                     TerminalSafe(pass.subCategory) + "\n");
+            ++written;
         }
-        break;
-    case ReportFormat::Json:
-        out << Dumped(nlohmann::json(std::move(records)), 2) << '\n';
-        break;
-    case ReportFormat::Jsonl:
-        for (const nlohmann::json& record : records)
-            out << Dumped(record, -1) << '\n';
-        break;
-    case ReportFormat::Table:
-        if (passes.empty()) {
-            err << "history: no stored passes match\n";
-            break;
-        }
-        if (!query.itemId.empty()) {
-            out << "item " << TerminalSafe(query.itemId);
-            if (!results.empty() && !results.back().title.empty())
-                out << "  " << TerminalSafe(results.back().title);
-            out << '\n';
-            out << Padded("pass", 6) << Padded("started", 20) << Padded("sort", 8) << Padded("category", 10)
-                << Padded("pass state", 10) << Padded("position", 8) << "place\n";
-            for (const ExportRow& row : results) {
+    } else {
+        if (format == OutputFormat::Csv)
+            emit(ExportCsvHeader());
+        for (const PassRow& pass : passes) {
+            if (!open)
+                break;
+            base::Result<std::optional<ExportRow>> result = store.ResultOf(pass.id, filter.itemId);
+            if (!result)
+                return base::Fail(result.error());
+            if (!result.value())
+                continue;
+            const ExportRow& row = *result.value();
+            if (json) {
+                open = WriteRecord(write, format, ResultRecord(row), written == 0);
+            } else if (format == OutputFormat::Csv) {
+                emit(ExportCsvLine(row));
+            } else {
+                if (written == 0)
+                    emit("item " + TerminalSafe(filter.itemId) +
+                         (row.title.empty() ? "" : "  " + TerminalSafe(row.title)) + "\n" + Padded("pass", 6) +
+                         Padded("started", 25) + Padded("sort", 8) + Padded("category", 10) + Padded("pass state", 10) +
+                         Padded("position", 8) + "place\n");
                 const int position = PositionOf(row.state, row.page, row.slice);
-                out << Padded(std::to_string(row.pass.id), 6) << Padded(row.pass.started, 20)
-                    << Padded(row.pass.sort, 8) << Padded(row.pass.category, 10) << Padded(PassRemark(row.pass), 10)
-                    << Padded(position > 0 ? std::to_string(position) : "-", 8)
-                    << EnglishPlace(row.state, row.page, row.slice) << '\n';
+                emit(Padded(std::to_string(row.pass.id), 6) + Padded(IsoLocalTime(row.pass.started), 25) +
+                     Padded(row.pass.sort, 8) + Padded(row.pass.category, 10) + Padded(PassRemark(row.pass), 10) +
+                     Padded(position > 0 ? std::to_string(position) : "-", 8) +
+                     EnglishPlace(row.state, row.page, row.slice) + "\n");
             }
-        } else {
-            out << Padded("pass", 6) << Padded("started", 20) << Padded("sort", 8) << Padded("category", 10)
-                << Padded("limit", 5) << Padded("pages", 5) << Padded("requests", 8) << Padded("pass state", 10)
-                << Padded("found", 11) << "sub-category\n";
-            for (const PassRow& pass : passes)
-                out << Padded(std::to_string(pass.id), 6) << Padded(pass.started, 20) << Padded(pass.sort, 8)
-                    << Padded(pass.category, 10) << Padded(std::to_string(pass.pageLimit), 5)
-                    << Padded(std::to_string(pass.pagesWalked), 5) << Padded(std::to_string(pass.requests), 8)
-                    << Padded(PassRemark(pass), 10)
-                    << Padded(std::to_string(pass.found) + "/" + std::to_string(pass.items), 11)
-                    << TerminalSafe(pass.subCategory) << '\n';
+            ++written;
         }
-        break;
     }
-    return 0;
+    if (format == OutputFormat::Json)
+        emit(written == 0 ? "[]\n" : "\n]\n");
+    return passes.size();
 }
 
 } // namespace rankmoth::history

@@ -1,18 +1,15 @@
 #pragma once
 
 #include "history/history_store.h"
+#include "history/result_row.h"
 
+#include <cstddef>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace rankmoth::history {
-
-// Json is one document (an array), Jsonl one object a line.
-enum class ReportFormat { Table, Csv, Json, Jsonl };
-// "table", "csv", "json" or "jsonl", in any letter case; false otherwise.
-bool ParseReportFormat(std::string_view name, ReportFormat& format);
 
 // `history --shop ID [--item ID] [--sort S] [--since DATE]`.
 struct HistoryQuery {
@@ -22,22 +19,27 @@ struct HistoryQuery {
     std::string since; // YYYY-MM-DD or a full IsoTime, UTC; empty for all time
 };
 
-// 0 when the query can be run, with its filter; otherwise 2 and the reason on `err`.
-int CheckHistoryQuery(const HistoryQuery& query, PassFilter& filter, std::ostream& err);
+// The filter of a query that can be run; otherwise why it cannot.
+base::Result<PassFilter> CheckHistoryQuery(const HistoryQuery& query);
 
-// Prints the stored passes that match, one line (or record) each; with an item, its place in each pass.
-// Times are ISO 8601 in UTC ("2026-12-08T06:03:05Z"), as stored; the table's cells are English ("p1 upper",
-// "not found", "incomplete") and safe for a terminal. Returns the exit code: 0 done (also when nothing matched),
-// 1 the store failed, 2 a bad sort or date. Messages go to `err`.
-int PrintHistory(HistoryStore& store, const HistoryQuery& query, ReportFormat format, std::ostream& out,
-                 std::ostream& err);
+// The stored rows in the columns every result writer shares.
+ResultRow ResultOf(const ExportRow& row);
+PassView PassViewOf(const PassRow& pass);
 
-// The export's CSV, UTF-8: the CLI's result columns item_id,title,sort,state,page,slice,zone,hits,checked_at then
-// the pass's. `withBom` puts the byte-order mark spreadsheet programs need to read Chinese.
-void WriteExportCsv(const std::vector<ExportRow>& rows, std::ostream& out, bool withBom);
-// The same, streamed from the store for a whole shop (empty `itemId`) or one item. False, with the store's error()
-// or a failed stream, when the export is incomplete.
-bool WriteExportCsv(HistoryStore& store, const std::string& shop, const std::string& itemId, std::ostream& out,
-                    bool withBom);
+// Takes the output a piece at a time; false when it can take no more (the rest is then not written).
+using TextSink = std::function<bool(std::string_view)>;
+
+// Prints the stored passes that match, one line (or record) each as it is read; with an item, its place in
+// each pass (in CSV, the export's lines). The table's cells are English ("p1 upper", "not found", "incomplete") and
+// safe for a terminal. The number of passes that matched, or why the store could not be read.
+base::Result<std::size_t> PrintHistory(Store& store, const PassFilter& filter, OutputFormat format,
+                                       const TextSink& write);
+
+// The export's CSV, UTF-8, streamed from the store for a whole shop (empty `itemId`) or one item: the result
+// columns, then pass_id and the pass's other columns. `withBom` puts the byte-order mark spreadsheet programs
+// need to read Chinese. Fails, saying why, when the store failed or the stream could not be written: the
+// export is then incomplete.
+base::Result<void> WriteExportCsv(Store& store, const std::string& shop, const std::string& itemId, std::ostream& out,
+                                  bool withBom);
 
 } // namespace rankmoth::history

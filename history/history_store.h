@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/pass_outcome.h"
+#include "base/result.h"
 #include "history/change_alerts.h"
 #include "history/place_label.h"
 
@@ -113,69 +114,57 @@ struct PassFilter {
     std::string since;
 };
 
-// The history database. Every operation catches its own failures: it returns false, an empty result or 0, and
-// error() then says what went wrong in words a seller can act on. One object per thread.
-class HistoryStore {
+enum class Access {
+    ReadWrite, // creates the file and its folders when absent, and brings an older schema up to date
+    ReadOnly,  // creates nothing and writes no byte, so a read-only file can be read
+};
+
+// The history database, whichever engine keeps it. Every operation catches its own failures and returns them
+// in words a seller can act on; nothing is left behind for the next call to trip over. One object per thread.
+class Store {
 public:
-    // The schema this build writes. Version 1 lacked the per-sort standings, results' check times and the
-    // passes' item counts.
-    static constexpr int kSchemaVersion = 2;
-    static constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
+    virtual ~Store() = default;
 
-    HistoryStore();
-    ~HistoryStore();
-    HistoryStore(HistoryStore&&) noexcept;
-    HistoryStore& operator=(HistoryStore&&) noexcept;
+    // Where the history lives, as the user named it.
+    virtual const std::string& location() const = 0;
 
-    // Opens the file, creating it and its folders when absent, and brings an older schema up to date. Refuses,
-    // without writing a byte, a file that is not a history database or was made by a newer version.
-    bool Open(const std::string& path, std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
-    // Opens the file for reading alone: nothing is created (neither the file nor its folders) and no byte of it
-    // is written, so a read-only file can be read. A missing file is refused with "no such history file", and
-    // so is a file of an older schema, which only a writer may bring forward. The -wal and -shm files that
-    // reading makes beside the file are removed again on closing, unless another connection is using them.
-    bool OpenForReading(const std::string& path, std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
-    bool isOpen() const;
-    void Close();
-    const std::string& error() const { return error_; }
-    void clearError() { error_.clear(); }
-    const std::string& path() const { return path_; }
-
-    // Writes the pass, its results, the items' titles and standings in one transaction. Returns the pass id,
-    // 0 on failure (nothing of the pass is then stored).
-    std::int64_t RecordPass(const base::PassOutcome& pass);
+    // Writes the pass, its results, the items' titles and standings in one transaction; the pass id. Nothing of
+    // the pass is stored when it fails.
+    virtual base::Result<std::int64_t> RecordPass(const base::PassOutcome& pass) = 0;
 
     // The latest clean pass of the pass's shop, category, sub-category and sort started before it.
-    std::optional<Baseline> BaselineFor(const base::PassOutcome& pass);
+    virtual base::Result<std::optional<Baseline>> BaselineFor(const base::PassOutcome& pass) = 0;
 
     // The history page's reads. Shops are UTF-8 shop IDs.
-    std::vector<std::string> Shops();
-    std::vector<ItemSummary> ItemSummaries(const std::string& shop);
-    ItemTimeline Timeline(const std::string& shop, const std::string& itemId);
-    std::vector<CrossSortRow> CrossSort(const std::string& shop);
-    // Every result of the shop, or of one item when `itemId` is not empty, in pass order.
-    std::vector<ExportRow> Export(const std::string& shop, const std::string& itemId = {});
-    // The same rows one at a time, for a shop too large to hold: stops when `sink` returns false. False when the
-    // store failed or the sink stopped.
-    bool ForEachExportRow(const std::string& shop, const std::string& itemId,
-                          const std::function<bool(const ExportRow&)>& sink);
-    bool DeleteItem(const std::string& shop, const std::string& itemId);
-    bool DeleteShop(const std::string& shop);
+    virtual base::Result<std::vector<std::string>> Shops() = 0;
+    virtual base::Result<std::vector<ItemSummary>> ItemSummaries(const std::string& shop) = 0;
+    virtual base::Result<ItemTimeline> Timeline(const std::string& shop, const std::string& itemId) = 0;
+    // Every result of the shop, or of one item when `itemId` is not empty, in pass order, one at a time so that
+    // a shop too large to hold can be written out. Stops early, without failing, when `sink` returns false.
+    virtual base::Result<void> ForEachExportRow(const std::string& shop, const std::string& itemId,
+                                                const std::function<bool(const ExportRow&)>& sink) = 0;
+    virtual base::Result<void> DeleteItem(const std::string& shop, const std::string& itemId) = 0;
+    virtual base::Result<void> DeleteShop(const std::string& shop) = 0;
 
     // Recomputes every item's per-sort standing from the stored results, as the migration from version 1 does:
     // a repair for a file whose results were written by other means.
-    bool RebuildStandings();
+    virtual base::Result<void> RebuildStandings() = 0;
 
     // The CLI's listing, oldest first.
-    std::vector<PassRow> Passes(const PassFilter& filter);
-    // One item's result in one pass; false when the pass did not look for it.
-    bool ResultOf(std::int64_t passId, const std::string& itemId, ExportRow& row);
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
-    std::string path_;
-    std::string error_;
+    virtual base::Result<std::vector<PassRow>> Passes(const PassFilter& filter) = 0;
+    // One item's result in one pass; empty when the pass did not look for it.
+    virtual base::Result<std::optional<ExportRow>> ResultOf(std::int64_t passId, const std::string& itemId) = 0;
 };
+
+inline constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
+
+// Opens the history at `location` (today a file path: the SQLite store). ReadWrite refuses, without writing a
+// byte, a file that is not a history database or was made by a newer version. ReadOnly refuses a missing file
+// with "no such history file", and so a file of an older schema, which only a writer may bring forward.
+base::Result<std::unique_ptr<Store>> OpenStore(const std::string& location, Access access,
+                                               std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
+
+// The cross-sort view of summaries already read.
+std::vector<CrossSortRow> CrossSort(const std::vector<ItemSummary>& summaries);
 
 } // namespace rankmoth::history

@@ -4,6 +4,7 @@
 #include "history/change_alerts.h"
 #include "history/history_store.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,19 +25,23 @@ public:
     struct Outcome {
         bool recorded = false;
         std::vector<ChangeAlert> alerts;
-        std::string warning; // set at the first failure only, for stderr or status part 1
+        std::string failure; // why the pass was not kept, at every failure
+        std::string warning; // set at the first failure only, for stderr
     };
     Outcome Record(const base::PassOutcome& pass);
 
     void setAlertPages(int pages) { alertPages_ = pages; }
     bool enabled() const { return !path_.empty(); }
-    // The open store for the history page, or null while none could be opened.
-    HistoryStore* store() { return store_.isOpen() ? &store_ : nullptr; }
+    // The open store, or null while none could be opened. Opening is tried once, at the first call of this or
+    // of Record; `openFailure()` then says why it failed.
+    Store* store();
+    const std::string& openFailure() const { return openFailure_; }
 
 private:
     std::string path_;
     int alertPages_;
-    HistoryStore store_;
+    std::unique_ptr<Store> store_;
+    std::string openFailure_;
     bool openTried_ = false;
     bool warned_ = false;
 };

@@ -5,6 +5,4 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
-# One retry of a failed test: the two-writer history test loses its 5 s lock race about once in twenty runs
-# (open issue); a real fault fails twice.
-ctest --test-dir "${RANKMOTH_BUILD_DIR:-build}" --output-on-failure -j 2 --timeout 300 --repeat until-pass:2
+ctest --test-dir "${RANKMOTH_BUILD_DIR:-build}" --output-on-failure -j 2 --timeout 300

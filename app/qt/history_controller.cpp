@@ -1,64 +1,38 @@
 #include "app/qt/history_controller.h"
 
-#include "app/history_view.h"
 #include "app/qt/history_page.h"
-#include "history/change_alerts.h"
 
 #include <algorithm>
 
 namespace rankmoth::shell {
 
+namespace {
+
+app::HistoryRecording::Notices NoticesOf(HistoryController::Services services) {
+    app::HistoryRecording::Notices notices;
+    if (services.showAlert)
+        notices.alert = [show = std::move(services.showAlert)](const std::string& title, const std::string& text) {
+            show(QString::fromStdString(title), QString::fromStdString(text));
+        };
+    if (services.showStatus)
+        notices.status = [show = std::move(services.showStatus)](const std::string& text) {
+            show(QString::fromStdString(text));
+        };
+    return notices;
+}
+
+} // namespace
+
 HistoryController::HistoryController(std::string path, Services services)
-    : path_(std::move(path)), services_(std::move(services)) {}
+    : recording_(std::move(path), NoticesOf(std::move(services))) {}
 
 HistoryController::~HistoryController() = default;
 
-history::HistoryStore* HistoryController::Store() {
-    if (store_.isOpen())
-        return &store_;
-    if (path_.empty())
-        return nullptr;
-    // One attempt per run, as the CLI's recorder does: each attempt may wait out the busy time-out, and the
-    // window must not stall on every pass for a file that could not be opened a moment ago.
-    if (openTried_)
-        return nullptr;
-    openTried_ = true;
-    if (store_.Open(path_))
-        return &store_;
-    ReportFailure(store_.error());
-    return nullptr;
-}
-
-void HistoryController::ReportFailure(const std::string& error) {
-    if (failureSaid_)
-        return;
-    failureSaid_ = true;
-    if (services_.showStatus)
-        services_.showStatus(QString::fromUtf8("排名历史无法保存: ") + QString::fromStdString(error));
-}
-
 void HistoryController::PassFinished(const base::PassOutcome& pass) {
-    lastShop_ = pass.request.shop.ToUtf8();
-    history::HistoryStore* store = Store();
-    if (!store)
+    if (!recording_.PassFinished(pass))
         return;
-    // The baseline is read before the pass is written: the new pass must not become its own baseline.
-    std::optional<history::Baseline> baseline;
-    if (pass.clean())
-        baseline = store->BaselineFor(pass);
-    if (store->RecordPass(pass) == 0)
-        ReportFailure(store->error());
-
-    const auto alerts = history::ChangeAlerts(pass, baseline ? &*baseline : nullptr, alertPages_);
-    if (!alerts.empty() && services_.showAlert) {
-        ++alertsShown_;
-        const QString title =
-            QString::fromUtf8("排名变动: 优店 %1 · %2")
-                .arg(QString::fromStdString(lastShop_), QString::fromStdString(app::SortLabel(pass.request.sort)));
-        services_.showAlert(title, QString::fromStdString(history::BalloonText(alerts)));
-    }
     for (HistoryPage* page : pages_)
-        page->PassRecorded(lastShop_);
+        page->PassRecorded(recording_.lastShop());
 }
 
 void HistoryController::AddPage(HistoryPage* page) {

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/history_recording.h"
 #include "base/pass_outcome.h"
-#include "history/history_store.h"
 
 #include <QString>
 
@@ -13,9 +13,9 @@ namespace rankmoth::shell {
 
 class HistoryPage;
 
-// Keeps every finished pass of the window in the history store, tells the seller about changes, and serves
-// the history page. A store that cannot be opened or written is said once in the status bar and otherwise
-// ignored: recording never changes what the window shows or sends.
+// The Qt side of recording (app::HistoryRecording decides what is said): shows the alerts and the status
+// text, and keeps the history pages following the passes. Recording never changes what the window shows or
+// sends.
 class HistoryController {
 public:
     struct Services {
@@ -35,29 +35,22 @@ public:
     void PassFinished(const base::PassOutcome& pass);
 
     // The open store, or nullptr when it cannot be opened (said once).
-    history::HistoryStore* Store();
-    // Says a failure of the store, the first time only.
-    void ReportFailure(const std::string& error);
+    history::Store* Store() { return recording_.Store(); }
+    // Says the failure of an action the seller started (delete, export), every time.
+    void ReportFailure(const std::string& error) { recording_.ReportActionFailure(error); }
 
     // The pages that follow the history: the tab's, and the one in a window of its own.
     void AddPage(HistoryPage* page);
     void RemovePage(HistoryPage* page);
     // The shop of the latest recorded pass (UTF-8), for a page whose shop field is empty.
-    const std::string& lastShop() const { return lastShop_; }
-    int alertPages() const { return alertPages_; }
-    void setAlertPages(int pages) { alertPages_ = pages > 0 ? pages : history::kDefaultAlertPages; }
-    int alertsShown() const { return alertsShown_; }
+    const std::string& lastShop() const { return recording_.lastShop(); }
+    int alertPages() const { return recording_.alertPages(); }
+    void setAlertPages(int pages) { recording_.setAlertPages(pages); }
+    int alertsShown() const { return recording_.alertsShown(); }
 
 private:
-    std::string path_;
-    Services services_;
-    history::HistoryStore store_;
-    bool openTried_ = false;
-    bool failureSaid_ = false;
+    app::HistoryRecording recording_;
     std::vector<HistoryPage*> pages_;
-    std::string lastShop_;
-    int alertPages_ = history::kDefaultAlertPages;
-    int alertsShown_ = 0;
 };
 
 } // namespace rankmoth::shell

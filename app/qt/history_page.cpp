@@ -338,7 +338,7 @@ void HistoryPage::Refresh() {
         SwapModel(crossTable_, cross, nullptr);
         delete std::exchange(cross_, cross);
     };
-    history::HistoryStore* store = shop.empty() ? nullptr : controller_.Store();
+    history::Store* store = shop.empty() ? nullptr : controller_.Store();
     if (!store) {
         shopLabel_->setText(shop.empty() ? QString::fromUtf8("未选优店") : QString::fromUtf8("历史不可用"));
         swapIn();
@@ -346,7 +346,7 @@ void HistoryPage::Refresh() {
         return;
     }
 
-    const auto summaries = store->ItemSummaries(shop);
+    const auto summaries = store->ItemSummaries(shop).value_or({});
     for (const history::ItemSummary& s : summaries) {
         QList<QStandardItem*> row;
         row << Cell(U(s.itemId), U(s.itemId)) << Cell(U(s.title), U(s.title));
@@ -361,7 +361,7 @@ void HistoryPage::Refresh() {
     }
     shopLabel_->setText(QString::fromUtf8("优店 %1 · %2个").arg(U(shop)).arg(summaries.size()));
 
-    for (const history::CrossSortRow& c : store->CrossSort(shop)) {
+    for (const history::CrossSortRow& c : history::CrossSort(summaries)) {
         QList<QStandardItem*> row;
         row << Cell(U(c.itemId), U(c.itemId)) << Cell(U(c.title), U(c.title));
         for (const history::SortStanding& standing : c.sorts)
@@ -389,9 +389,9 @@ void HistoryPage::Refresh() {
 
 void HistoryPage::ShowItem(const QString& itemId) {
     const std::string shop = CurrentShop();
-    history::HistoryStore* store = itemId.isEmpty() || shop.empty() ? nullptr : controller_.Store();
+    history::Store* store = itemId.isEmpty() || shop.empty() ? nullptr : controller_.Store();
     const history::ItemTimeline timeline =
-        store ? store->Timeline(shop, itemId.toStdString()) : history::ItemTimeline{};
+        store ? store->Timeline(shop, itemId.toStdString()).value_or({}) : history::ItemTimeline{};
     timeline_->setRows(app::BuildTimeline(timeline));
     if (auto* scroll =
             qobject_cast<QScrollArea*>(timeline_->parentWidget() ? timeline_->parentWidget()->parentWidget() : nullptr))
@@ -509,7 +509,7 @@ bool HistoryPage::ExportCsv(bool wholeShop) {
     const QString item = wholeShop ? QString() : SelectedItem();
     if (shop.empty() || (!wholeShop && item.isEmpty()))
         return false;
-    history::HistoryStore* store = controller_.Store();
+    history::Store* store = controller_.Store();
     if (!store)
         return false;
     const QString suggested =
@@ -518,41 +518,41 @@ bool HistoryPage::ExportCsv(bool wholeShop) {
     const QString path = chooseExportFile ? chooseExportFile(suggested) : QString();
     if (path.isEmpty())
         return false;
-    const auto rows = store->Export(shop, item.toStdString());
     std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
-    if (out)
-        history::WriteExportCsv(rows, out, true);
+    const base::Result<void> written = history::WriteExportCsv(*store, shop, item.toStdString(), out, true);
     out.close();
     if (!out) {
         QMessageBox::warning(this, QString::fromUtf8("排名历史"), QString::fromUtf8("无法写入文件:\n%1").arg(path));
         return false;
     }
-    return true;
+    if (!written)
+        controller_.ReportFailure(written.error());
+    return written.ok();
 }
 
 bool HistoryPage::DeleteSelectedItem() {
     const std::string shop = CurrentShop();
     const QString item = SelectedItem();
-    history::HistoryStore* store = shop.empty() || item.isEmpty() ? nullptr : controller_.Store();
+    history::Store* store = shop.empty() || item.isEmpty() ? nullptr : controller_.Store();
     if (!store || !confirm || !confirm(QString::fromUtf8("删除宝贝 %1 的全部排名历史?\n此操作无法撤销。").arg(item)))
         return false;
-    const bool done = store->DeleteItem(shop, item.toStdString());
+    const base::Result<void> done = store->DeleteItem(shop, item.toStdString());
     if (!done)
-        controller_.ReportFailure(store->error());
+        controller_.ReportFailure(done.error());
     Refresh();
-    return done;
+    return done.ok();
 }
 
 bool HistoryPage::DeleteShop() {
     const std::string shop = CurrentShop();
-    history::HistoryStore* store = shop.empty() ? nullptr : controller_.Store();
+    history::Store* store = shop.empty() ? nullptr : controller_.Store();
     if (!store || !confirm || !confirm(QString::fromUtf8("删除优店 %1 的全部排名历史?\n此操作无法撤销。").arg(U(shop))))
         return false;
-    const bool done = store->DeleteShop(shop);
+    const base::Result<void> done = store->DeleteShop(shop);
     if (!done)
-        controller_.ReportFailure(store->error());
+        controller_.ReportFailure(done.error());
     Refresh();
-    return done;
+    return done.ok();
 }
 
 } // namespace rankmoth::shell

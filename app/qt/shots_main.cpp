@@ -32,8 +32,8 @@ using namespace rankmoth;
 bool SeedDemoHistory(const std::string& path) {
     static const char* const kStyles[] = {"碎花", "复古", "简约", "宽松", "修身", "法式", "森系", "韩版", "学院风"};
     static const char* const kKinds[] = {"连衣裙", "衬衫", "针织开衫", "半身裙", "卫衣", "牛仔裤", "风衣", "毛衣"};
-    history::HistoryStore store;
-    if (!store.Open(path))
+    auto store = history::OpenStore(path, history::Access::ReadWrite);
+    if (!store)
         return false;
     const auto start = base::Clock::now() - std::chrono::hours(30);
     for (int round = 0; round < 9; ++round) {
@@ -70,7 +70,7 @@ bool SeedDemoHistory(const std::string& path) {
                 item.checkedAt = pass.finished;
                 pass.items.push_back(item);
             }
-            if (store.RecordPass(pass) == 0)
+            if (!store.value()->RecordPass(pass))
                 return false;
         }
     }

@@ -72,12 +72,16 @@ std::string WithoutTimes(const std::string& csv) {
     std::string out;
     std::size_t from = 0;
     for (std::size_t end; (end = csv.find('\n', from)) != std::string::npos; from = end + 1) {
-        const std::string_view line(csv.data() + from, end - from);
+        std::string_view line(csv.data() + from, end - from);
+        const bool crlf = !line.empty() && line.back() == '\r';
+        if (crlf)
+            line.remove_suffix(1);
         const std::size_t comma = line.rfind(',');
         if (comma != std::string_view::npos && isStamp(line.substr(comma + 1)))
-            out.append(line.substr(0, comma)).append(",T\n");
+            out.append(line.substr(0, comma)).append(",T");
         else
-            out.append(line).append("\n");
+            out.append(line);
+        out.append(crlf ? "\r\n" : "\n");
     }
     return out.append(csv, from);
 }
@@ -87,10 +91,10 @@ TEST(CliRunTest, CsvOfAKnownCatalogue) {
     ASSERT_TRUE(sim.running());
     const CliRun run = RunCli(sim, {"query", "--shop", "tiny", "--pages", "5", "--delay", "0", "--format", "csv"});
     EXPECT_EQ(run.exit, 0) << run.err;
-    EXPECT_EQ(WithoutTimes(run.out), "item_id,title,sort,state,page,slice,zone,hits,checked_at\n"
-                                     "9001,晴天 短袖,pop,found,1,3,upper,2,T\n"
-                                     "9002,\"5\"\"寸 A,B\\款\",pop,found,2,4,middle,1,T\n"
-                                     "9003,无处可寻,pop,not_found,,,,0,T\n");
+    EXPECT_EQ(WithoutTimes(run.out), "item_id,title,sort,state,page,slice,zone,hits,checked_at\r\n"
+                                     "9001,晴天 短袖,pop,found,1,3,upper,2,T\r\n"
+                                     "9002,\"5\"\"寸 A,B\\款\",pop,found,2,4,middle,1,T\r\n"
+                                     "9003,无处可寻,pop,not_found,,,,0,T\r\n");
     EXPECT_EQ(run.err, "");
 }
 
@@ -209,7 +213,7 @@ TEST(CliRunTest, ClosedStdoutEndsTheRunQuietly) {
                         "--market-host", sim.HostPort(), "--shop-base", sim.ShopBase(), "query", "--shop", "demo",
                         "--pages", "2", "--sort", "all", "--delay", "0", "--format", "csv"});
     EXPECT_EQ(shell.Wait(), 0) << shell.Err();
-    EXPECT_EQ(shell.Out(), "item_id,title,sort,state,page,slice,zone,hits,checked_at\n");
+    EXPECT_EQ(shell.Out(), "item_id,title,sort,state,page,slice,zone,hits,checked_at\r\n");
     EXPECT_EQ(shell.Err(), "");
     // Nobody reads the rest, so the other sorts are not walked.
     EXPECT_EQ(sim.Log().find("/hot30day/"), std::string::npos);

@@ -1,5 +1,8 @@
 // The text the command line prints: CSV quoting, zones, local time with its offset, terminal widths.
 #include "cli/output_format.h"
+#include "cli/pass_printer.h"
+#include "history/history_report.h"
+#include "tests/history/history_fixture.h"
 
 #include <nlohmann/json.hpp>
 
@@ -8,6 +11,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <set>
+#include <sstream>
 
 namespace rankmoth::cli {
 namespace {
@@ -125,6 +130,51 @@ TEST(OutputFormatTest, MarketplaceTextIsSafeInEveryFormat) {
     const std::string json = PassJson(pass);
     EXPECT_TRUE(base::IsValidUtf8(json)) << json;
     EXPECT_TRUE(nlohmann::json::accept(json));
+}
+
+// The query's output and the history's export print one row contract: a result reads the same in both, and
+// their JSON objects carry the same keys.
+TEST(OutputFormatTest, QueryAndHistoryPrintTheSameRow) {
+    testing::TempFolder dir;
+    auto store = testing::Opened(testing::HistoryFile(dir));
+    ASSERT_TRUE(store);
+    base::PassOutcome pass = testing::Pass("pop", 0, {testing::Found("=1", 2, 5, "衬衫,长袖"), testing::Missing("7")});
+    pass.items[0].checkedAt = testing::At(1);
+    pass.items[1].checkedAt = pass.finished;
+    ASSERT_GT(testing::Record(*store, pass), 0);
+
+    std::ostringstream exported;
+    ASSERT_TRUE(history::WriteExportCsv(*store, "8001", "", exported, false).ok());
+    // The export lists a pass's results in item ID order.
+    const std::string queried = history::ResultCsvHeader() + CsvRow(pass, pass.items[1]) + CsvRow(pass, pass.items[0]);
+    std::istringstream a(exported.str()), b(queried);
+    for (std::string fromHistory, fromQuery; std::getline(b, fromQuery);) {
+        ASSERT_TRUE(std::getline(a, fromHistory));
+        ASSERT_EQ(fromQuery.back(), '\r');
+        fromQuery.pop_back();
+        EXPECT_EQ(fromHistory.substr(0, fromQuery.size() + 1), fromQuery + ",") << "every line ends CRLF";
+    }
+
+    const auto keys = [](const nlohmann::json& object, std::initializer_list<const char*> without) {
+        std::set<std::string> names;
+        for (const auto& [key, value] : object.items())
+            names.insert(key);
+        for (const char* name : without)
+            names.erase(name);
+        return names;
+    };
+    const auto queryJson = nlohmann::json::parse(PassJson(pass));
+    std::string printed;
+    const auto filter = history::CheckHistoryQuery({"8001", "=1", "", ""});
+    ASSERT_TRUE(filter);
+    ASSERT_TRUE(history::PrintHistory(*store, filter.value(), OutputFormat::Jsonl, [&](std::string_view text) {
+        printed += text;
+        return true;
+    }));
+    const auto historyJson = nlohmann::json::parse(printed);
+    EXPECT_EQ(keys(queryJson, {"failures", "items"}), keys(historyJson, {"pass_id", "result"}));
+    EXPECT_EQ(keys(queryJson["items"][0], {}), keys(historyJson["result"], {}));
+    EXPECT_EQ(queryJson["items"][0]["checked_at"], historyJson["result"]["checked_at"]);
 }
 
 } // namespace

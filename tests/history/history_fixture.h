@@ -1,31 +1,56 @@
 #pragma once
 
 #include "base/pass_outcome.h"
+#include "history/history_report.h"
+#include "history/history_store.h"
+#include "tests/support/temp_folder.h"
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include <unistd.h>
 
 namespace rankmoth::testing {
 
-// A folder of its own for one test, removed with the object.
-class HistoryDir {
-public:
-    HistoryDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "rankmoth-history-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~HistoryDir() { std::filesystem::remove_all(path_); }
-    std::string file(const std::string& name = "history.sqlite") const { return (path_ / name).string(); }
+// The history file of a test's own folder.
+inline std::string HistoryFile(const TempFolder& dir) {
+    return dir / "history.sqlite";
+}
 
-private:
-    std::filesystem::path path_;
-};
+// The store at `path`, or null after a failed expectation that says why.
+inline std::unique_ptr<history::Store> Opened(const std::string& path,
+                                              history::Access access = history::Access::ReadWrite) {
+    base::Result<std::unique_ptr<history::Store>> opened = history::OpenStore(path, access);
+    EXPECT_TRUE(opened) << path << ": " << opened.error();
+    return opened ? std::move(opened).value() : nullptr;
+}
+
+// The pass's id, or 0 after a failed expectation that says why.
+inline std::int64_t Record(history::Store& store, const base::PassOutcome& pass) {
+    base::Result<std::int64_t> id = store.RecordPass(pass);
+    EXPECT_TRUE(id) << id.error();
+    return id.value_or(0);
+}
+
+// What `history` prints for the query: "0|" and the output, "usage|" or "store|" and the reason.
+inline std::string Printed(history::Store& store, const history::HistoryQuery& query, history::OutputFormat format) {
+    const base::Result<history::PassFilter> filter = history::CheckHistoryQuery(query);
+    if (!filter)
+        return "usage|" + filter.error();
+    std::string out;
+    const auto printed = history::PrintHistory(store, filter.value(), format, [&out](std::string_view text) {
+        out += text;
+        return true;
+    });
+    return printed ? "0|" + out : "store|" + printed.error();
+}
 
 inline std::string FileBytes(const std::string& path) {
     std::error_code ec;

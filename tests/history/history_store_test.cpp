@@ -5,12 +5,15 @@
 #include "history_fixture.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
 #include <csignal>
 #include <cstdio>
+#include <random>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,9 +24,11 @@ namespace {
 
 using base::ItemState;
 using testing::Found;
-using testing::HistoryDir;
+using testing::HistoryFile;
 using testing::Missing;
+using testing::Opened;
 using testing::Pass;
+using testing::Record;
 
 // The file as the sqlite3 tool sees it, without the store.
 long long Count(const std::string& path, const std::string& sql) {
@@ -39,6 +44,36 @@ long long Count(const std::string& path, const std::string& sql) {
     return value;
 }
 
+// Every row of `sql`, a line each, columns apart by '|'.
+std::string Dump(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    std::string rows;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+                const unsigned char* text = sqlite3_column_text(statement, c);
+                rows += (c ? "|" : "") + (text ? std::string(reinterpret_cast<const char*>(text)) : "NULL");
+            }
+            rows += '\n';
+        }
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return rows;
+}
+
+std::vector<ExportRow> Export(Store& store, const std::string& shop, const std::string& itemId = {}) {
+    std::vector<ExportRow> rows;
+    const auto read = store.ForEachExportRow(shop, itemId, [&rows](const ExportRow& row) {
+        rows.push_back(row);
+        return true;
+    });
+    EXPECT_TRUE(read) << read.error();
+    return rows;
+}
+
 void Exec(const std::string& path, const std::string& sql) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
@@ -48,81 +83,154 @@ void Exec(const std::string& path, const std::string& sql) {
     sqlite3_close(db);
 }
 
-TEST(HistoryStore, PassRoundTripsWithStandingsAndNewestTitle) {
-    HistoryDir dir;
-    HistoryStore store;
-    ASSERT_TRUE(store.Open(dir.file("sub/folder/history.sqlite"))) << store.error();
-    ASSERT_GT(store.RecordPass(Pass("pop", 0, {Found("100", 3, 5, "旧标题"), Missing("200")})), 0) << store.error();
-    base::PassOutcome stopped = Pass("pop", 60, {Found("100", 1, 2, "新标题"), Missing("200", ItemState::Incomplete)});
-    stopped.stopped = true;
-    stopped.items[0].hits = 3;
-    stopped.items[0].checkedAt = testing::At(61);
-    const std::int64_t stoppedId = store.RecordPass(stopped);
-    ASSERT_GT(stoppedId, 0);
-    ASSERT_GT(store.RecordPass(Pass("new", 120, {Found("100", 6, 1)})), 0);
+// One shop's history as the tests below read it: an item moving under pop, found once under new, beside an
+// item that is missed and then read incompletely.
+class RecordedShop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        store_ = Opened(path_);
+        ASSERT_TRUE(store_);
+        ASSERT_GT(Record(*store_, Pass("pop", 0, {Found("100", 3, 5, "旧标题"), Missing("200")})), 0);
+        base::PassOutcome stopped =
+            Pass("pop", 60, {Found("100", 1, 2, "新标题"), Missing("200", ItemState::Incomplete)});
+        stopped.stopped = true;
+        stopped.items[0].hits = 3;
+        stopped.items[0].checkedAt = testing::At(61);
+        stoppedId_ = Record(*store_, stopped);
+        ASSERT_GT(Record(*store_, Pass("new", 120, {Found("100", 6, 1)})), 0);
+    }
+    SortStanding StandingOf(const std::string& itemId, int sort) {
+        for (const ItemSummary& summary : store_->ItemSummaries("8001").value_or({}))
+            if (summary.itemId == itemId)
+                return summary.sorts[static_cast<std::size_t>(sort)];
+        return {};
+    }
 
-    const auto rows = store.Export("8001");
+    testing::TempFolder dir_;
+    const std::string path_ = dir_ / "sub/folder/history.sqlite";
+    std::unique_ptr<Store> store_;
+    std::int64_t stoppedId_ = 0;
+};
+
+TEST_F(RecordedShop, ExportRowsCarryTheResultAndItsPass) {
+    const auto rows = Export(*store_, "8001");
     ASSERT_EQ(rows.size(), 5u);
     const ExportRow& hit = rows[2];
     EXPECT_EQ(hit.itemId, "100");
     EXPECT_EQ(hit.title, "新标题"); // an empty later title does not replace it
     EXPECT_EQ(hit.state, ItemState::Found);
-    EXPECT_EQ(hit.page, 1);
-    EXPECT_EQ(hit.slice, 2);
-    EXPECT_EQ(hit.hits, 3);
+    EXPECT_EQ(std::tuple(hit.page, hit.slice, hit.hits), std::tuple(1, 2, 3));
     EXPECT_EQ(hit.checkedAt, "2025-12-01T01:01:00Z");
-    EXPECT_EQ(hit.pass.id, stoppedId);
+    EXPECT_EQ(hit.pass.id, stoppedId_);
     EXPECT_EQ(hit.pass.started, "2025-12-01T01:00:00Z");
     EXPECT_EQ(hit.pass.finished, "2025-12-01T01:02:00Z");
     EXPECT_EQ(hit.pass.category, "clothing");
     EXPECT_EQ(hit.pass.sort, "pop");
-    EXPECT_EQ(hit.pass.pageLimit, 10);
-    EXPECT_EQ(hit.pass.requests, 40);
-    EXPECT_TRUE(hit.pass.stopped);
-    EXPECT_EQ(hit.pass.items, 2);
-    EXPECT_EQ(hit.pass.found, 1);
+    EXPECT_EQ(std::tuple(hit.pass.pageLimit, hit.pass.requests, hit.pass.stopped), std::tuple(10, 40, true));
+    EXPECT_EQ(std::tuple(hit.pass.items, hit.pass.found), std::tuple(2, 1));
+    // A result without a check time of its own was checked when its pass finished.
     EXPECT_EQ(rows[3].state, ItemState::Incomplete);
     EXPECT_EQ(rows[3].checkedAt, "2025-12-01T01:02:00Z");
-    EXPECT_EQ(Count(dir.file("sub/folder/history.sqlite"), "SELECT count(*) FROM items"), 2);
+    EXPECT_EQ(Count(path_, "SELECT count(*) FROM items"), 2);
+    // The one-item export and the single result read the same row.
+    const auto one = Export(*store_, "8001", "100");
+    ASSERT_EQ(one.size(), 3u);
+    const auto single = store_->ResultOf(stoppedId_, "100");
+    ASSERT_TRUE(single && single.value());
+    for (const ExportRow& row : {one[1], *single.value()}) {
+        EXPECT_EQ(std::tuple(row.itemId, row.title, row.checkedAt, row.pass.id, row.pass.items),
+                  std::tuple(hit.itemId, hit.title, hit.checkedAt, hit.pass.id, hit.pass.items));
+    }
+    EXPECT_FALSE(store_->ResultOf(stoppedId_, "999").value_or(std::nullopt));
+}
 
-    const auto summaries = store.ItemSummaries("8001");
+TEST_F(RecordedShop, StandingsCompareWithTheLastResultThatWasNotIncomplete) {
+    // A later clean pass compares with the last result that was not incomplete, so a failed pass never shows
+    // as a drop.
+    ASSERT_GT(Record(*store_, Pass("pop", 180, {Found("200", 2, 1)})), 0);
+    const struct {
+        const char* item;
+        int sort;
+        bool checked;
+        ItemState state;
+        int position;
+        bool hasChange;
+        int change;
+    } cases[] = {
+        {"100", 0, true, ItemState::Found, 2, true, 23}, // from position 25 to 2
+        {"100", 1, false, ItemState::Incomplete, 0, false, 0},
+        {"100", 2, true, ItemState::Found, 51, false, 0},
+        {"200", 0, true, ItemState::Found, 11, false, 0}, // not found before: no move to show
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.item) + " sort " + std::to_string(c.sort));
+        const SortStanding standing = StandingOf(c.item, c.sort);
+        EXPECT_EQ(standing.checked, c.checked);
+        EXPECT_EQ(standing.state, c.state);
+        EXPECT_EQ(standing.position(), c.position);
+        EXPECT_EQ(standing.hasChange, c.hasChange);
+        EXPECT_EQ(standing.change, c.change);
+    }
+    const auto summaries = store_->ItemSummaries("8001").value_or({});
     ASSERT_EQ(summaries.size(), 2u);
-    const SortStanding& pop = summaries[0].sorts[0];
-    EXPECT_EQ(pop.position(), 2);
-    EXPECT_TRUE(pop.hasChange);
-    EXPECT_EQ(pop.change, 23); // from position 25 to 2
-    EXPECT_EQ(summaries[0].sorts[2].position(), 51);
-    EXPECT_FALSE(summaries[0].sorts[1].checked);
     EXPECT_EQ(summaries[0].bestPosition, 2);
     EXPECT_EQ(summaries[0].lastChecked, "2025-12-01T02:02:00Z");
-    EXPECT_EQ(summaries[1].sorts[0].state, ItemState::Incomplete);
-    EXPECT_FALSE(summaries[1].sorts[0].hasChange);
+    EXPECT_TRUE(CrossSort(summaries)[0].disagree); // page 1 under pop, page 6 under new
+    EXPECT_FALSE(CrossSort(summaries)[1].disagree);
 
-    const ItemTimeline timeline = store.Timeline("8001", "100");
+    const ItemTimeline timeline = store_->Timeline("8001", "100").value_or({});
     ASSERT_EQ(timeline.sorts[0].size(), 2u);
     EXPECT_FALSE(timeline.sorts[0][0].passStopped);
     EXPECT_TRUE(timeline.sorts[0][1].passStopped);
     EXPECT_EQ(timeline.sorts[2].size(), 1u);
-    EXPECT_EQ(store.CrossSort("8001")[0].disagree, true); // page 1 under pop, page 6 under new
+}
 
-    // A later clean pass compares with the last result that was not incomplete, so a failed pass never shows
-    // as a drop.
-    ASSERT_GT(store.RecordPass(Pass("pop", 180, {Found("100", 1, 1), Found("200", 2, 1)})), 0);
-    EXPECT_EQ(store.ItemSummaries("8001")[0].sorts[0].change, 1);
-    EXPECT_FALSE(store.ItemSummaries("8001")[1].sorts[0].hasChange); // not_found before
+TEST_F(RecordedShop, DeletingAnItemKeepsItsPassesAndDeletingTheShopLeavesNothing) {
+    ASSERT_TRUE(store_->DeleteItem("8001", "100").ok());
+    EXPECT_EQ(store_->ItemSummaries("8001").value_or({}).size(), 1u);
+    EXPECT_TRUE(store_->Timeline("8001", "100").value_or({}).sorts[0].empty());
+    EXPECT_EQ(store_->Passes({"8001", "", "pop", ""}).value_or({}).back().items, 1);
+    ASSERT_TRUE(store_->DeleteShop("8001").ok());
+    EXPECT_TRUE(store_->Shops().value_or({"?"}).empty());
+    EXPECT_EQ(Count(path_, "SELECT count(*) FROM results"), 0);
+}
 
-    ASSERT_TRUE(store.DeleteItem("8001", "100"));
-    EXPECT_EQ(store.ItemSummaries("8001").size(), 1u);
-    EXPECT_TRUE(store.Timeline("8001", "100").sorts[0].empty());
-    EXPECT_EQ(store.Passes({"8001", "", "pop", ""}).back().items, 1);
-    ASSERT_TRUE(store.DeleteShop("8001"));
-    EXPECT_TRUE(store.Shops().empty());
-    EXPECT_EQ(Count(dir.file("sub/folder/history.sqlite"), "SELECT count(*) FROM results"), 0);
+// Every standing the pass writer moves on must be the one a rebuild from the results computes: the two run the
+// same rule, and the rebuild repairs files in the field.
+TEST(HistoryStore, RecordedStandingsEqualRebuiltOnes) {
+    const unsigned seed = 20261209;
+    std::mt19937 random(seed);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    testing::TempFolder dir;
+    const std::string path = HistoryFile(dir);
+    auto store = Opened(path);
+    ASSERT_TRUE(store);
+    const char* const sorts[] = {"pop", "hot30day", "new"};
+    const char* const shops[] = {"8001", "9009"};
+    int minute = 0;
+    for (int p = 0; p < 300; ++p) {
+        minute += pick(3); // equal start times too: the pass id breaks the tie
+        std::vector<base::ItemResult> items;
+        for (int i = pick(6); i >= 0; --i) {
+            const std::string id = std::to_string(100 + pick(5));
+            const int state = pick(3);
+            items.push_back(state == 0   ? Found(id.c_str(), 1 + pick(10), 1 + pick(10))
+                            : state == 1 ? Missing(id.c_str())
+                                         : Missing(id.c_str(), ItemState::Incomplete));
+            if (pick(4) == 0)
+                items.back().checkedAt = testing::At(minute + 1);
+        }
+        ASSERT_GT(Record(*store, Pass(sorts[pick(3)], minute, std::move(items), shops[pick(2)])), 0) << "seed " << seed;
+    }
+    const std::string recorded = Dump(path, "SELECT * FROM standings ORDER BY shop, item_id, sort");
+    ASSERT_TRUE(store->RebuildStandings().ok());
+    EXPECT_EQ(Dump(path, "SELECT * FROM standings ORDER BY shop, item_id, sort"), recorded) << "seed " << seed;
+    EXPECT_GT(Count(path, "SELECT count(*) FROM standings"), 20) << "seed " << seed;
 }
 
 TEST(HistoryStore, MigratesVersion1) {
-    HistoryDir dir;
-    const std::string path = dir.file();
+    testing::TempFolder dir;
+    const std::string path = HistoryFile(dir);
     // Version 1 as it shipped: no standings, no check times, no item counts.
     Exec(path, R"sql(
         CREATE TABLE passes(id INTEGER PRIMARY KEY, shop TEXT NOT NULL, category TEXT NOT NULL,
@@ -149,10 +257,10 @@ TEST(HistoryStore, MigratesVersion1) {
         INSERT INTO items VALUES('8001', '200', '裙子', '2025-11-01T08:00:00Z', '2025-11-03T08:00:00Z');
         PRAGMA user_version = 1;)sql");
 
-    HistoryStore store;
-    ASSERT_TRUE(store.Open(path)) << store.error();
-    EXPECT_EQ(Count(path, "PRAGMA user_version"), HistoryStore::kSchemaVersion);
-    const auto summaries = store.ItemSummaries("8001");
+    auto store = Opened(path);
+    ASSERT_TRUE(store);
+    EXPECT_EQ(Count(path, "PRAGMA user_version"), 2);
+    const auto summaries = store->ItemSummaries("8001").value_or({});
     ASSERT_EQ(summaries.size(), 2u);
     EXPECT_EQ(summaries[0].title, "衬衫");
     EXPECT_EQ(summaries[0].sorts[0].state, ItemState::Incomplete);
@@ -160,21 +268,21 @@ TEST(HistoryStore, MigratesVersion1) {
     EXPECT_EQ(summaries[1].sorts[0].position(), 5);
     EXPECT_EQ(summaries[1].bestPosition, 1);
     EXPECT_FALSE(summaries[1].sorts[0].hasChange); // the result before was not_found
-    const auto passes = store.Passes({"8001", "", "", ""});
+    const auto passes = store->Passes({"8001", "", "", ""}).value_or({});
     ASSERT_EQ(passes.size(), 3u);
     EXPECT_EQ(passes[0].found, 2);
     EXPECT_EQ(passes[1].items, 2);
-    EXPECT_EQ(store.Export("8001", "100")[0].checkedAt, "2025-11-01T08:05:00Z");
+    EXPECT_EQ(Export(*store, "8001", "100")[0].checkedAt, "2025-11-01T08:05:00Z");
 
     // The migrated standing moves on with the next pass, against the last result that was not incomplete.
     base::PassOutcome next = Pass("pop", 0, {Found("100", 1, 8), Found("200", 1, 3)});
-    ASSERT_GT(store.RecordPass(next), 0) << store.error();
-    EXPECT_EQ(store.ItemSummaries("8001")[0].sorts[0].change, 10);
-    EXPECT_EQ(store.ItemSummaries("8001")[1].sorts[0].change, 2);
+    ASSERT_GT(Record(*store, next), 0);
+    EXPECT_EQ(store->ItemSummaries("8001").value_or({})[0].sorts[0].change, 10);
+    EXPECT_EQ(store->ItemSummaries("8001").value_or({})[1].sorts[0].change, 2);
 }
 
 TEST(HistoryStore, RefusesWhatItCannotOwnAndLeavesTheFileAlone) {
-    HistoryDir dir;
+    testing::TempFolder dir;
     const std::string newer = dir.file("newer.sqlite");
     Exec(newer, "CREATE TABLE passes(id INTEGER PRIMARY KEY, future TEXT); PRAGMA user_version = 3;");
     const std::string foreign = dir.file("foreign.sqlite");
@@ -185,10 +293,8 @@ TEST(HistoryStore, RefusesWhatItCannotOwnAndLeavesTheFileAlone) {
         out << "shop 8001: remember to check page 2\n" << std::string(5000, 'x');
     }
     const std::string damaged = dir.file("damaged.sqlite");
-    {
-        HistoryStore store;
-        ASSERT_TRUE(store.Open(damaged));
-        ASSERT_GT(store.RecordPass(Pass("pop", 0, {Found("100", 1, 1, "衬衫")})), 0);
+    if (auto store = Opened(damaged)) {
+        ASSERT_GT(Record(*store, Pass("pop", 0, {Found("100", 1, 1, "衬衫")})), 0);
     }
     {
         std::string bytes = testing::FileBytes(damaged);
@@ -207,18 +313,18 @@ TEST(HistoryStore, RefusesWhatItCannotOwnAndLeavesTheFileAlone) {
         {foreign, "is an SQLite database of another program"},
         {text, "is not a Rankmoth history database"},
         {damaged, "is damaged"},
-        {dir.file(), "is a folder"},
+        {HistoryFile(dir), "is a folder"},
         {"/proc/rankmoth/history.sqlite", "cannot be made"},
     };
-    std::filesystem::create_directory(dir.file());
+    std::filesystem::create_directory(HistoryFile(dir));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         const std::string before = testing::FileBytes(c.path);
-        HistoryStore store;
-        EXPECT_FALSE(store.Open(c.path));
-        EXPECT_NE(store.error().find(c.says), std::string::npos) << store.error();
-        EXPECT_EQ(store.RecordPass(Pass("pop", 0, {})), 0);
-        store.Close();
+        {
+            const auto store = OpenStore(c.path, Access::ReadWrite);
+            ASSERT_FALSE(store);
+            EXPECT_NE(store.error().find(c.says), std::string::npos) << store.error();
+        }
         EXPECT_EQ(testing::FileBytes(c.path), before);
     }
 }
@@ -234,14 +340,14 @@ template <typename Body> pid_t Child(Body body) {
 }
 
 TEST(HistoryStore, TwoProcessesWriteAtOnce) {
-    HistoryDir dir;
-    const std::string path = dir.file();
+    testing::TempFolder dir;
+    const std::string path = HistoryFile(dir);
     constexpr int kPasses = 25;
     constexpr int kItems = 300;
     const auto writer = [&](const char* sort) {
         return [&path, sort] {
-            HistoryStore store;
-            if (!store.Open(path)) {
+            auto store = OpenStore(path, Access::ReadWrite);
+            if (!store) {
                 std::fprintf(stderr, "%s\n", store.error().c_str());
                 return false;
             }
@@ -249,8 +355,8 @@ TEST(HistoryStore, TwoProcessesWriteAtOnce) {
                 std::vector<base::ItemResult> items;
                 for (int i = 0; i < kItems; ++i)
                     items.push_back(Found(std::to_string(1000 + i).c_str(), 1 + (i + p) % 10, 1 + i % 10, "标题"));
-                if (store.RecordPass(Pass(sort, p, std::move(items))) == 0) {
-                    std::fprintf(stderr, "%s\n", store.error().c_str());
+                if (const auto id = store.value()->RecordPass(Pass(sort, p, std::move(items))); !id) {
+                    std::fprintf(stderr, "%s\n", id.error().c_str());
                     return false;
                 }
             }
@@ -271,26 +377,23 @@ TEST(HistoryStore, TwoProcessesWriteAtOnce) {
 }
 
 TEST(HistoryStore, KilledWriterLeavesNoPartialPass) {
-    HistoryDir dir;
-    const std::string path = dir.file();
-    {
-        HistoryStore store;
-        ASSERT_TRUE(store.Open(path));
-    }
+    testing::TempFolder dir;
+    const std::string path = HistoryFile(dir);
+    ASSERT_TRUE(Opened(path));
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
     // Passes big enough to spill into the log before they commit, so the kill lands inside a transaction.
     constexpr int kItems = 20000;
     const pid_t pid = Child([&] {
         ::close(pipeFds[0]);
-        HistoryStore store;
-        if (!store.Open(path))
+        auto store = OpenStore(path, Access::ReadWrite);
+        if (!store)
             return false;
         for (int p = 0;; ++p) {
             std::vector<base::ItemResult> items;
             for (int i = 0; i < kItems; ++i)
                 items.push_back(Found(std::to_string(i).c_str(), 1 + i % 30, 1 + i % 10, "一件很长的宝贝标题"));
-            if (store.RecordPass(Pass("pop", p, std::move(items))) == 0)
+            if (!store.value()->RecordPass(Pass("pop", p, std::move(items))))
                 return false;
             const char done = 'x';
             if (::write(pipeFds[1], &done, 1) != 1)
@@ -316,10 +419,10 @@ TEST(HistoryStore, KilledWriterLeavesNoPartialPass) {
     ::close(pipeFds[0]);
     EXPECT_TRUE(WIFSIGNALED(status));
 
-    HistoryStore store;
-    ASSERT_TRUE(store.Open(path)) << store.error();
+    auto store = Opened(path);
+    ASSERT_TRUE(store);
     EXPECT_EQ(Count(path, "PRAGMA integrity_check"), 0) << "integrity_check failed";
-    const auto passes = store.Passes({"8001", "", "", ""});
+    const auto passes = store->Passes({"8001", "", "", ""}).value_or({});
     ASSERT_GE(passes.size(), 1u);
     EXPECT_EQ(Count(path, "SELECT count(*) FROM results"), static_cast<long long>(passes.size()) * kItems);
     for (const PassRow& pass : passes)
@@ -328,10 +431,10 @@ TEST(HistoryStore, KilledWriterLeavesNoPartialPass) {
 }
 
 TEST(HistoryStore, BaselineIsTheLatestCleanPassOfTheSameListing) {
-    HistoryDir dir;
-    HistoryStore store;
-    ASSERT_TRUE(store.Open(dir.file()));
-    const std::int64_t clean = store.RecordPass(Pass("pop", 0, {Found("100", 1, 1)}));
+    testing::TempFolder dir;
+    auto store = Opened(HistoryFile(dir));
+    ASSERT_TRUE(store);
+    const std::int64_t clean = Record(*store, Pass("pop", 0, {Found("100", 1, 1)}));
     base::PassOutcome failed = Pass("pop", 10, {Missing("100", ItemState::Incomplete)});
     failed.failedRequests = 2;
     base::PassOutcome stopped = Pass("pop", 20, {Found("100", 4, 1)});
@@ -339,53 +442,58 @@ TEST(HistoryStore, BaselineIsTheLatestCleanPassOfTheSameListing) {
     base::PassOutcome otherSub = Pass("pop", 30, {Found("100", 9, 1)});
     otherSub.request.subCategory = "半身裙"_gbk;
     for (const auto& pass : {failed, stopped, otherSub, Pass("new", 40, {}), Pass("pop", 50, {}, "9009")})
-        ASSERT_GT(store.RecordPass(pass), 0);
+        ASSERT_GT(Record(*store, pass), 0);
 
     const base::PassOutcome now = Pass("pop", 60, {Found("100", 5, 1)});
-    const auto baseline = store.BaselineFor(now);
+    const auto baseline = store->BaselineFor(now).value_or(std::nullopt);
     ASSERT_TRUE(baseline);
     EXPECT_EQ(baseline->passId, clean);
     ASSERT_EQ(baseline->items.size(), 1u);
     EXPECT_EQ(ChangeAlerts(now, &*baseline).size(), 1u);
-    EXPECT_FALSE(store.BaselineFor(Pass("pop", 0, {})));
+    EXPECT_FALSE(store->BaselineFor(Pass("pop", 0, {})).value_or(Baseline{}));
 }
 
 TEST(HistoryReport, PrintsPassesAndOneItemsPlaces) {
-    HistoryDir dir;
-    HistoryStore store;
-    ASSERT_TRUE(store.Open(dir.file()));
-    ASSERT_GT(store.RecordPass(Pass("pop", 0, {Found("100", 2, 4, "=HYPERLINK(\"x\"),衬衫")})), 0);
+    testing::TempFolder dir;
+    auto store = Opened(HistoryFile(dir));
+    ASSERT_TRUE(store);
+    ASSERT_GT(Record(*store, Pass("pop", 0, {Found("100", 2, 4, "=HYPERLINK(\"x\"),衬衫")})), 0);
     base::PassOutcome failed = Pass("new", 1440, {Missing("100", ItemState::Incomplete)});
     failed.failedRequests = 1;
-    ASSERT_GT(store.RecordPass(failed), 0);
+    ASSERT_GT(Record(*store, failed), 0);
 
-    std::ostringstream out, err;
-    EXPECT_EQ(PrintHistory(store, {"8001", "100", "", ""}, ReportFormat::Csv, out, err), 0);
-    EXPECT_EQ(out.str(),
-              "item_id,title,sort,state,page,slice,zone,hits,checked_at,pass_id,shop,category,sub_category,page_limit,"
-              "started,finished,pages_walked,requests,failed_requests,stopped\r\n"
-              "100,\"'=HYPERLINK(\"\"x\"\"),衬衫\",pop,found,2,4,middle,1,2025-12-01T00:02:00Z,1,8001,clothing,,10,"
-              "2025-12-01T00:00:00Z,2025-12-01T00:02:00Z,10,40,0,0\r\n"
-              "100,\"'=HYPERLINK(\"\"x\"\"),衬衫\",new,incomplete,,,,0,2025-12-02T00:02:00Z,2,8001,clothing,,10,"
-              "2025-12-02T00:00:00Z,2025-12-02T00:02:00Z,10,40,1,0\r\n");
-
+    // Times in the export are local with their offset: a fixed zone without tzdata keeps the text known.
+    const char* zone = std::getenv("TZ");
+    const std::string savedZone = zone ? zone : "";
+    ::setenv("TZ", "CST-8", 1);
+    ::tzset();
+    const std::string csv = testing::Printed(*store, {"8001", "100", "", ""}, OutputFormat::Csv);
+    EXPECT_EQ(csv,
+              "0|item_id,title,sort,state,page,slice,zone,hits,checked_at,pass_id,shop,category,sub_category,"
+              "page_limit,started,finished,pages_walked,requests,failed_requests,stopped,clean\r\n"
+              "100,\"'=HYPERLINK(\"\"x\"\"),衬衫\",pop,found,2,4,middle,1,2025-12-01T08:02:00+08:00,1,8001,clothing,,"
+              "10,2025-12-01T08:00:00+08:00,2025-12-01T08:02:00+08:00,10,40,0,0,1\r\n"
+              "100,\"'=HYPERLINK(\"\"x\"\"),衬衫\",new,incomplete,,,,0,2025-12-02T08:02:00+08:00,2,8001,clothing,,"
+              "10,2025-12-02T08:00:00+08:00,2025-12-02T08:02:00+08:00,10,40,1,0,0\r\n");
     std::ostringstream streamed;
-    ASSERT_TRUE(WriteExportCsv(store, "8001", "", streamed, true));
-    EXPECT_EQ(streamed.str(), "\xEF\xBB\xBF" + out.str());
+    ASSERT_TRUE(WriteExportCsv(*store, "8001", "", streamed, true).ok());
+    EXPECT_EQ(streamed.str(), "\xEF\xBB\xBF" + csv.substr(2));
+    zone ? ::setenv("TZ", savedZone.c_str(), 1) : ::unsetenv("TZ");
+    ::tzset();
 
-    out.str("");
-    EXPECT_EQ(PrintHistory(store, {"8001", "", "", "2025-12-02"}, ReportFormat::Json, out, err), 0);
-    EXPECT_NE(out.str().find("\"failed_requests\": 1"), std::string::npos) << out.str();
-    EXPECT_EQ(out.str().find("\"pop\""), std::string::npos);
+    const std::string json = testing::Printed(*store, {"8001", "", "", "2025-12-02"}, OutputFormat::Json);
+    EXPECT_NE(json.find("\"failed_requests\": 1"), std::string::npos) << json;
+    EXPECT_EQ(json.find("\"pop\""), std::string::npos);
+    EXPECT_TRUE(nlohmann::json::accept(json.substr(2))) << json;
 
     for (const HistoryQuery& bad : {HistoryQuery{"8001", "", "newest", ""}, HistoryQuery{"8001", "", "", "yesterday"},
                                     HistoryQuery{"", "", "", ""}})
-        EXPECT_EQ(PrintHistory(store, bad, ReportFormat::Table, out, err), 2);
+        EXPECT_EQ(testing::Printed(*store, bad, OutputFormat::Table).substr(0, 6), "usage|");
 }
 
 TEST(PassRecorder, AlertsAfterWritingAndWarnsOnceWhenItCannot) {
-    HistoryDir dir;
-    PassRecorder recorder(dir.file());
+    testing::TempFolder dir;
+    PassRecorder recorder(HistoryFile(dir));
     EXPECT_TRUE(recorder.Record(Pass("pop", 0, {Found("100", 2, 1)})).recorded);
     const auto second = recorder.Record(Pass("pop", 60, {Found("100", 1, 1)}));
     EXPECT_TRUE(second.recorded);
