@@ -5,6 +5,7 @@
 #include "app/qt/skin.h"
 #include "app/qt/window_design.h"
 #include "app/qt/windows.h"
+#include "base/control_names.h"
 #include "base/endpoints.h"
 #include "base/file_locations.h"
 #include "base/settings.h"
@@ -36,13 +37,16 @@
 namespace rankmoth::shell {
 
 namespace {
+namespace mw = base::names::main_window;
+namespace uw = base::names::update_window;
+
 void Call(const std::function<void()>& hook) {
     if (hook)
         hook();
 }
 
-template <class W> W* Child(QWidget* window, const char* name) {
-    return window ? window->findChild<W*>(QString::fromUtf8(name)) : nullptr;
+template <class W> W* Child(QWidget* window, std::string_view name) {
+    return window ? window->findChild<W*>(QtName(name)) : nullptr;
 }
 
 QString Q(const Text& text) {
@@ -78,7 +82,7 @@ Application::Application(Options options) : options_(std::move(options)), contro
     HistoryController::Services historyServices;
     historyServices.showAlert = [this](const QString& title, const QString& text) { ShowAlert(title, text); };
     historyServices.showStatus = [this](const QString& text) {
-        controls_->SetStatusText(base::kMainWindow, "状态条1", 1, Text::FromUtf8(text.toStdString()));
+        controls_->SetStatusText(base::kMainWindow, mw::kStatusBar, 1, Text::FromUtf8(text.toStdString()));
     };
     history_ = std::make_unique<HistoryController>(options_.historyFile.value_or(history::DefaultHistoryPath()),
                                                    std::move(historyServices));
@@ -214,12 +218,12 @@ void Application::CreateUpdateWindow() {
 
 void Application::CreateMainWindow() {
     main_ = BuildMainWindow();
-    if (auto* tabs = dynamic_cast<TabControl*>(Child<QWidget>(main_, "选择夹1")); tabs && tabs->count() > 2) {
+    if (auto* tabs = dynamic_cast<TabControl*>(Child<QWidget>(main_, mw::kTabs)); tabs && tabs->count() > 2) {
         QPointer<ShellWindow> window = main_;
         historyPage_ = new HistoryPage(
             *history_,
             [window] {
-                const auto* shop = window ? Child<QLineEdit>(window, "编辑框_优店ID") : nullptr;
+                const auto* shop = window ? Child<QLineEdit>(window, mw::kShopIdBox) : nullptr;
                 return shop ? shop->text().trimmed().toStdString() : std::string();
             },
             tabs->page(2));
@@ -286,7 +290,7 @@ void Application::ShowAlert(const QString& title, const QString& text) {
         return;
     }
     controls_->SetStatusText(
-        base::kMainWindow, "状态条1", 1,
+        base::kMainWindow, mw::kStatusBar, 1,
         Text::FromUtf8((title + ": " + QString(text).replace('\n', QString::fromUtf8("；"))).toStdString()));
 }
 
@@ -315,25 +319,25 @@ void Application::WireMainWindow() {
     w->onClose = [this] { EndProgram(0); };
     w->onPlacementChanged = [this] { OnMainPlacementChanged(); };
 
-    const auto onClick = [w](const char* name, std::function<void()> action) {
+    const auto onClick = [w](std::string_view name, std::function<void()> action) {
         if (auto* button = Child<QAbstractButton>(w, name))
             QObject::connect(button, &QAbstractButton::clicked, w, std::move(action));
     };
-    onClick("按钮_查询大类排名", [this] { Call(hooks_.queryStart); });
-    onClick("按钮_停止查询", [this] { Call(hooks_.stopQuery); });
-    onClick("按钮_停止查询1", [this] { Call(hooks_.stopQuery); });
-    onClick("按钮_自动加载全店宝贝ID", [this] { Call(hooks_.shopLoad); });
+    onClick(mw::kQueryButton, [this] { Call(hooks_.queryStart); });
+    onClick(mw::kParkedStopButton, [this] { Call(hooks_.stopQuery); });
+    onClick(mw::kStopButton, [this] { Call(hooks_.stopQuery); });
+    onClick(mw::kShopLoadButton, [this] { Call(hooks_.shopLoad); });
     // The monitoring follows the selection whatever makes it (a click, the keyboard, the start-up's own
     // choice of 手动查询): the two buttons share a group, so 自动监测 toggles on every change between them.
-    if (auto* automatic = Child<QAbstractButton>(w, "单选框_自动监测"))
+    if (auto* automatic = Child<QAbstractButton>(w, mw::kAutomaticRadio))
         QObject::connect(automatic, &QAbstractButton::toggled, w, [this] { Call(hooks_.monitorModeChanged); });
-    onClick("选择框_提示音", [this] { app::OnAlertBoxClicked(*controls_); });
-    onClick("按钮_导入优店宝贝ID1", [this] { app::ShowNotYetAvailable(*controls_); });
-    onClick("按钮_导入优店宝贝ID2", [this] { app::ShowNotYetAvailable(*controls_); });
-    for (const char* name : {"超级按钮_客服1", "超级按钮_客服2", "超级按钮_客服3"})
+    onClick(mw::kSoundBox, [this] { app::OnAlertBoxClicked(*controls_); });
+    onClick(mw::kOpenButton, [this] { app::ShowNotYetAvailable(*controls_); });
+    onClick(mw::kSaveButton, [this] { app::ShowNotYetAvailable(*controls_); });
+    for (std::string_view name : {mw::kSupportButton1, mw::kSupportButton2, mw::kSupportButton3})
         onClick(name, [this, name] { app::OpenLinkOf(*controls_, name); });
 
-    if (auto* pages = Child<QLineEdit>(w, "编辑框_最多页")) {
+    if (auto* pages = Child<QLineEdit>(w, mw::kPageLimitBox)) {
         OnEvent(pages, QEvent::FocusIn, [this](QEvent*) {
             Call(hooks_.pageLimitFocus);
             return false;
@@ -342,19 +346,19 @@ void Application::WireMainWindow() {
     }
     // Checked once the value is typed (Enter, or the focus leaves), not per keystroke: 10..600 has no
     // one-digit member, so a keystroke check would refuse the first digit of every value.
-    if (auto* interval = Child<QLineEdit>(w, "编辑框_检索间隔"))
+    if (auto* interval = Child<QLineEdit>(w, mw::kIntervalBox))
         QObject::connect(interval, &QLineEdit::editingFinished, w, [this] { Call(hooks_.intervalChanged); });
-    if (auto* shopId = Child<QLineEdit>(w, "编辑框_优店ID"))
+    if (auto* shopId = Child<QLineEdit>(w, mw::kShopIdBox))
         OnEvent(shopId, QEvent::FocusOut, [this](QEvent*) {
             app::StoreShopId(*controls_, options_.configFile);
             return false;
         });
 
-    if (auto* list = Child<QTreeWidget>(w, "超级列表框1"))
+    if (auto* list = Child<QTreeWidget>(w, mw::kResultList))
         QObject::connect(list, &QWidget::customContextMenuRequested, w,
-                         [this] { controls_->PopupMenuAtCursor(base::kMainWindow, "右键菜单"); });
+                         [this] { controls_->PopupMenuAtCursor(base::kMainWindow, mw::kContextMenu); });
 
-    for (const char* name : {"透明标签_Tarnbay软件", "透明标签_Fernlane软件", "图片框1"})
+    for (std::string_view name : {mw::kTarnbayArea, mw::kFernlaneArea, mw::kForumPicture})
         if (auto* area = Child<QWidget>(w, name))
             OnEvent(area, QEvent::MouseButtonPress, [this, name](QEvent* event) {
                 if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
@@ -362,28 +366,28 @@ void Application::WireMainWindow() {
                 app::OpenLinkOf(*controls_, name);
                 return true;
             });
-    for (const char* name : {"超级链接框1", "超级链接框2"})
+    for (std::string_view name : {mw::kTitleLink, mw::kTutorialLink})
         if (auto* link = Child<QLabel>(w, name))
             QObject::connect(link, &QLabel::linkActivated, w, [this, name] { app::OpenLinkOf(*controls_, name); });
 
-    const auto onTick = [w](const char* name, std::function<void()> action) {
+    const auto onTick = [w](std::string_view name, std::function<void()> action) {
         if (auto* timer = Child<QTimer>(w, name))
             QObject::connect(timer, &QTimer::timeout, w, std::move(action));
     };
     // The tick runs after its timer event has been handled: Qt delivers no further event of a timer while
     // one is still being handled, and the automatic query the tick may start waits in nested event loops
     // for minutes. Started from here, later ticks keep counting during the run.
-    onTick("时钟_监测间隔", [this, w] { QTimer::singleShot(0, w, [this] { Call(hooks_.monitorTick); }); });
-    onTick("时钟_网站配置", [this] {
+    onTick(mw::kMonitorTimer, [this, w] { QTimer::singleShot(0, w, [this] { Call(hooks_.monitorTick); }); });
+    onTick(mw::kSiteConfigTimer, [this] {
         app::StopStartupTimer(*controls_);
         StartStartupWorker();
     });
-    onTick("时钟_在线统计", [this] {
+    onTick(mw::kNewsTimer, [this] {
         if (newsCounter_.Tick())
-            controls_->ReloadPage(base::kMainWindow, "超文本浏览框2");
+            controls_->ReloadPage(base::kMainWindow, mw::kHelpBrowser);
     });
 
-    if (auto* menu = Child<QMenu>(w, "托盘菜单")) {
+    if (auto* menu = Child<QMenu>(w, mw::kTrayMenu)) {
         const auto actions = menu->actions();
         const app::TrayMenuEntry entries[] = {app::TrayMenuEntry::DownloadFernlane, app::TrayMenuEntry::DownloadTarnbay,
                                               app::TrayMenuEntry::Agent, app::TrayMenuEntry::Help,
@@ -401,9 +405,9 @@ void Application::WireUpdateWindow() {
         if (!main_)
             EndProgram(0);
     };
-    if (auto* timer = Child<QTimer>(w, "时钟1"))
+    if (auto* timer = Child<QTimer>(w, uw::kTimer1))
         QObject::connect(timer, &QTimer::timeout, w, [this] { Call(hooks_.updateTimer1Tick); });
-    if (auto* timer = Child<QTimer>(w, "时钟2"))
+    if (auto* timer = Child<QTimer>(w, uw::kTimer2))
         QObject::connect(timer, &QTimer::timeout, w, [this] { Call(hooks_.updateTimer2Tick); });
 }
 

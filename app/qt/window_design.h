@@ -6,12 +6,18 @@
 #include <QWidget>
 
 #include <functional>
+#include <string_view>
 #include <vector>
 
 class QLabel;
 class QTabBar;
 
 namespace rankmoth::shell {
+
+// A design name (base/control_names.h) as the objectName it is.
+inline QString QtName(std::string_view name) {
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
 
 // The kinds of control the two windows are drawn from.
 enum class Kind {
