@@ -4,6 +4,7 @@
 #include "base/controls.h"
 #include "app/qt/assets.h"
 #include "app/qt/window_design.h"
+#include "app/main_actions.h"
 #include "app/startup.h"
 
 #include <QAccessible>
@@ -48,6 +49,18 @@ void AddMenu(QWidget* window, std::string_view name, const QStringList& entries)
         menu->addAction(entry);
 }
 
+struct TrayLine {
+    const char* caption;
+    app::TrayMenuEntry entry;
+};
+constexpr TrayLine kTrayLines[] = {
+    {"下载Fernlane软件", app::TrayMenuEntry::DownloadFernlane},
+    {"下载Tarnbay软件", app::TrayMenuEntry::DownloadTarnbay},
+    {"代理赚钱", app::TrayMenuEntry::Agent},
+    {"帮助", app::TrayMenuEntry::Help},
+    {"退出", app::TrayMenuEntry::Exit},
+};
+
 // A plain top-level widget reads as a filler to assistive technology; the program's windows are frames that
 // carry their titles.
 QAccessibleInterface* WindowAccessible(const QString&, QObject* object) {
@@ -71,7 +84,12 @@ ShellWindow* NewWindow(const char* name, const QString& title, int width, int he
 } // namespace
 
 const QStringList& TrayMenuEntries() {
-    static const QStringList entries = {"下载Fernlane软件", "下载Tarnbay软件", "代理赚钱", "帮助", "退出"};
+    static const QStringList entries = [] {
+        QStringList captions;
+        for (const TrayLine& line : kTrayLines)
+            captions << QString::fromUtf8(line.caption);
+        return captions;
+    }();
     return entries;
 }
 
@@ -104,7 +122,10 @@ ShellWindow* BuildMainWindow() {
     AddTimer(window, mw::kAutoSearchTimer, 0);
     AddTimer(window, mw::kDockTimer, 0);
 
-    AddMenu(window, mw::kTrayMenu, TrayMenuEntries());
+    auto* tray = new QMenu(window);
+    tray->setObjectName(QtName(mw::kTrayMenu));
+    for (const TrayLine& line : kTrayLines)
+        tray->addAction(QString::fromUtf8(line.caption))->setData(static_cast<int>(line.entry));
     AddMenu(window, mw::kContextMenu, ContextMenuEntries());
 
     SetReadingTabOrder(window);

@@ -34,6 +34,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -156,6 +157,28 @@ private slots:
         QCOMPARE(Main<QComboBox>("组合框_小分类")->count(), 2);
         QCOMPARE(Main<QLineEdit>("编辑框_优店ID")->text(), QString("31415"));
         QVERIFY(Main<QWidget>("选择夹1")->isEnabled());
+    }
+
+    // A check still running when the program is torn down holds the program: the teardown waits for it, and
+    // what the check finishes late touches no window.
+    void teardownWaitsForTheStartupCheckWhichThenLeavesTheWindowsAlone() {
+        Make();
+        std::promise<void> release;
+        std::atomic<bool> entered{false}, returned{false}, loaded{false};
+        app_->hooks().backgroundCheck = [&](const std::function<void(int)>& finish) {
+            entered = true;
+            release.get_future().wait();
+            finish(1);
+            returned = true;
+        };
+        app_->hooks().loadSubCategories = [&] { loaded = true; };
+        app_->Start();
+        QTRY_VERIFY(entered);
+        // Runs only once the teardown dispatches events while it waits.
+        QMetaObject::invokeMethod(qApp, [&] { release.set_value(); }, Qt::QueuedConnection);
+        app_.reset();
+        QVERIFY(returned);
+        QVERIFY(!loaded);
     }
 
     void aStartWindowHookDecidesInsteadOfOpeningTheMainWindow() {
