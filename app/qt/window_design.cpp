@@ -7,17 +7,13 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyleOptionTabWidgetFrame>
-#include <QTabBar>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -35,26 +31,6 @@ constexpr const char* kYaHei = "微软雅黑";
 constexpr const char* kSimSun = "宋体";
 constexpr const char* kPage0 = "选择夹1#0";
 constexpr const char* kPage1 = "选择夹1#1";
-constexpr int kTabBarHeight = 21;
-
-class EventAction : public QObject {
-public:
-    EventAction(QObject* target, int type, std::function<bool(QEvent*)> action)
-        : QObject(target), type_(type), action_(std::move(action)) {
-        target->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == parent() && event->type() == type_)
-            return action_(event);
-        return false;
-    }
-
-private:
-    int type_;
-    std::function<bool(QEvent*)> action_;
-};
 } // namespace
 
 // clang-format off
@@ -158,139 +134,7 @@ QFont WindowFont(const QString& designFamily) {
     return font;
 }
 
-// ---- TabControl
-
-TabControl::TabControl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this)) {
-    bar_->setObjectName("选择夹1#tabs");
-    bar_->setDrawBase(false);
-    bar_->setExpanding(false);
-    QObject::connect(bar_, &QTabBar::currentChanged, this, [this](int index) { ShowPage(index); });
-}
-
-QWidget* TabControl::AddPage(const QString& title) {
-    auto* page = new QWidget(this);
-    page->setObjectName(objectName() + "#" + QString::number(pages_.size()));
-    page->setAccessibleName(title);
-    page->setGeometry(0, 0, width(), height());
-    pages_.push_back(page);
-    bar_->addTab(title);
-    bar_->raise();
-    ShowPage(bar_->currentIndex());
-    return page;
-}
-
-int TabControl::count() const {
-    return static_cast<int>(pages_.size());
-}
-int TabControl::currentIndex() const {
-    return bar_->currentIndex();
-}
-QString TabControl::tabText(int index) const {
-    return bar_->tabText(index);
-}
-
-void TabControl::setCurrentIndex(int index) {
-    if (index >= 0 && index < count())
-        bar_->setCurrentIndex(index);
-}
-
-void TabControl::ShowPage(int index) {
-    for (int i = 0; i < count(); ++i)
-        pages_[static_cast<std::size_t>(i)]->setVisible(i == index);
-}
-
-void TabControl::resizeEvent(QResizeEvent*) {
-    bar_->setGeometry(2, 0, std::min(bar_->sizeHint().width(), width() - 4), kTabBarHeight);
-    for (QWidget* page : pages_)
-        page->setGeometry(0, 0, width(), height());
-}
-
-void TabControl::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    QStyleOptionTabWidgetFrame frame;
-    frame.initFrom(this);
-    frame.rect = QRect(0, kTabBarHeight - 1, width(), height() - kTabBarHeight + 1);
-    frame.shape = QTabBar::RoundedNorth;
-    frame.tabBarSize = bar_->size();
-    frame.tabBarRect = bar_->geometry();
-    style()->drawPrimitive(QStyle::PE_FrameTabWidget, &frame, &painter, this);
-}
-
-// ---- PartStatusBar
-
-PartStatusBar::PartStatusBar(QWidget* parent, const std::vector<int>& widths, const std::vector<QString>& roles)
-    : QFrame(parent), widths_(widths) {
-    setFrameShape(QFrame::NoFrame);
-    for (std::size_t i = 0; i < widths.size(); ++i) {
-        auto* label = new QLabel(this);
-        label->setObjectName(QString("part%1").arg(i));
-        label->setTextFormat(Qt::PlainText);
-        label->setFrameShape(QFrame::StyledPanel);
-        label->setFrameShadow(QFrame::Sunken);
-        // The part's name is its text, so that each new state or result is heard; what the part is for
-        // goes in the description.
-        if (i < roles.size()) {
-            label->setAccessibleDescription(roles[i]);
-            label->setProperty("role", roles[i]);
-        }
-        parts_.push_back(label);
-    }
-    Arrange();
-}
-
-QLabel* PartStatusBar::part(int index) const {
-    return index >= 0 && index < partCount() ? parts_[static_cast<std::size_t>(index)] : nullptr;
-}
-
-void PartStatusBar::setPartWidth(int index, int width) {
-    if (!part(index) || width < 0)
-        return;
-    widths_[static_cast<std::size_t>(index)] = width;
-    Arrange();
-    FitText(index);
-}
-
-void PartStatusBar::setPartText(int index, const QString& text) {
-    QLabel* label = part(index);
-    if (!label)
-        return;
-    label->setText(text);
-    FitText(index);
-}
-
-void PartStatusBar::FitText(int index) {
-    QLabel* label = part(index);
-    if (!label || index + 1 == partCount())
-        return;
-    QFont font = this->font();
-    label->setFont(font);
-    const int usual = QFontInfo(font).pixelSize();
-    for (int pixels = usual - 1; pixels >= 9 && label->sizeHint().width() > label->width(); --pixels) {
-        font.setPixelSize(pixels);
-        label->setFont(font);
-    }
-}
-
-void PartStatusBar::resizeEvent(QResizeEvent*) {
-    Arrange();
-}
-
-void PartStatusBar::Arrange() {
-    int x = 0;
-    for (int i = 0; i < partCount(); ++i) {
-        // The last part reaches to the window's edge whatever its width, as a status bar always drew it.
-        const bool last = i + 1 == partCount();
-        const int w = last ? std::max(0, width() - x) : std::min(widths_[static_cast<std::size_t>(i)], width() - x);
-        parts_[static_cast<std::size_t>(i)]->setGeometry(x, 1, std::max(0, w), std::max(0, height() - 2));
-        x += std::max(0, w) + (last ? 0 : 2);
-    }
-}
-
 // ---- building
-
-void OnEvent(QObject* target, int type, std::function<bool(QEvent*)> action) {
-    new EventAction(target, type, std::move(action));
-}
 
 namespace {
 QWidget* MakeControl(const ControlDesign& d, QWidget* parent) {
