@@ -141,8 +141,9 @@ int PlaceSortKey(const history::SortStanding& standing) {
     if (!standing.checked)
         return kUnplacedSortKey + 3;
     const int position = standing.position();
-    return position > 0 ? position
-                        : standing.state == base::ItemState::NotFound ? kUnplacedSortKey : kUnplacedSortKey + 1;
+    if (position > 0)
+        return position;
+    return standing.state == base::ItemState::NotFound ? kUnplacedSortKey : kUnplacedSortKey + 1;
 }
 
 std::string BestPlaceText(int position) {

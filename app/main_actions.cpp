@@ -48,7 +48,7 @@ bool NewsReloadCounter::Tick() {
 
 void StoreShopId(base::Controls& controls, const std::string& configFile) {
     base::WriteSetting(configFile, Text("canshu"), Text("youdianid"),
-                 TrimSpaces(controls.GetText(base::kMainWindow, names::kShopIdBox)));
+                       TrimSpaces(controls.GetText(base::kMainWindow, names::kShopIdBox)));
 }
 
 void OnAlertBoxClicked(base::Controls& controls) {

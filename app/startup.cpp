@@ -55,7 +55,8 @@ void FinishStartupLoading(base::Controls& controls, const std::function<void()>&
         loadSubCategories();
     controls.SelectComboEntry(base::kMainWindow, names::kSubCategoryCombo, 0);
     controls.SetText(base::kMainWindow, names::kFileDialog, Text::FromUtf8(currentDirectory));
-    controls.SetText(base::kMainWindow, names::kShopIdBox, base::ReadSetting(configFile, Text("canshu"), Text("youdianid")));
+    controls.SetText(base::kMainWindow, names::kShopIdBox,
+                     base::ReadSetting(configFile, Text("canshu"), Text("youdianid")));
     controls.SetCurrentTab(base::kMainWindow, names::kTabs, startTab);
     controls.SetEnabled(base::kMainWindow, names::kTabs, true);
     // The loading texts would otherwise stand for the whole session.

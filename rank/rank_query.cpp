@@ -199,7 +199,7 @@ void RankQuery::RunRankQuery() {
     // alone it cannot tell a finished pass from one under way, nor a failed one from one that found nothing.
     const auto showState = [&c](const PassStateText& state) {
         c.SetStatusText(kWindow, kStatusBar, kStatePart, state.state);
-        // Part 0 as a control of its own, for its tip: a control layer without parts ignores the name.
+        // The state part as a control of its own, for its tip: a control layer without parts ignores the name.
         c.SetToolTip(kWindow, kStatusStatePart, state.sentence);
     };
     showState(RunningStateText(env_.items.ShopItemCount));

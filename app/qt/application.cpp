@@ -51,7 +51,8 @@ QString Q(const Text& text) {
 Application::Application() : Application(Options{}) {}
 
 Application::Application(Options options)
-    : options_(std::move(options)), controls_(new QtControls(*this)), tray_(options_.trayAvailable, options_.trayProbe) {
+    : options_(std::move(options)), controls_(new QtControls(*this)),
+      tray_(options_.trayAvailable, options_.trayProbe) {
     const base::FileLocations files = base::ProcessFileLocations(kDataFromBin);
     // Nothing here stops the program: what cannot be prepared is said on the error output, and the program
     // runs with what it has (no saved settings, an empty sub-category box).
@@ -271,7 +272,7 @@ void Application::WireMainWindow() {
     };
     const auto link = [this](std::string_view name) { return [this, name] { app::OpenLinkOf(*controls_, name); }; };
     const auto notYet = [this] { app::ShowNotYetAvailable(*controls_); };
-    WireEvents(w, {
+    const std::vector<EventWire> wiring = {
         {mw::kQueryButton, Signal::Clicked, core(&base::ShellHooks::queryStart)},
         {mw::kParkedStopButton, Signal::Clicked, core(&base::ShellHooks::stopQuery)},
         {mw::kStopButton, Signal::Clicked, core(&base::ShellHooks::stopQuery)},
@@ -313,7 +314,8 @@ void Application::WireMainWindow() {
              if (newsCounter_.Tick())
                  controls_->ReloadPage(base::kMainWindow, mw::kHelpBrowser);
          }},
-    });
+    };
+    WireEvents(w, wiring);
 
     // Each entry of the tray menu carries what it is, whatever its place in the menu.
     if (auto* menu = Child<QMenu>(w, mw::kTrayMenu))
@@ -331,10 +333,11 @@ void Application::WireUpdateWindow() {
         if (!main_)
             EndProgram(0);
     };
-    WireEvents(w, {
+    const std::vector<EventWire> wiring = {
         {uw::kTimer1, Signal::Timeout, [this] { Call(hooks_.updateTimer1Tick); }},
         {uw::kTimer2, Signal::Timeout, [this] { Call(hooks_.updateTimer2Tick); }},
-    });
+    };
+    WireEvents(w, wiring);
 }
 
 // ---- services

@@ -13,8 +13,8 @@
 #include "base/shell_hooks.h"
 
 #include <QPointer>
-#include <QSystemTrayIcon>
 #include <QString>
+#include <QSystemTrayIcon>
 
 #include <atomic>
 #include <functional>

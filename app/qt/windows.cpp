@@ -1,11 +1,11 @@
 #include "app/qt/windows.h"
 
-#include "base/control_names.h"
-#include "base/controls.h"
+#include "app/main_actions.h"
 #include "app/qt/assets.h"
 #include "app/qt/window_design.h"
-#include "app/main_actions.h"
 #include "app/startup.h"
+#include "base/control_names.h"
+#include "base/controls.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -72,8 +72,8 @@ private slots:
         }
     }
 
-    // Part 0 is 126 pixels wide: every state fits it at the counts of a large shop, and the sentence behind
-    // the state waits in its tip and is what assistive tools describe it by.
+    // The state part is 126 pixels wide: every state fits it at the counts of a large shop, and the sentence
+    // behind the state waits in its tip and is what assistive tools describe it by.
     void statePartFitsItsTextsAndHoldsTheSentence() {
         Make();
         StartAndSettle();
@@ -224,7 +224,6 @@ private slots:
         QCOMPARE(icon, QMessageBox::Warning);
     }
 };
-
 
 QTEST_MAIN(ShellControlsTest)
 #include "shell_controls_test.moc"

@@ -308,6 +308,5 @@ private slots:
     }
 };
 
-
 QTEST_MAIN(ShellEventsTest)
 #include "shell_events_test.moc"

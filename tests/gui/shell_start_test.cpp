@@ -99,7 +99,8 @@ private slots:
         app_->Start();
         QTRY_VERIFY(entered);
         // Runs only once the teardown dispatches events while it waits.
-        QMetaObject::invokeMethod(qApp, [&] { release.set_value(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [&] { release.set_value(); }, Qt::QueuedConnection);
         app_.reset();
         QVERIFY(returned);
         QVERIFY(!loaded);

@@ -1,11 +1,14 @@
 // The windows as designed: every visible control with its name, kind, caption and geometry, and the
 // invisible parts (timers, menus, radio groups, status bar) the program relies on.
-#include "base/control_names.h"
-#include "base/endpoints.h"
+// moc needs none of the program's headers, and its own parser stumbles over the C++20 library ones.
+#ifndef Q_MOC_RUN
 #include "app/qt/application.h"
 #include "app/qt/qt_controls.h"
 #include "app/qt/window_design.h"
 #include "app/qt/windows.h"
+#include "base/control_names.h"
+#include "base/endpoints.h"
+#endif
 
 #include <QAbstractButton>
 #include <QButtonGroup>

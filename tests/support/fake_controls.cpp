@@ -30,8 +30,7 @@ void FakeControls::AllowAnyName() {
 
 std::string FakeControls::Key(std::string_view window, std::string_view control) const {
     if (!anyName_ && !Known(window, control))
-        ADD_FAILURE() << "no control \"" << control << "\" in window \"" << window
-                      << "\" (base/control_names.h)";
+        ADD_FAILURE() << "no control \"" << control << "\" in window \"" << window << "\" (base/control_names.h)";
     return std::string(window) + "/" + std::string(control);
 }
 
