@@ -13,7 +13,6 @@ constexpr int kTabBarHeight = 21;
 } // namespace
 
 TabControl::TabControl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this)) {
-    bar_->setObjectName("选择夹1#tabs");
     bar_->setDrawBase(false);
     bar_->setExpanding(false);
     QObject::connect(bar_, &QTabBar::currentChanged, this, [this](int index) { ShowPage(index); });
@@ -21,7 +20,9 @@ TabControl::TabControl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this
 
 QWidget* TabControl::AddPage(const QString& title) {
     auto* page = new QWidget(this);
+    // Named after the control, which has its name by the time its pages are added.
     page->setObjectName(objectName() + "#" + QString::number(pages_.size()));
+    bar_->setObjectName(objectName() + "#tabs");
     page->setAccessibleName(title);
     page->setGeometry(0, 0, width(), height());
     pages_.push_back(page);

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <map>
+#include <string>
 #include <tuple>
 
 namespace rankmoth::shell {
@@ -29,8 +30,11 @@ namespace mw = base::names::main_window;
 namespace uw = base::names::update_window;
 constexpr const char* kYaHei = "微软雅黑";
 constexpr const char* kSimSun = "宋体";
-constexpr const char* kPage0 = "选择夹1#0";
-constexpr const char* kPage1 = "选择夹1#1";
+// The tab control's pages, as TabControl names them.
+const std::string kPage0Name = std::string(mw::kTabs) + "#0";
+const std::string kPage1Name = std::string(mw::kTabs) + "#1";
+const char* const kPage0 = kPage0Name.c_str();
+const char* const kPage1 = kPage1Name.c_str();
 } // namespace
 
 // clang-format off
