@@ -137,4 +137,19 @@ std::string ShortLocalTime(const std::string& stored) {
     return buffer;
 }
 
+int PlaceSortKey(const history::SortStanding& standing) {
+    if (!standing.checked)
+        return kUnplacedSortKey + 3;
+    const int position = standing.position();
+    if (position > 0)
+        return position;
+    return standing.state == base::ItemState::NotFound ? kUnplacedSortKey : kUnplacedSortKey + 1;
+}
+
+std::string BestPlaceText(int position) {
+    if (position <= 0)
+        return {};
+    return history::PlaceLabel(base::ItemState::Found, (position - 1) / 10 + 1, (position - 1) % 10 + 1);
+}
+
 } // namespace rankmoth::app

@@ -79,4 +79,11 @@ Disagreement DisagreementOf(const std::array<history::SortStanding, history::kSo
 // itself when it does not parse.
 std::string ShortLocalTime(const std::string& stored);
 
+// The sort key of a place in the item table: the position itself, and past every place a miss, then an
+// unknown, then a sort never checked.
+inline constexpr int kUnplacedSortKey = 1000000;
+int PlaceSortKey(const history::SortStanding& standing);
+// The best position ever reached as a place ("第1页·中"), "" when never found.
+std::string BestPlaceText(int position);
+
 } // namespace rankmoth::app

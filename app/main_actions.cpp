@@ -1,5 +1,6 @@
 #include "app/main_actions.h"
 
+#include "base/control_names.h"
 #include "base/endpoints.h"
 #include "base/settings.h"
 #include "base/text.h"
@@ -7,6 +8,8 @@
 #include <ctime>
 
 namespace rankmoth::app {
+
+namespace names = base::names::main_window;
 
 std::string SupportChatLink(std::string_view account, bool ampersandsAsEntities) {
     const std::string amp = ampersandsAsEntities ? "&amp;" : "&";
@@ -45,11 +48,11 @@ bool NewsReloadCounter::Tick() {
 
 void StoreShopId(base::Controls& controls, const std::string& configFile) {
     base::WriteSetting(configFile, Text("canshu"), Text("youdianid"),
-                 TrimSpaces(controls.GetText(base::kMainWindow, "编辑框_优店ID")));
+                       TrimSpaces(controls.GetText(base::kMainWindow, names::kShopIdBox)));
 }
 
 void OnAlertBoxClicked(base::Controls& controls) {
-    if (controls.IsChecked(base::kMainWindow, "选择框_提示音"))
+    if (controls.IsChecked(base::kMainWindow, names::kSoundBox))
         controls.PlayAlertSound();
 }
 
@@ -80,21 +83,21 @@ void OnTrayMenuEntry(base::Controls& controls, TrayMenuEntry entry) {
 
 bool OpenLinkOf(base::Controls& controls, std::string_view control) {
     std::string address;
-    if (control == "超级按钮_客服1")
+    if (control == names::kSupportButton1)
         address = SupportButtonAddress(1, TodayDayOfMonth());
-    else if (control == "超级按钮_客服2")
+    else if (control == names::kSupportButton2)
         address = SupportButtonAddress(2, TodayDayOfMonth());
-    else if (control == "超级按钮_客服3")
+    else if (control == names::kSupportButton3)
         address = SupportButtonAddress(3, TodayDayOfMonth());
-    else if (control == "透明标签_Tarnbay软件")
+    else if (control == names::kTarnbayArea)
         address = base::links::kForumTarnbay;
-    else if (control == "透明标签_Fernlane软件")
+    else if (control == names::kFernlaneArea)
         address = base::links::kForumFernlane;
-    else if (control == "图片框1")
+    else if (control == names::kForumPicture)
         address = base::links::kForumHome;
-    else if (control == "超级链接框1")
+    else if (control == names::kTitleLink)
         address = base::links::kMakerHelp;
-    else if (control == "超级链接框2")
+    else if (control == names::kTutorialLink)
         address = base::links::kMakerTutorial;
     if (address.empty())
         return false;

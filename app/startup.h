@@ -12,12 +12,6 @@ namespace rankmoth::app {
 
 inline constexpr std::string_view kAppVersion = base::kWindowVersion;
 
-// Design names of the main window's controls that the start-up touches.
-inline constexpr std::string_view kSiteConfigTimer = "时钟_网站配置";
-inline constexpr std::string_view kStatusBar = "状态条1";
-inline constexpr std::string_view kTabControl = "选择夹1";
-inline constexpr std::string_view kTrayMenu = "托盘菜单";
-
 // Window captions.
 Text MainWindowTitle();
 Text UpdateWindowTitle();

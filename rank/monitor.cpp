@@ -1,15 +1,14 @@
 #include "rank/monitor.h"
 
+#include "base/control_names.h"
 #include "rank/listing.h"
 
 namespace rankmoth::rank {
 
 namespace {
+using namespace base::names::main_window;
 constexpr std::string_view kWindow = base::kMainWindow;
-constexpr std::string_view kIntervalBox = "编辑框_检索间隔";
-constexpr std::string_view kTimer = "时钟_监测间隔";
-constexpr std::string_view kAutomaticRadio = "单选框_自动监测";
-constexpr std::string_view kManualRadio = "单选框_手动查询";
+constexpr std::string_view kTimer = kMonitorTimer;
 constexpr int kMinuteMs = 60000;
 } // namespace
 
@@ -40,7 +39,7 @@ void Monitor::IntervalChanged() {
 void Monitor::MonitorTick() {
     ++minutesCounted_;
     const int interval = query_.env().state.interval;
-    query_.env().controls.SetStatusText(kWindow, "状态条1", 1, CountdownText(interval - minutesCounted_));
+    query_.env().controls.SetStatusText(kWindow, kStatusBar, 1, CountdownText(interval - minutesCounted_));
     if (minutesCounted_ >= interval) {
         minutesCounted_ = 0;
         query_.RunRankQuery();

@@ -1,5 +1,6 @@
 #include "rank/rank_query.h"
 
+#include "base/control_names.h"
 #include "rank/listing.h"
 #include "web/codecs.h"
 
@@ -12,23 +13,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
+using namespace base::names::main_window;
+
 constexpr std::string_view kWindow = base::kMainWindow;
-constexpr std::string_view kHintLabel = "标签_提示";
-constexpr std::string_view kPageLimitBox = "编辑框_最多页";
-constexpr std::string_view kIntervalBox = "编辑框_检索间隔";
-constexpr std::string_view kQueryButton = "按钮_查询大类排名";
-constexpr std::string_view kCategoryCombo = "组合框_大分类";
-constexpr std::string_view kSubCategoryCombo = "组合框_小分类";
-constexpr std::string_view kHottestRadio = "单选框_先查最热";
-constexpr std::string_view kNewestRadio = "单选框_先查最新";
-constexpr std::string_view kResultList = "超级列表框1";
-constexpr std::string_view kProgressLabel = "标签_进度提示";
-constexpr std::string_view kSoundBox = "选择框_提示音";
-constexpr std::string_view kStatusBar = "状态条1";
 constexpr int kStatusPart = 1;
 constexpr int kStatePart = 0;
-// Status part 0 as a control of its own, for its tip: a control layer without parts ignores the name.
-constexpr std::string_view kStatePartControl = "状态条1#0";
 
 const Text& Caption() {
     static const Text t = "提示"_gbk;
@@ -210,7 +199,8 @@ void RankQuery::RunRankQuery() {
     // alone it cannot tell a finished pass from one under way, nor a failed one from one that found nothing.
     const auto showState = [&c](const PassStateText& state) {
         c.SetStatusText(kWindow, kStatusBar, kStatePart, state.state);
-        c.SetToolTip(kWindow, kStatePartControl, state.sentence);
+        // The state part as a control of its own, for its tip: a control layer without parts ignores the name.
+        c.SetToolTip(kWindow, kStatusStatePart, state.sentence);
     };
     showState(RunningStateText(env_.items.ShopItemCount));
     c.DeleteAllRows(kWindow, kResultList);

@@ -1,14 +1,14 @@
 #include "sources/shop_feed.h"
 
+#include "base/control_names.h"
+
 namespace rankmoth::sources {
 
 namespace {
 
+using namespace base::names::main_window;
 constexpr std::string_view kWindow = base::kMainWindow;
-constexpr std::string_view kShopIdBox = "编辑框_优店ID";
-constexpr std::string_view kCountLabel = "标签_宝贝ID个数";
-constexpr std::string_view kResultList = "超级列表框1";
-constexpr std::string_view kStatusBar = "状态条1";
+constexpr std::string_view kCountLabel = kItemCountLabel;
 constexpr int kStatusPart = 1;
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "sources/sub_categories.h"
 
+#include "base/control_names.h"
+
 #include <cstdio>
 
 namespace rankmoth::sources {
@@ -27,7 +29,7 @@ void LoadSubCategories(base::Controls& controls, const std::string& path) {
         std::fclose(file);
     }
     for (const Text& entry : SplitSubCategories(TextOf(content)))
-        controls.AddComboEntry(base::kMainWindow, "组合框_小分类", entry);
+        controls.AddComboEntry(base::kMainWindow, base::names::main_window::kSubCategoryCombo, entry);
 }
 
 } // namespace rankmoth::sources

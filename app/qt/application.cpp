@@ -1,32 +1,27 @@
 #include "app/qt/application.h"
 
 #include "app/qt/assets.h"
+#include "app/qt/event_wiring.h"
 #include "app/qt/qt_translations.h"
 #include "app/qt/skin.h"
 #include "app/qt/window_design.h"
 #include "app/qt/windows.h"
+#include "base/control_names.h"
 #include "base/endpoints.h"
 #include "base/file_locations.h"
 #include "base/settings.h"
 
 #include "web/cookie_jar.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QStringDecoder>
-#include <QSystemTrayIcon>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QUrl>
 
 #include <cstdio>
@@ -36,25 +31,28 @@
 namespace rankmoth::shell {
 
 namespace {
+namespace mw = base::names::main_window;
+namespace uw = base::names::update_window;
+
 void Call(const std::function<void()>& hook) {
     if (hook)
         hook();
 }
 
-template <class W> W* Child(QWidget* window, const char* name) {
-    return window ? window->findChild<W*>(QString::fromUtf8(name)) : nullptr;
+template <class W> W* Child(QWidget* window, std::string_view name) {
+    return window ? window->findChild<W*>(QtName(name)) : nullptr;
 }
 
 QString Q(const Text& text) {
     return QString::fromStdString(text.ToUtf8());
 }
-
-constexpr int kTrayWatchMs = 1000;
 } // namespace
 
 Application::Application() : Application(Options{}) {}
 
-Application::Application(Options options) : options_(std::move(options)), controls_(new QtControls(*this)) {
+Application::Application(Options options)
+    : options_(std::move(options)), controls_(new QtControls(*this)),
+      tray_(options_.trayAvailable, options_.trayProbe) {
     const base::FileLocations files = base::ProcessFileLocations(kDataFromBin);
     // Nothing here stops the program: what cannot be prepared is said on the error output, and the program
     // runs with what it has (no saved settings, an empty sub-category box).
@@ -78,7 +76,7 @@ Application::Application(Options options) : options_(std::move(options)), contro
     HistoryController::Services historyServices;
     historyServices.showAlert = [this](const QString& title, const QString& text) { ShowAlert(title, text); };
     historyServices.showStatus = [this](const QString& text) {
-        controls_->SetStatusText(base::kMainWindow, "状态条1", 1, Text::FromUtf8(text.toStdString()));
+        controls_->SetStatusText(base::kMainWindow, mw::kStatusBar, 1, Text::FromUtf8(text.toStdString()));
     };
     history_ = std::make_unique<HistoryController>(options_.historyFile.value_or(history::DefaultHistoryPath()),
                                                    std::move(historyServices));
@@ -101,43 +99,21 @@ Application::Application(Options options) : options_(std::move(options)), contro
 
 Application::~Application() {
     if (startupWorker_.joinable()) {
-        // The worker may be waiting for the window thread (a message box, a control read): keep
-        // dispatching until it is done rather than block it forever.
-        QElapsedTimer waited;
-        waited.start();
-        while (!startupDone_ && waited.elapsed() < 30000)
+        // The worker holds this object: it is told to leave the windows alone and is always joined. Until it
+        // is done it may still wait for the window thread (a message box, a control read), so the thread keeps
+        // dispatching rather than block it forever; a check in flight ends by its own deadlines.
+        startup_->stop = true;
+        while (!startup_->done)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (startupDone_)
-            startupWorker_.join();
-        else
-            startupWorker_.detach();
+        startupWorker_.join();
     }
-    delete tray_;
+    tray_.Hide();
     delete main_;
     delete update_;
 }
 
-bool Application::trayAvailable() const {
-    if (options_.trayAvailable)
-        return *options_.trayAvailable;
-    return options_.trayProbe ? options_.trayProbe() : QSystemTrayIcon::isSystemTrayAvailable();
-}
-
-bool Application::trayIconShown() const {
-    return tray_ && tray_->isVisible();
-}
-
-void Application::FollowTray() {
-    if (!tray_ || !main_ || ended_)
-        return;
-    const bool available = trayAvailable();
-    if (available && !tray_->isVisible()) {
-        tray_->show();
-    } else if (!available && tray_->isVisible()) {
-        tray_->hide();
-        if (!main_->isVisible() && main_->isMinimized())
-            main_->showMinimized();
-    }
+bool Application::startupFinished() const {
+    return startup_ && startup_->done;
 }
 
 void Application::Start() {
@@ -214,12 +190,12 @@ void Application::CreateUpdateWindow() {
 
 void Application::CreateMainWindow() {
     main_ = BuildMainWindow();
-    if (auto* tabs = dynamic_cast<TabControl*>(Child<QWidget>(main_, "选择夹1")); tabs && tabs->count() > 2) {
+    if (auto* tabs = dynamic_cast<TabControl*>(Child<QWidget>(main_, mw::kTabs)); tabs && tabs->count() > 2) {
         QPointer<ShellWindow> window = main_;
         historyPage_ = new HistoryPage(
             *history_,
             [window] {
-                const auto* shop = window ? Child<QLineEdit>(window, "编辑框_优店ID") : nullptr;
+                const auto* shop = window ? Child<QLineEdit>(window, mw::kShopIdBox) : nullptr;
                 return shop ? shop->text().trimmed().toStdString() : std::string();
             },
             tabs->page(2));
@@ -231,31 +207,7 @@ void Application::CreateMainWindow() {
 void Application::OnMainWindowCreated() {
     AttachSkin(28, options_.skinDirectory);
 
-    tray_ = new QSystemTrayIcon(main_->windowIcon());
-    tray_->setToolTip(Q(app::TrayTip()));
-    QObject::connect(tray_, &QSystemTrayIcon::activated, main_, [this](QSystemTrayIcon::ActivationReason reason) {
-        switch (reason) {
-        case QSystemTrayIcon::Trigger:
-            TrayEvent(app::TrayMouse::LeftDown);
-            break;
-        case QSystemTrayIcon::DoubleClick:
-            TrayEvent(app::TrayMouse::LeftDoubleClick);
-            break;
-        case QSystemTrayIcon::Context:
-            TrayEvent(app::TrayMouse::RightDown);
-            break;
-        default:
-            TrayEvent(app::TrayMouse::Other);
-            break;
-        }
-    });
-    // A panel may start after the program, or restart: the icon follows the tray, not only the tray
-    // there was at creation.
-    FollowTray();
-    auto* trayWatch = new QTimer(main_);
-    trayWatch->setObjectName("trayWatch");
-    QObject::connect(trayWatch, &QTimer::timeout, main_, [this] { FollowTray(); });
-    trayWatch->start(kTrayWatchMs);
+    tray_.Create(main_, main_->windowIcon(), Q(app::TrayTip()), [this](app::TrayMouse mouse) { TrayEvent(mouse); });
 
     app::OnMainWindowCreated(*controls_);
 }
@@ -276,27 +228,27 @@ void Application::OnMainPlacementChanged() {
             window->hide();
     });
     ++balloons_;
-    if (tray_)
-        tray_->showMessage(Q(app::BalloonTitle()), Q(app::BalloonText()), QSystemTrayIcon::Information);
+    tray_.icon()->showMessage(Q(app::BalloonTitle()), Q(app::BalloonText()), QSystemTrayIcon::Information);
 }
 
 void Application::ShowAlert(const QString& title, const QString& text) {
-    if (tray_ && trayAvailable() && tray_->isVisible()) {
-        tray_->showMessage(title, text, QSystemTrayIcon::Information);
+    if (tray_.ShowMessage(title, text))
         return;
-    }
     controls_->SetStatusText(
-        base::kMainWindow, "状态条1", 1,
+        base::kMainWindow, mw::kStatusBar, 1,
         Text::FromUtf8((title + ": " + QString(text).replace('\n', QString::fromUtf8("；"))).toStdString()));
 }
 
 void Application::StartStartupWorker() {
     if (startupWorker_.joinable())
         return;
-    startupDone_ = false;
+    startup_ = std::make_shared<StartupRun>();
     const std::string currentDirectory = QDir::currentPath().toStdString();
-    startupWorker_ = std::thread([this, currentDirectory] {
-        const auto finish = [this, &currentDirectory](int startTab) {
+    startupWorker_ = std::thread([this, run = startup_, currentDirectory] {
+        const auto finish = [this, &run, &currentDirectory](int startTab) {
+            // A program being torn down has no window left to finish loading.
+            if (run->stop)
+                return;
             app::FinishStartupLoading(*controls_, hooks_.loadSubCategories, startTab, currentDirectory,
                                       options_.configFile);
         };
@@ -304,7 +256,7 @@ void Application::StartStartupWorker() {
             hooks_.backgroundCheck(finish);
         else
             finish(0);
-        startupDone_ = true;
+        run->done = true;
     });
 }
 
@@ -315,83 +267,63 @@ void Application::WireMainWindow() {
     w->onClose = [this] { EndProgram(0); };
     w->onPlacementChanged = [this] { OnMainPlacementChanged(); };
 
-    const auto onClick = [w](const char* name, std::function<void()> action) {
-        if (auto* button = Child<QAbstractButton>(w, name))
-            QObject::connect(button, &QAbstractButton::clicked, w, std::move(action));
+    const auto core = [this](std::function<void()> base::ShellHooks::*hook) {
+        return [this, hook] { Call(hooks_.*hook); };
     };
-    onClick("按钮_查询大类排名", [this] { Call(hooks_.queryStart); });
-    onClick("按钮_停止查询", [this] { Call(hooks_.stopQuery); });
-    onClick("按钮_停止查询1", [this] { Call(hooks_.stopQuery); });
-    onClick("按钮_自动加载全店宝贝ID", [this] { Call(hooks_.shopLoad); });
-    // The monitoring follows the selection whatever makes it (a click, the keyboard, the start-up's own
-    // choice of 手动查询): the two buttons share a group, so 自动监测 toggles on every change between them.
-    if (auto* automatic = Child<QAbstractButton>(w, "单选框_自动监测"))
-        QObject::connect(automatic, &QAbstractButton::toggled, w, [this] { Call(hooks_.monitorModeChanged); });
-    onClick("选择框_提示音", [this] { app::OnAlertBoxClicked(*controls_); });
-    onClick("按钮_导入优店宝贝ID1", [this] { app::ShowNotYetAvailable(*controls_); });
-    onClick("按钮_导入优店宝贝ID2", [this] { app::ShowNotYetAvailable(*controls_); });
-    for (const char* name : {"超级按钮_客服1", "超级按钮_客服2", "超级按钮_客服3"})
-        onClick(name, [this, name] { app::OpenLinkOf(*controls_, name); });
-
-    if (auto* pages = Child<QLineEdit>(w, "编辑框_最多页")) {
-        OnEvent(pages, QEvent::FocusIn, [this](QEvent*) {
-            Call(hooks_.pageLimitFocus);
-            return false;
-        });
-        QObject::connect(pages, &QLineEdit::textChanged, w, [this] { Call(hooks_.pageLimitChanged); });
-    }
-    // Checked once the value is typed (Enter, or the focus leaves), not per keystroke: 10..600 has no
-    // one-digit member, so a keystroke check would refuse the first digit of every value.
-    if (auto* interval = Child<QLineEdit>(w, "编辑框_检索间隔"))
-        QObject::connect(interval, &QLineEdit::editingFinished, w, [this] { Call(hooks_.intervalChanged); });
-    if (auto* shopId = Child<QLineEdit>(w, "编辑框_优店ID"))
-        OnEvent(shopId, QEvent::FocusOut, [this](QEvent*) {
-            app::StoreShopId(*controls_, options_.configFile);
-            return false;
-        });
-
-    if (auto* list = Child<QTreeWidget>(w, "超级列表框1"))
-        QObject::connect(list, &QWidget::customContextMenuRequested, w,
-                         [this] { controls_->PopupMenuAtCursor(base::kMainWindow, "右键菜单"); });
-
-    for (const char* name : {"透明标签_Tarnbay软件", "透明标签_Fernlane软件", "图片框1"})
-        if (auto* area = Child<QWidget>(w, name))
-            OnEvent(area, QEvent::MouseButtonPress, [this, name](QEvent* event) {
-                if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
-                    return false;
-                app::OpenLinkOf(*controls_, name);
-                return true;
-            });
-    for (const char* name : {"超级链接框1", "超级链接框2"})
-        if (auto* link = Child<QLabel>(w, name))
-            QObject::connect(link, &QLabel::linkActivated, w, [this, name] { app::OpenLinkOf(*controls_, name); });
-
-    const auto onTick = [w](const char* name, std::function<void()> action) {
-        if (auto* timer = Child<QTimer>(w, name))
-            QObject::connect(timer, &QTimer::timeout, w, std::move(action));
+    const auto link = [this](std::string_view name) { return [this, name] { app::OpenLinkOf(*controls_, name); }; };
+    const auto notYet = [this] { app::ShowNotYetAvailable(*controls_); };
+    const std::vector<EventWire> wiring = {
+        {mw::kQueryButton, Signal::Clicked, core(&base::ShellHooks::queryStart)},
+        {mw::kParkedStopButton, Signal::Clicked, core(&base::ShellHooks::stopQuery)},
+        {mw::kStopButton, Signal::Clicked, core(&base::ShellHooks::stopQuery)},
+        {mw::kShopLoadButton, Signal::Clicked, core(&base::ShellHooks::shopLoad)},
+        // The monitoring follows the selection whatever makes it (a click, the keyboard, the start-up's own
+        // choice of 手动查询): the two buttons share a group, so 自动监测 toggles on every change between them.
+        {mw::kAutomaticRadio, Signal::Toggled, core(&base::ShellHooks::monitorModeChanged)},
+        {mw::kSoundBox, Signal::Clicked, [this] { app::OnAlertBoxClicked(*controls_); }},
+        {mw::kOpenButton, Signal::Clicked, notYet},
+        {mw::kSaveButton, Signal::Clicked, notYet},
+        {mw::kSupportButton1, Signal::Clicked, link(mw::kSupportButton1)},
+        {mw::kSupportButton2, Signal::Clicked, link(mw::kSupportButton2)},
+        {mw::kSupportButton3, Signal::Clicked, link(mw::kSupportButton3)},
+        {mw::kPageLimitBox, Signal::FocusIn, core(&base::ShellHooks::pageLimitFocus)},
+        {mw::kPageLimitBox, Signal::TextChanged, core(&base::ShellHooks::pageLimitChanged)},
+        // Checked once the value is typed (Enter, or the focus leaves), not per keystroke: 10..600 has no
+        // one-digit member, so a keystroke check would refuse the first digit of every value.
+        {mw::kIntervalBox, Signal::EditingFinished, core(&base::ShellHooks::intervalChanged)},
+        {mw::kShopIdBox, Signal::FocusOut, [this] { app::StoreShopId(*controls_, options_.configFile); }},
+        {mw::kResultList, Signal::ContextMenu,
+         [this] { controls_->PopupMenuAtCursor(base::kMainWindow, mw::kContextMenu); }},
+        {mw::kTarnbayArea, Signal::LeftPress, link(mw::kTarnbayArea)},
+        {mw::kFernlaneArea, Signal::LeftPress, link(mw::kFernlaneArea)},
+        {mw::kForumPicture, Signal::LeftPress, link(mw::kForumPicture)},
+        {mw::kTitleLink, Signal::LinkActivated, link(mw::kTitleLink)},
+        {mw::kTutorialLink, Signal::LinkActivated, link(mw::kTutorialLink)},
+        // The tick runs after its timer event has been handled: Qt delivers no further event of a timer while
+        // one is still being handled, and the automatic query the tick may start waits in nested event loops
+        // for minutes. Started from here, later ticks keep counting during the run.
+        {mw::kMonitorTimer, Signal::Timeout,
+         [this, w] { QTimer::singleShot(0, w, [this] { Call(hooks_.monitorTick); }); }},
+        {mw::kSiteConfigTimer, Signal::Timeout,
+         [this] {
+             app::StopStartupTimer(*controls_);
+             StartStartupWorker();
+         }},
+        {mw::kNewsTimer, Signal::Timeout,
+         [this] {
+             if (newsCounter_.Tick())
+                 controls_->ReloadPage(base::kMainWindow, mw::kHelpBrowser);
+         }},
     };
-    // The tick runs after its timer event has been handled: Qt delivers no further event of a timer while
-    // one is still being handled, and the automatic query the tick may start waits in nested event loops
-    // for minutes. Started from here, later ticks keep counting during the run.
-    onTick("时钟_监测间隔", [this, w] { QTimer::singleShot(0, w, [this] { Call(hooks_.monitorTick); }); });
-    onTick("时钟_网站配置", [this] {
-        app::StopStartupTimer(*controls_);
-        StartStartupWorker();
-    });
-    onTick("时钟_在线统计", [this] {
-        if (newsCounter_.Tick())
-            controls_->ReloadPage(base::kMainWindow, "超文本浏览框2");
-    });
+    WireEvents(w, wiring);
 
-    if (auto* menu = Child<QMenu>(w, "托盘菜单")) {
-        const auto actions = menu->actions();
-        const app::TrayMenuEntry entries[] = {app::TrayMenuEntry::DownloadFernlane, app::TrayMenuEntry::DownloadTarnbay,
-                                              app::TrayMenuEntry::Agent, app::TrayMenuEntry::Help,
-                                              app::TrayMenuEntry::Exit};
-        for (int i = 0; i < actions.size() && i < 5; ++i)
-            QObject::connect(actions[i], &QAction::triggered, w,
-                             [this, entry = entries[i]] { app::OnTrayMenuEntry(*controls_, entry); });
-    }
+    // Each entry of the tray menu carries what it is, whatever its place in the menu.
+    if (auto* menu = Child<QMenu>(w, mw::kTrayMenu))
+        for (QAction* action : menu->actions())
+            if (const QVariant entry = action->data(); entry.isValid())
+                QObject::connect(action, &QAction::triggered, w, [this, entry = entry.toInt()] {
+                    app::OnTrayMenuEntry(*controls_, static_cast<app::TrayMenuEntry>(entry));
+                });
 }
 
 void Application::WireUpdateWindow() {
@@ -401,10 +333,11 @@ void Application::WireUpdateWindow() {
         if (!main_)
             EndProgram(0);
     };
-    if (auto* timer = Child<QTimer>(w, "时钟1"))
-        QObject::connect(timer, &QTimer::timeout, w, [this] { Call(hooks_.updateTimer1Tick); });
-    if (auto* timer = Child<QTimer>(w, "时钟2"))
-        QObject::connect(timer, &QTimer::timeout, w, [this] { Call(hooks_.updateTimer2Tick); });
+    const std::vector<EventWire> wiring = {
+        {uw::kTimer1, Signal::Timeout, [this] { Call(hooks_.updateTimer1Tick); }},
+        {uw::kTimer2, Signal::Timeout, [this] { Call(hooks_.updateTimer2Tick); }},
+    };
+    WireEvents(w, wiring);
 }
 
 // ---- services
@@ -440,12 +373,12 @@ void Application::EndProgram(int exitCode) {
     if (endProgram) {
         if (!ended_) {
             ended_ = true;
+            tray_.StopFollowing();
             endProgram(exitCode);
         }
         return;
     }
-    if (tray_)
-        tray_->hide();
+    tray_.Hide();
     alert_.Discard();
     EndProcess(exitCode);
 }

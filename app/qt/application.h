@@ -7,12 +7,14 @@
 #include "app/qt/history_page.h"
 #include "app/qt/qt_controls.h"
 #include "app/qt/qt_event_pump.h"
+#include "app/qt/tray_presence.h"
 #include "app/qt/windows.h"
 #include "app/startup.h"
 #include "base/shell_hooks.h"
 
 #include <QPointer>
 #include <QString>
+#include <QSystemTrayIcon>
 
 #include <atomic>
 #include <functional>
@@ -21,8 +23,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-class QSystemTrayIcon;
 
 namespace rankmoth::shell {
 
@@ -57,13 +57,13 @@ public:
     const std::string& configFile() const { return options_.configFile; }
     ShellWindow* mainWindow() const { return main_; }
     ShellWindow* updateWindow() const { return update_; }
-    QSystemTrayIcon* trayIcon() const { return tray_; }
-    bool trayAvailable() const;
+    QSystemTrayIcon* trayIcon() const { return tray_.icon(); }
+    bool trayAvailable() const { return tray_.available(); }
     // Our icon is in the tray: only then may the window hide there.
-    bool trayIconShown() const;
-    // Shows the icon when a tray has come up since the last look, and takes it down when the tray has gone
-    // (a window waiting in that tray comes back to the task bar). Runs every second.
-    void FollowTray();
+    bool trayIconShown() const { return tray_.shown(); }
+    // Shows the icon when a tray has come up since the last look, and takes it down when the tray has gone.
+    // Runs every second.
+    void FollowTray() { tray_.Follow(); }
     int soundsPlayed() const { return sounds_; }
     int balloonsShown() const { return balloons_; }
     HistoryController& history() { return *history_; }
@@ -71,7 +71,7 @@ public:
     // A change alert: a tray balloon, or status part 1 of the main window where there is no tray.
     void ShowAlert(const QString& title, const QString& text);
     // True once the start-up worker has finished.
-    bool startupFinished() const { return startupDone_; }
+    bool startupFinished() const;
 
     // A mouse event on the tray icon.
     void TrayEvent(app::TrayMouse event);
@@ -113,14 +113,19 @@ private:
     QPointer<ShellWindow> main_;
     QPointer<ShellWindow> update_;
     QPointer<HistoryPage> historyPage_;
-    QSystemTrayIcon* tray_ = nullptr;
+    TrayPresence tray_;
     AlertSound alert_;
     app::NewsReloadCounter newsCounter_;
     int sounds_ = 0;
     int balloons_ = 0;
     bool ended_ = false;
+    // Shared with the start-up worker, which may still be running when the program is torn down.
+    struct StartupRun {
+        std::atomic<bool> stop{false};
+        std::atomic<bool> done{false};
+    };
+    std::shared_ptr<StartupRun> startup_;
     std::thread startupWorker_;
-    std::atomic<bool> startupDone_{false};
     // The settings refused while the core was bound, each said in a message box once the program starts.
     std::vector<std::string> settingsProblems_;
 };

@@ -1,6 +1,8 @@
 #include "app/qt/compose.h"
 
 #include "app/qt/assets.h"
+#include "app/qt/window_design.h"
+#include "base/control_names.h"
 #include "base/settings.h"
 #include "update/notice_check.h"
 #include "update/notice_fetch.h"
@@ -38,7 +40,7 @@ void ShowUpdatePicture(update::UpdatePicture picture) {
         for (QWidget* top : QApplication::topLevelWidgets()) {
             if (top->objectName() != window)
                 continue;
-            if (auto* box = top->findChild<QLabel*>(QString::fromUtf8("图片框1")))
+            if (auto* box = top->findChild<QLabel*>(QtName(base::names::update_window::kBanner)))
                 box->setPixmap(picture == update::UpdatePicture::kDone ? DoneIcon()
                                                                          : BannerImage("update", box->size()));
         }

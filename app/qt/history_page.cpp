@@ -2,28 +2,21 @@
 
 #include "app/history_view.h"
 #include "app/qt/history_controller.h"
-#include "app/qt/qt_controls.h"
+#include "app/qt/history_models.h"
+#include "app/qt/position_chart.h"
 #include "app/qt/zone_timeline.h"
 #include "history/history_report.h"
 
-#include <QChart>
-#include <QChartView>
-#include <QDateTime>
-#include <QDateTimeAxis>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QLegendMarker>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScatterSeries>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
@@ -33,102 +26,16 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
-#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <utility>
 
 namespace rankmoth::shell {
 
 namespace {
-constexpr int kSortKey = Qt::UserRole + 1;
-// Sort keys that put every kind of miss after every place, misses before unknowns, and never-checked last.
-constexpr int kMissKey = 1000000;
-
 QString U(const std::string& utf8) {
     return QString::fromStdString(utf8);
-}
-
-QStandardItem* Cell(const QString& text, const QVariant& key) {
-    auto* item = new QStandardItem(text);
-    item->setEditable(false);
-    item->setData(key, kSortKey);
-    return item;
-}
-
-QStandardItem* PlaceCell(const history::SortStanding& s) {
-    if (!s.checked)
-        return Cell(QString(), kMissKey + 3);
-    const int position = s.position();
-    const int key = position > 0 ? position : s.state == base::ItemState::NotFound ? kMissKey : kMissKey + 1;
-    auto* cell = Cell(U(history::PlaceLabel(s.state, s.page, s.slice)), key);
-    if (s.state == base::ItemState::Incomplete)
-        cell->setForeground(QColor(0x80, 0x80, 0x80));
-    return cell;
-}
-
-QStandardItem* ChangeCell(const history::SortStanding& s) {
-    const std::string text = app::ChangeText(s);
-    auto* cell = Cell(U(text), text.empty() ? 0 : s.change);
-    if (!text.empty() && s.change != 0)
-        cell->setForeground(s.change > 0 ? QColor(0x1e, 0x8e, 0x3e) : QColor(0xd0, 0x30, 0x30));
-    cell->setTextAlignment(Qt::AlignCenter);
-    return cell;
-}
-
-QString BestText(int position) {
-    if (position <= 0)
-        return {};
-    return U(history::PlaceLabel(base::ItemState::Found, (position - 1) / 10 + 1, (position - 1) % 10 + 1));
-}
-
-QTableView* NewTable(QWidget* parent, const char* name, QAbstractItemModel* model) {
-    auto* table = new QTableView(parent);
-    table->setObjectName(QString::fromUtf8(name));
-    table->setModel(model);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setSelectionMode(QAbstractItemView::SingleSelection);
-    table->setSortingEnabled(true);
-    table->verticalHeader()->hide();
-    table->verticalHeader()->setDefaultSectionSize(20);
-    table->horizontalHeader()->setHighlightSections(false);
-    table->setWordWrap(false);
-    return table;
-}
-
-QStandardItemModel* NewItemModel(QObject* parent) {
-    auto* model = new QStandardItemModel(0, HistoryPage::kColumns, parent);
-    model->setHorizontalHeaderLabels(
-        {"宝贝ID", "标题", "潮流", "变化", "最热", "变化", "最新", "变化", "最好", "最后查询"});
-    return model;
-}
-
-QStandardItemModel* NewCrossModel(QObject* parent) {
-    auto* model = new QStandardItemModel(0, 6, parent);
-    model->setHorizontalHeaderLabels({"宝贝ID", "标题", "潮流", "最热", "最新", "分歧"});
-    model->setSortRole(kSortKey);
-    return model;
-}
-
-// Puts a freshly filled model under a view, keeping the column widths and the sort the user chose.
-void SwapModel(QTableView* view, QAbstractItemModel* fresh, QSortFilterProxyModel* proxy) {
-    QHeaderView* header = view->horizontalHeader();
-    std::vector<int> widths;
-    for (int c = 0; c < header->count(); ++c)
-        widths.push_back(header->sectionSize(c));
-    const int column = header->sortIndicatorSection();
-    const Qt::SortOrder order = header->sortIndicatorOrder();
-    if (proxy) {
-        proxy->setSourceModel(fresh);
-    } else {
-        QItemSelectionModel* old = view->selectionModel();
-        view->setModel(fresh);
-        delete old;
-    }
-    for (std::size_t c = 0; c < widths.size(); ++c)
-        view->setColumnWidth(static_cast<int>(c), widths[c]);
-    view->sortByColumn(column, order);
 }
 
 QPushButton* NewButton(QWidget* parent, const char* name, const char* caption) {
@@ -167,29 +74,26 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     items_ = NewItemModel(this);
     proxy_ = new QSortFilterProxyModel(this);
     proxy_->setSourceModel(items_);
-    proxy_->setSortRole(kSortKey);
+    proxy_->setSortRole(kHistorySortRole);
     proxy_->setFilterKeyColumn(-1);
     proxy_->setFilterCaseSensitivity(Qt::CaseInsensitive);
-    table_ = NewTable(this, "表格_排名历史", proxy_);
+    table_ = NewHistoryTable(this, "表格_排名历史", proxy_);
     const int widths[kColumns] = {76, 120, 62, 38, 62, 38, 62, 38, 62, 72};
     for (int c = 0; c < kColumns; ++c)
         table_->setColumnWidth(c, widths[c]);
     table_->sortByColumn(kId, Qt::AscendingOrder);
 
     timeline_ = new ZoneTimeline;
-    auto* timelineScroll = new QScrollArea;
-    timelineScroll->setObjectName("滚动区_区位时间线");
-    timelineScroll->setWidget(timeline_);
-    timelineScroll->setWidgetResizable(false);
-    timelineScroll->setFrameShape(QFrame::NoFrame);
+    timelineScroll_ = new QScrollArea;
+    timelineScroll_->setObjectName("滚动区_区位时间线");
+    timelineScroll_->setWidget(timeline_);
+    timelineScroll_->setWidgetResizable(false);
+    timelineScroll_->setFrameShape(QFrame::NoFrame);
 
-    chart_ = new QChartView;
-    chart_->setObjectName("图表_排名曲线");
-    chart_->setRenderHint(QPainter::Antialiasing);
-    chart_->setChart(new QChart);
+    chart_ = new PositionChart;
 
     cross_ = NewCrossModel(this);
-    crossTable_ = NewTable(nullptr, "表格_跨排序", cross_);
+    crossTable_ = NewHistoryTable(nullptr, "表格_跨排序", cross_);
     const int crossWidths[] = {76, 130, 74, 74, 74, 100};
     for (int c = 0; c < 6; ++c)
         crossTable_->setColumnWidth(c, crossWidths[c]);
@@ -207,7 +111,7 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     views_ = new QTabWidget(this);
     views_->setObjectName("选择夹_历史视图");
     views_->setDocumentMode(true);
-    views_->addTab(timelineScroll, QString::fromUtf8("区位时间线"));
+    views_->addTab(timelineScroll_, QString::fromUtf8("区位时间线"));
     views_->addTab(chart_, QString::fromUtf8("排名曲线"));
     views_->addTab(crossTable_, QString::fromUtf8("三种排序对比"));
     // Beside the views' tabs, where the row of tabs leaves room; the row above is full.
@@ -251,6 +155,7 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     confirm = [this](const QString& question) {
         return QMessageBox::question(this, QString::fromUtf8("排名历史"), question) == QMessageBox::Yes;
     };
+    warn = [this](const QString& text) { QMessageBox::warning(this, QString::fromUtf8("排名历史"), text); };
     controller_.AddPage(this);
 }
 
@@ -347,35 +252,9 @@ void HistoryPage::Refresh() {
     }
 
     const auto summaries = store->ItemSummaries(shop).value_or({});
-    for (const history::ItemSummary& s : summaries) {
-        QList<QStandardItem*> row;
-        row << Cell(U(s.itemId), U(s.itemId)) << Cell(U(s.title), U(s.title));
-        for (const history::SortStanding& standing : s.sorts)
-            row << PlaceCell(standing) << ChangeCell(standing);
-        row << Cell(BestText(s.bestPosition), s.bestPosition > 0 ? s.bestPosition : kMissKey)
-            << Cell(U(app::ShortLocalTime(s.lastChecked)), U(s.lastChecked));
-        row[kTitle]->setToolTip(U(s.title));
-        if (s.bestPosition > 0)
-            row[kBest]->setToolTip(QString::fromUtf8("第 %1 位").arg(s.bestPosition));
-        items->appendRow(row);
-    }
+    AppendItemRows(items, summaries);
     shopLabel_->setText(QString::fromUtf8("优店 %1 · %2个").arg(U(shop)).arg(summaries.size()));
-
-    for (const history::CrossSortRow& c : history::CrossSort(summaries)) {
-        QList<QStandardItem*> row;
-        row << Cell(U(c.itemId), U(c.itemId)) << Cell(U(c.title), U(c.title));
-        for (const history::SortStanding& standing : c.sorts)
-            row << PlaceCell(standing);
-        const app::Disagreement disagreement = app::DisagreementOf(c.sorts);
-        const bool disagree = !disagreement.cell.empty();
-        row << Cell(U(disagreement.cell), disagree ? 1 : 0);
-        if (disagree) {
-            row.back()->setToolTip(U(disagreement.tip));
-            for (QStandardItem* cell : row)
-                cell->setBackground(QColor(0xff, 0xe8, 0xe0));
-        }
-        cross->appendRow(row);
-    }
+    AppendCrossRows(cross, history::CrossSort(summaries));
     swapIn();
 
     if (!keep.isEmpty())
@@ -393,115 +272,11 @@ void HistoryPage::ShowItem(const QString& itemId) {
     const history::ItemTimeline timeline =
         store ? store->Timeline(shop, itemId.toStdString()).value_or({}) : history::ItemTimeline{};
     timeline_->setRows(app::BuildTimeline(timeline));
-    if (auto* scroll =
-            qobject_cast<QScrollArea*>(timeline_->parentWidget() ? timeline_->parentWidget()->parentWidget() : nullptr))
-        scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum());
-    FillChart(timeline, store != nullptr);
+    // The latest passes are the ones the seller came to see.
+    timelineScroll_->horizontalScrollBar()->setValue(timelineScroll_->horizontalScrollBar()->maximum());
+    chart_->setTimeline(timeline, store != nullptr);
     exportItem_->setEnabled(!itemId.isEmpty());
     deleteItem_->setEnabled(!itemId.isEmpty());
-}
-
-void HistoryPage::FillChart(const history::ItemTimeline& timeline, bool any) {
-    auto* chart = new QChart;
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chart->setMargins(QMargins(2, 2, 2, 2));
-    chart->layout()->setContentsMargins(0, 0, 0, 0);
-    chart->setBackgroundRoundness(0);
-    if (!any) {
-        chart_->setChart(chart);
-        return;
-    }
-
-    std::vector<app::ChartPlan> plans;
-    int worst = 0;
-    qint64 first = 0, last = 0;
-    for (const auto& points : timeline.sorts) {
-        plans.push_back(app::PlanPositionChart(points));
-        worst = std::max(worst, plans.back().worst);
-    }
-    // Misses and unknowns sit on a band just below the worst place: off the line, never read as a position.
-    const int band = worst + std::max(2, worst / 8);
-    const auto ms = [](base::Clock::time_point at) {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
-    };
-    const auto span = [&](qint64 t) {
-        first = first == 0 ? t : std::min(first, t);
-        last = std::max(last, t);
-    };
-    auto* notFound = new QScatterSeries;
-    notFound->setName(QString::fromUtf8("未找到"));
-    notFound->setMarkerSize(7);
-    notFound->setColor(QColor(0xa0, 0xa0, 0xa0));
-    notFound->setBorderColor(QColor(0xa0, 0xa0, 0xa0));
-    auto* incomplete = new QScatterSeries;
-    incomplete->setName(QString::fromUtf8("未查完"));
-    incomplete->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-    incomplete->setMarkerSize(8);
-    incomplete->setBrush(QBrush(QColor(0x70, 0x70, 0x70), Qt::BDiagPattern));
-    incomplete->setBorderColor(QColor(0x70, 0x70, 0x70));
-
-    std::vector<QAbstractSeries*> series;
-    for (std::size_t s = 0; s < plans.size(); ++s) {
-        bool named = false;
-        for (const auto& run : plans[s].runs) {
-            // A run of one pass still needs a mark: a line of one point draws nothing.
-            auto* line = new QLineSeries;
-            line->setColor(QtControls::FromColour(base::kSortTable[s].chart));
-            line->setPointsVisible(true);
-            for (const app::ChartPoint& p : run) {
-                line->append(static_cast<qreal>(ms(p.at)), p.position);
-                span(ms(p.at));
-            }
-            line->setName(U(std::string(base::kSortTable[s].label)));
-            if (named)
-                line->setProperty("continued", true);
-            named = true;
-            series.push_back(line);
-        }
-        for (const app::ChartPoint& p : plans[s].notFound) {
-            notFound->append(static_cast<qreal>(ms(p.at)), band);
-            span(ms(p.at));
-        }
-        for (const app::ChartPoint& p : plans[s].incomplete) {
-            incomplete->append(static_cast<qreal>(ms(p.at)), band);
-            span(ms(p.at));
-        }
-    }
-    series.push_back(notFound);
-    series.push_back(incomplete);
-
-    auto* x = new QDateTimeAxis;
-    x->setFormat("MM-dd HH:mm");
-    x->setTickCount(4);
-    if (first > 0)
-        x->setRange(QDateTime::fromMSecsSinceEpoch(first - 60000), QDateTime::fromMSecsSinceEpoch(last + 60000));
-    auto* y = new QValueAxis;
-    y->setReverse(true);
-    const app::PositionAxis plan = app::PlanPositionAxis(band);
-    y->setRange(plan.top, plan.bottom);
-    // Ticks from position 1 on whole steps: evenly spread ticks would fall between positions, and "%d" would
-    // print them as places the line never had.
-    y->setTickType(QValueAxis::TicksDynamic);
-    y->setTickAnchor(1);
-    y->setTickInterval(plan.step);
-    y->setMinorTickCount(0);
-    y->setLabelFormat("%d");
-    y->setTitleText(QString::fromUtf8("位置"));
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    for (QAbstractSeries* s : series) {
-        chart->addSeries(s);
-        s->attachAxis(x);
-        s->attachAxis(y);
-    }
-    // One legend entry per sort, not per run; no entry for a kind of point that is absent.
-    for (QLegendMarker* marker : chart->legend()->markers()) {
-        QAbstractSeries* owner = marker->series();
-        const auto* scatter = qobject_cast<QScatterSeries*>(owner);
-        if (owner->property("continued").toBool() || (scatter && scatter->count() == 0))
-            marker->setVisible(false);
-    }
-    chart_->setChart(chart);
 }
 
 bool HistoryPage::ExportCsv(bool wholeShop) {
@@ -518,16 +293,36 @@ bool HistoryPage::ExportCsv(bool wholeShop) {
     const QString path = chooseExportFile ? chooseExportFile(suggested) : QString();
     if (path.isEmpty())
         return false;
-    std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
-    const base::Result<void> written = history::WriteExportCsv(*store, shop, item.toStdString(), out, true);
-    out.close();
-    if (!out) {
-        QMessageBox::warning(this, QString::fromUtf8("排名历史"), QString::fromUtf8("无法写入文件:\n%1").arg(path));
+    // Written beside the chosen file and put in its place only once complete: a failed read or write leaves
+    // no half a file, and a file of that name keeps what it held.
+    const std::filesystem::path target(QFile::encodeName(path).toStdString());
+    std::filesystem::path partial = target;
+    partial += ".part";
+    base::Result<void> read;
+    bool readAll = true;
+    bool wroteAll = false;
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        if (out) {
+            read = history::WriteExportCsv(*store, shop, item.toStdString(), out, true);
+            const bool streamed = out.good();
+            out.close();
+            wroteAll = streamed && !out.fail();
+            // A stream that failed stopped the reading too; the store is not to blame.
+            readAll = read.ok() || !streamed;
+        }
+    }
+    std::error_code ec;
+    if (readAll && wroteAll)
+        std::filesystem::rename(partial, target, ec);
+    if (!readAll || !wroteAll || ec) {
+        std::filesystem::remove(partial, ec);
+        if (warn)
+            warn(readAll ? QString::fromUtf8("无法写入文件:\n%1").arg(path)
+                         : QString::fromUtf8("无法读取排名历史:\n%1").arg(U(read.error())));
         return false;
     }
-    if (!written)
-        controller_.ReportFailure(written.error());
-    return written.ok();
+    return true;
 }
 
 bool HistoryPage::DeleteSelectedItem() {

@@ -9,10 +9,10 @@
 #include <functional>
 #include <string>
 
-class QChartView;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QSortFilterProxyModel;
 class QSpinBox;
 class QStandardItemModel;
@@ -22,6 +22,7 @@ class QTabWidget;
 namespace rankmoth::shell {
 
 class HistoryController;
+class PositionChart;
 class ZoneTimeline;
 
 // The "排名历史" page: the current shop's items with their latest place under each sort, and for the selected
@@ -44,7 +45,7 @@ public:
     std::string CurrentShop() const;
     void SelectItem(const QString& itemId);
     // Writes the CSV of the whole shop or of the selected item to a file the user chooses; false when nothing
-    // was written.
+    // was written. A failed read of the store or write of the file is said (warn) and leaves no file behind.
     bool ExportCsv(bool wholeShop);
     bool DeleteSelectedItem();
     bool DeleteShop();
@@ -59,6 +60,7 @@ public:
     // Services that leave the page; tests replace them.
     std::function<QString(const QString& suggestedName)> chooseExportFile;
     std::function<bool(const QString& question)> confirm;
+    std::function<void(const QString& text)> warn;
 
     QStandardItemModel* itemModel() const { return items_; }
     QSortFilterProxyModel* itemProxy() const { return proxy_; }
@@ -74,7 +76,6 @@ protected:
 private:
     QString SelectedItem() const;
     void ShowItem(const QString& itemId);
-    void FillChart(const history::ItemTimeline& timeline, bool any);
 
     HistoryController& controller_;
     std::function<std::string()> shopField_;
@@ -94,7 +95,8 @@ private:
     QTableView* table_;
     QTabWidget* views_;
     ZoneTimeline* timeline_;
-    QChartView* chart_;
+    QScrollArea* timelineScroll_;
+    PositionChart* chart_;
     QStandardItemModel* cross_;
     QTableView* crossTable_;
 };

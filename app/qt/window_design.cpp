@@ -1,133 +1,116 @@
 #include "app/qt/window_design.h"
 
 #include "app/qt/assets.h"
+#include "base/control_names.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyleOptionTabWidgetFrame>
-#include <QTabBar>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include <algorithm>
 #include <map>
+#include <string>
 #include <tuple>
 
 namespace rankmoth::shell {
 
 namespace {
+namespace mw = base::names::main_window;
+namespace uw = base::names::update_window;
 constexpr const char* kYaHei = "微软雅黑";
 constexpr const char* kSimSun = "宋体";
-constexpr const char* kPage0 = "选择夹1#0";
-constexpr const char* kPage1 = "选择夹1#1";
-constexpr int kTabBarHeight = 21;
-
-class EventAction : public QObject {
-public:
-    EventAction(QObject* target, int type, std::function<bool(QEvent*)> action)
-        : QObject(target), type_(type), action_(std::move(action)) {
-        target->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == parent() && event->type() == type_)
-            return action_(event);
-        return false;
-    }
-
-private:
-    int type_;
-    std::function<bool(QEvent*)> action_;
-};
+// The tab control's pages, as TabControl names them.
+const std::string kPage0Name = std::string(mw::kTabs) + "#0";
+const std::string kPage1Name = std::string(mw::kTabs) + "#1";
+const char* const kPage0 = kPage0Name.c_str();
+const char* const kPage1 = kPage1Name.c_str();
 } // namespace
 
 // clang-format off
 const std::vector<ControlDesign>& MainWindowDesign() {
     static const std::vector<ControlDesign> design = {
-        {Kind::Tab, "选择夹1", "操作面板|使用帮助|排名历史", 3, 1, 572, 536},
+        {Kind::Tab, mw::kTabs.data(), "操作面板|使用帮助|排名历史", 3, 1, 572, 536},
         // 操作面板
-        {Kind::List, "超级列表框1", "序号:50|宝贝ID:70|排名位置:215|最新最热:68|查询时间:130", 4, 23, 564, 232, kPage0, nullptr, -1, "查询结果"},
+        {Kind::List, mw::kResultList.data(), "序号:50|宝贝ID:70|排名位置:215|最新最热:68|查询时间:130", 4, 23, 564, 232, kPage0, nullptr, -1, "查询结果"},
         {Kind::Label, "标签7", "宝贝ID个数:", 8, 259, 68, 16, kPage0},
-        {Kind::Label, "标签_宝贝ID个数", "", 79, 259, 38, 16, kPage0},
-        {Kind::Label, "标签_进度提示", "", 126, 259, 207, 16, kPage0},
-        {Kind::CheckBox, "选择框_提示音", "查到排名后给提示音", 360, 259, 133, 16, kPage0, nullptr, 0x0088FF},
+        {Kind::Label, mw::kItemCountLabel.data(), "", 79, 259, 38, 16, kPage0},
+        {Kind::Label, mw::kProgressLabel.data(), "", 126, 259, 207, 16, kPage0},
+        {Kind::CheckBox, mw::kSoundBox.data(), "查到排名后给提示音", 360, 259, 133, 16, kPage0, nullptr, 0x0088FF},
         {Kind::Label, "标签2", "优店ID:", 297, 286, 47, 24, kPage0},
-        {Kind::Edit, "编辑框_优店ID", "", 343, 285, 89, 24, kPage0, nullptr, -1, "优店ID"},
-        {Kind::Button, "按钮_自动加载全店宝贝ID", "自动加载全店宝贝ID", 440, 282, 120, 28, kPage0},
+        {Kind::Edit, mw::kShopIdBox.data(), "", 343, 285, 89, 24, kPage0, nullptr, -1, "优店ID"},
+        {Kind::Button, mw::kShopLoadButton.data(), "自动加载全店宝贝ID", 440, 282, 120, 28, kPage0},
         {Kind::Label, "标签5", "在线客服:", 8, 288, 55, 16, kPage0, kYaHei},
-        {Kind::ImageButton, "超级按钮_客服1", "", 68, 285, 21, 21, kPage0, nullptr, -1, "在线客服1"},
-        {Kind::ImageButton, "超级按钮_客服2", "", 101, 285, 21, 21, kPage0, nullptr, -1, "在线客服2"},
-        {Kind::ImageButton, "超级按钮_客服3", "", 134, 285, 21, 21, kPage0, nullptr, -1, "在线客服3"},
-        {Kind::Hyperlink, "超级链接框2", "--点击->查看使用教程", 165, 288, 120, 16, kPage0},
+        {Kind::ImageButton, mw::kSupportButton1.data(), "", 68, 285, 21, 21, kPage0, nullptr, -1, "在线客服1"},
+        {Kind::ImageButton, mw::kSupportButton2.data(), "", 101, 285, 21, 21, kPage0, nullptr, -1, "在线客服2"},
+        {Kind::ImageButton, mw::kSupportButton3.data(), "", 134, 285, 21, 21, kPage0, nullptr, -1, "在线客服3"},
+        {Kind::Hyperlink, mw::kTutorialLink.data(), "--点击->查看使用教程", 165, 288, 120, 16, kPage0},
         {Kind::Label, "标签15", "优先查询:", 8, 322, 55, 16, kPage0, kYaHei},
-        {Kind::Radio, "单选框_先查潮流", "先查潮流", 69, 324, 72, 16, kPage0},
-        {Kind::Radio, "单选框_先查最热", "先查最热", 145, 324, 72, 16, kPage0},
-        {Kind::Radio, "单选框_先查最新", "先查最新", 222, 324, 72, 16, kPage0},
+        {Kind::Radio, mw::kPopRadio.data(), "先查潮流", 69, 324, 72, 16, kPage0},
+        {Kind::Radio, mw::kHottestRadio.data(), "先查最热", 145, 324, 72, 16, kPage0},
+        {Kind::Radio, mw::kNewestRadio.data(), "先查最新", 222, 324, 72, 16, kPage0},
         {Kind::Label, "标签4", "最多查到第", 298, 323, 71, 16, kPage0},
-        {Kind::Edit, "编辑框_最多页", "100", 363, 318, 44, 23, kPage0, nullptr, -1, "最多查到第…页"},
+        {Kind::Edit, mw::kPageLimitBox.data(), "100", 363, 318, 44, 23, kPage0, nullptr, -1, "最多查到第…页"},
         {Kind::Label, "标签6", "页", 411, 323, 17, 16, kPage0},
-        {Kind::Button, "按钮_导入优店宝贝ID", "导入优店宝贝ID", 462, 319, 98, 28, kPage0},
+        {Kind::Button, mw::kImportButton.data(), "导入优店宝贝ID", 462, 319, 98, 28, kPage0},
         {Kind::Label, "标签10", "大分类:", 8, 363, 45, 16, kPage0, kSimSun},
-        {Kind::Combo, "组合框_大分类", "衣服|鞋子|包包|配饰|家居|男友", 56, 361, 56, 20, kPage0, nullptr, -1, "大分类"},
+        {Kind::Combo, mw::kCategoryCombo.data(), "衣服|鞋子|包包|配饰|家居|男友", 56, 361, 56, 20, kPage0, nullptr, -1, "大分类"},
         {Kind::Label, "标签11", "小分类ID:", 118, 363, 57, 16, kPage0, kSimSun},
-        {Kind::Combo, "组合框_小分类", "", 177, 361, 106, 20, kPage0, nullptr, -1, "小分类ID"},
-        {Kind::Button, "按钮_添加小分类", "添加分类", 290, 357, 58, 28, kPage0},
-        {Kind::CheckBox, "选择框_只看优店", "只看优店商品", 360, 360, 93, 24, kPage0, nullptr, 0xFF5080},
-        {Kind::Button, "按钮_导入优店宝贝ID1", "打开", 462, 357, 40, 28, kPage0},
-        {Kind::Button, "按钮_导入优店宝贝ID2", "保存", 520, 357, 40, 28, kPage0},
+        {Kind::Combo, mw::kSubCategoryCombo.data(), "", 177, 361, 106, 20, kPage0, nullptr, -1, "小分类ID"},
+        {Kind::Button, mw::kAddSubCategoryButton.data(), "添加分类", 290, 357, 58, 28, kPage0},
+        {Kind::CheckBox, mw::kShopOnlyBox.data(), "只看优店商品", 360, 360, 93, 24, kPage0, nullptr, 0xFF5080},
+        {Kind::Button, mw::kOpenButton.data(), "打开", 462, 357, 40, 28, kPage0},
+        {Kind::Button, mw::kSaveButton.data(), "保存", 520, 357, 40, 28, kPage0},
         {Kind::Label, "标签16", "查询间隔:", 8, 403, 56, 16, kPage0, kYaHei},
-        {Kind::Edit, "编辑框_检索间隔", "10", 68, 398, 41, 25, kPage0, nullptr, -1, "查询间隔（分钟）"},
+        {Kind::Edit, mw::kIntervalBox.data(), "10", 68, 398, 41, 25, kPage0, nullptr, -1, "查询间隔（分钟）"},
         {Kind::Label, "标签17", "Min", 113, 404, 32, 16, kPage0},
-        {Kind::Panel, "画板1", "", 141, 397, 168, 24, kPage0},
-        {Kind::Radio, "单选框_自动监测", "自动监测", 4, 8, 72, 16, "画板1"},
-        {Kind::Radio, "单选框_手动查询", "手动查询", 83, 8, 72, 16, "画板1"},
-        {Kind::Button, "按钮_查询大类排名", "查询大类排名", 316, 395, 83, 32, kPage0},
-        {Kind::Button, "按钮_查询小类排名", "查询小类排名", 416, 395, 83, 32, kPage0},
-        {Kind::Button, "按钮_停止查询1", "停止", 515, 395, 45, 32, kPage0},
-        {Kind::Picture, "图片框1", "forum", 5, 437, 460, 55, kPage0, nullptr, -1, "Pellwood论坛"},
-        {Kind::Picture, "图片框2", "software", 5, 496, 562, 35, kPage0},
-        {Kind::ClickArea, "透明标签_Fernlane软件", "", 6, 495, 275, 40, kPage0, nullptr, -1, "下载Fernlane软件"},
-        {Kind::ClickArea, "透明标签_Tarnbay软件", "", 290, 494, 275, 40, kPage0, nullptr, -1, "下载Tarnbay软件"},
+        {Kind::Panel, mw::kMonitorPanel.data(), "", 141, 397, 168, 24, kPage0},
+        {Kind::Radio, mw::kAutomaticRadio.data(), "自动监测", 4, 8, 72, 16, mw::kMonitorPanel.data()},
+        {Kind::Radio, mw::kManualRadio.data(), "手动查询", 83, 8, 72, 16, mw::kMonitorPanel.data()},
+        {Kind::Button, mw::kQueryButton.data(), "查询大类排名", 316, 395, 83, 32, kPage0},
+        {Kind::Button, mw::kSubQueryButton.data(), "查询小类排名", 416, 395, 83, 32, kPage0},
+        {Kind::Button, mw::kStopButton.data(), "停止", 515, 395, 45, 32, kPage0},
+        {Kind::Picture, mw::kForumPicture.data(), "forum", 5, 437, 460, 55, kPage0, nullptr, -1, "Pellwood论坛"},
+        {Kind::Picture, mw::kSoftwarePicture.data(), "software", 5, 496, 562, 35, kPage0},
+        {Kind::ClickArea, mw::kFernlaneArea.data(), "", 6, 495, 275, 40, kPage0, nullptr, -1, "下载Fernlane软件"},
+        {Kind::ClickArea, mw::kTarnbayArea.data(), "", 290, 494, 275, 40, kPage0, nullptr, -1, "下载Tarnbay软件"},
         // 使用帮助
-        {Kind::Browser, "超文本浏览框2", "qrc:/rankmoth/help.html", 4, 22, 565, 510, kPage1, nullptr, -1, "使用帮助"},
+        {Kind::Browser, mw::kHelpBrowser.data(), "qrc:/rankmoth/help.html", 4, 22, 565, 510, kPage1, nullptr, -1, "使用帮助"},
         // Parked beyond the client area: never seen, but the program still writes to them.
         {Kind::Label, "标签1", "关键词:", 592, 62, 45, 16, nullptr, kYaHei},
-        {Kind::Edit, "编辑框_关键词", "", 640, 56, 213, 25, nullptr, nullptr, -1, "关键词"},
-        {Kind::Label, "标签_提示", "关键词可以为: 宝贝ID", 593, 91, 200, 16},
-        {Kind::Hyperlink, "超级链接框1", "--点击->查看宝贝全称", 648, 136, 120, 16},
-        {Kind::Button, "按钮_停止查询", "停止查询", 480, 735, 75, 28},
+        {Kind::Edit, mw::kKeywordBox.data(), "", 640, 56, 213, 25, nullptr, nullptr, -1, "关键词"},
+        {Kind::Label, mw::kHintLabel.data(), "关键词可以为: 宝贝ID", 593, 91, 200, 16},
+        {Kind::Hyperlink, mw::kTitleLink.data(), "--点击->查看宝贝全称", 648, 136, 120, 16},
+        {Kind::Button, mw::kParkedStopButton.data(), "停止查询", 480, 735, 75, 28},
     };
     return design;
 }
 
 const std::vector<ControlDesign>& UpdateWindowDesign() {
     static const std::vector<ControlDesign> design = {
-        {Kind::Picture, "图片框1", "update", 8, 11, 270, 40, nullptr, nullptr, -1, nullptr, true},
-        {Kind::Label, "标签8", "下载成功", 51, 25, 96, 16, nullptr, nullptr, -1, nullptr, true},
-        {Kind::Button, "按钮1", "下载", 371, 15, 40, 24},
-        {Kind::Label, "标签2", "", 11, 52, 328, 16},
-        {Kind::Progress, "进度条1", "", 10, 69, 329, 16, nullptr, nullptr, -1, "下载进度"},
-        {Kind::Label, "标签10", "文件大小:", 9, 89, 162, 17},
-        {Kind::Label, "标签11", "已下载:", 175, 89, 180, 16},
-        {Kind::Label, "标签7", "下载到:", 8, 106, 337, 16},
-        {Kind::Label, "标签1", "传输速度:", 9, 125, 168, 13},
-        {Kind::Label, "标签3", "平均速度:", 175, 125, 160, 12},
-        {Kind::Label, "标签4", "已完成:", 10, 140, 96, 16},
-        {Kind::Label, "标签9", "剩余时间:", 176, 139, 143, 16},
-        {Kind::List, "超级列表框_模块", "模块句柄:80|模块文件名:120|模块路径:180", 720, 158, 392, 234, nullptr, nullptr, -1, "模块", true},
+        {Kind::Picture, uw::kBanner.data(), "update", 8, 11, 270, 40, nullptr, nullptr, -1, nullptr, true},
+        {Kind::Label, uw::kDoneLabel.data(), "下载成功", 51, 25, 96, 16, nullptr, nullptr, -1, nullptr, true},
+        {Kind::Button, uw::kDownloadButton.data(), "下载", 371, 15, 40, 24},
+        {Kind::Label, uw::kFileLabel.data(), "", 11, 52, 328, 16},
+        {Kind::Progress, uw::kProgressBar.data(), "", 10, 69, 329, 16, nullptr, nullptr, -1, "下载进度"},
+        {Kind::Label, uw::kSizeLabel.data(), "文件大小:", 9, 89, 162, 17},
+        {Kind::Label, uw::kDownloadedLabel.data(), "已下载:", 175, 89, 180, 16},
+        {Kind::Label, uw::kPathLabel.data(), "下载到:", 8, 106, 337, 16},
+        {Kind::Label, uw::kSpeedLabel.data(), "传输速度:", 9, 125, 168, 13},
+        {Kind::Label, uw::kAverageLabel.data(), "平均速度:", 175, 125, 160, 12},
+        {Kind::Label, uw::kPercentLabel.data(), "已完成:", 10, 140, 96, 16},
+        {Kind::Label, uw::kRemainingLabel.data(), "剩余时间:", 176, 139, 143, 16},
+        {Kind::List, uw::kModuleList.data(), "模块句柄:80|模块文件名:120|模块路径:180", 720, 158, 392, 234, nullptr, nullptr, -1, "模块", true},
     };
     return design;
 }
@@ -155,139 +138,7 @@ QFont WindowFont(const QString& designFamily) {
     return font;
 }
 
-// ---- TabControl
-
-TabControl::TabControl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this)) {
-    bar_->setObjectName("选择夹1#tabs");
-    bar_->setDrawBase(false);
-    bar_->setExpanding(false);
-    QObject::connect(bar_, &QTabBar::currentChanged, this, [this](int index) { ShowPage(index); });
-}
-
-QWidget* TabControl::AddPage(const QString& title) {
-    auto* page = new QWidget(this);
-    page->setObjectName(objectName() + "#" + QString::number(pages_.size()));
-    page->setAccessibleName(title);
-    page->setGeometry(0, 0, width(), height());
-    pages_.push_back(page);
-    bar_->addTab(title);
-    bar_->raise();
-    ShowPage(bar_->currentIndex());
-    return page;
-}
-
-int TabControl::count() const {
-    return static_cast<int>(pages_.size());
-}
-int TabControl::currentIndex() const {
-    return bar_->currentIndex();
-}
-QString TabControl::tabText(int index) const {
-    return bar_->tabText(index);
-}
-
-void TabControl::setCurrentIndex(int index) {
-    if (index >= 0 && index < count())
-        bar_->setCurrentIndex(index);
-}
-
-void TabControl::ShowPage(int index) {
-    for (int i = 0; i < count(); ++i)
-        pages_[static_cast<std::size_t>(i)]->setVisible(i == index);
-}
-
-void TabControl::resizeEvent(QResizeEvent*) {
-    bar_->setGeometry(2, 0, std::min(bar_->sizeHint().width(), width() - 4), kTabBarHeight);
-    for (QWidget* page : pages_)
-        page->setGeometry(0, 0, width(), height());
-}
-
-void TabControl::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    QStyleOptionTabWidgetFrame frame;
-    frame.initFrom(this);
-    frame.rect = QRect(0, kTabBarHeight - 1, width(), height() - kTabBarHeight + 1);
-    frame.shape = QTabBar::RoundedNorth;
-    frame.tabBarSize = bar_->size();
-    frame.tabBarRect = bar_->geometry();
-    style()->drawPrimitive(QStyle::PE_FrameTabWidget, &frame, &painter, this);
-}
-
-// ---- PartStatusBar
-
-PartStatusBar::PartStatusBar(QWidget* parent, const std::vector<int>& widths, const std::vector<QString>& roles)
-    : QFrame(parent), widths_(widths) {
-    setFrameShape(QFrame::NoFrame);
-    for (std::size_t i = 0; i < widths.size(); ++i) {
-        auto* label = new QLabel(this);
-        label->setObjectName(QString("part%1").arg(i));
-        label->setTextFormat(Qt::PlainText);
-        label->setFrameShape(QFrame::StyledPanel);
-        label->setFrameShadow(QFrame::Sunken);
-        // The part's name is its text, so that each new state or result is heard; what the part is for
-        // goes in the description.
-        if (i < roles.size()) {
-            label->setAccessibleDescription(roles[i]);
-            label->setProperty("role", roles[i]);
-        }
-        parts_.push_back(label);
-    }
-    Arrange();
-}
-
-QLabel* PartStatusBar::part(int index) const {
-    return index >= 0 && index < partCount() ? parts_[static_cast<std::size_t>(index)] : nullptr;
-}
-
-void PartStatusBar::setPartWidth(int index, int width) {
-    if (!part(index) || width < 0)
-        return;
-    widths_[static_cast<std::size_t>(index)] = width;
-    Arrange();
-    FitText(index);
-}
-
-void PartStatusBar::setPartText(int index, const QString& text) {
-    QLabel* label = part(index);
-    if (!label)
-        return;
-    label->setText(text);
-    FitText(index);
-}
-
-void PartStatusBar::FitText(int index) {
-    QLabel* label = part(index);
-    if (!label || index + 1 == partCount())
-        return;
-    QFont font = this->font();
-    label->setFont(font);
-    const int usual = QFontInfo(font).pixelSize();
-    for (int pixels = usual - 1; pixels >= 9 && label->sizeHint().width() > label->width(); --pixels) {
-        font.setPixelSize(pixels);
-        label->setFont(font);
-    }
-}
-
-void PartStatusBar::resizeEvent(QResizeEvent*) {
-    Arrange();
-}
-
-void PartStatusBar::Arrange() {
-    int x = 0;
-    for (int i = 0; i < partCount(); ++i) {
-        // The last part reaches to the window's edge whatever its width, as a status bar always drew it.
-        const bool last = i + 1 == partCount();
-        const int w = last ? std::max(0, width() - x) : std::min(widths_[static_cast<std::size_t>(i)], width() - x);
-        parts_[static_cast<std::size_t>(i)]->setGeometry(x, 1, std::max(0, w), std::max(0, height() - 2));
-        x += std::max(0, w) + (last ? 0 : 2);
-    }
-}
-
 // ---- building
-
-void OnEvent(QObject* target, int type, std::function<bool(QEvent*)> action) {
-    new EventAction(target, type, std::move(action));
-}
 
 namespace {
 QWidget* MakeControl(const ControlDesign& d, QWidget* parent) {

@@ -1,17 +1,24 @@
 #pragma once
 
+#include "app/qt/event_action.h"
+#include "app/qt/part_status_bar.h"
+#include "app/qt/tab_control.h"
+
 #include <QColor>
-#include <QFrame>
+#include <QFont>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
+#include <string_view>
 #include <vector>
 
-class QLabel;
-class QTabBar;
-
 namespace rankmoth::shell {
+
+// A design name (base/control_names.h) as the objectName it is.
+inline QString QtName(std::string_view name) {
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
 
 // The kinds of control the two windows are drawn from.
 enum class Kind {
@@ -53,55 +60,6 @@ const std::vector<ControlDesign>& UpdateWindowDesign();
 QString FontFamilyFor(const QString& designFamily);
 // The font of the windows: 9 pt in the CJK fallback, 12 pixels.
 QFont WindowFont(const QString& designFamily = {});
-
-// A tab control whose pages share its own coordinates, so that controls keep their design positions
-// relative to the tab control.
-class TabControl : public QWidget {
-public:
-    explicit TabControl(QWidget* parent);
-    QWidget* AddPage(const QString& title);
-    int count() const;
-    int currentIndex() const;
-    void setCurrentIndex(int index);
-    QString tabText(int index) const;
-    QTabBar* tabBar() const { return bar_; }
-    QWidget* page(int index) const { return pages_.at(static_cast<std::size_t>(index)); }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    void ShowPage(int index);
-    QTabBar* bar_;
-    std::vector<QWidget*> pages_;
-};
-
-// A status bar of fixed-width parts side by side; the last part takes what is left of the window's width.
-class PartStatusBar : public QFrame {
-public:
-    // `roles` become the parts' accessible descriptions; their names are their texts.
-    PartStatusBar(QWidget* parent, const std::vector<int>& widths, const std::vector<QString>& roles);
-    int partCount() const { return static_cast<int>(parts_.size()); }
-    QLabel* part(int index) const;
-    void setPartWidth(int index, int width);
-    // Writes a part's text. A part of fixed width draws it smaller, down to 9 pixels, rather than cut it
-    // off: the state part holds counts of up to four digits each in its 126 pixels.
-    void setPartText(int index, const QString& text);
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    void Arrange();
-    void FitText(int index);
-    std::vector<QLabel*> parts_;
-    std::vector<int> widths_;
-};
-
-// Calls `action` for every event of `type` that reaches `target`; the event is left to the target unless
-// `action` returns true.
-void OnEvent(QObject* target, int type, std::function<bool(QEvent*)> action);
 
 // Builds every control of `design` inside `window`.
 void BuildControls(QWidget* window, const std::vector<ControlDesign>& design);

@@ -1,9 +1,11 @@
 #include "app/qt/windows.h"
 
-#include "base/controls.h"
+#include "app/main_actions.h"
 #include "app/qt/assets.h"
 #include "app/qt/window_design.h"
 #include "app/startup.h"
+#include "base/control_names.h"
+#include "base/controls.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -31,19 +33,33 @@ void ShellWindow::changeEvent(QEvent* event) {
 }
 
 namespace {
-void AddTimer(QWidget* window, const char* name, int interval) {
+namespace mw = base::names::main_window;
+
+void AddTimer(QWidget* window, std::string_view name, int interval) {
     auto* timer = new QTimer(window);
-    timer->setObjectName(QString::fromUtf8(name));
+    timer->setObjectName(QtName(name));
     if (interval > 0)
         timer->start(interval);
 }
 
-void AddMenu(QWidget* window, const char* name, const QStringList& entries) {
+void AddMenu(QWidget* window, std::string_view name, const QStringList& entries) {
     auto* menu = new QMenu(window);
-    menu->setObjectName(QString::fromUtf8(name));
+    menu->setObjectName(QtName(name));
     for (const QString& entry : entries)
         menu->addAction(entry);
 }
+
+struct TrayLine {
+    const char* caption;
+    app::TrayMenuEntry entry;
+};
+constexpr TrayLine kTrayLines[] = {
+    {"下载Fernlane软件", app::TrayMenuEntry::DownloadFernlane},
+    {"下载Tarnbay软件", app::TrayMenuEntry::DownloadTarnbay},
+    {"代理赚钱", app::TrayMenuEntry::Agent},
+    {"帮助", app::TrayMenuEntry::Help},
+    {"退出", app::TrayMenuEntry::Exit},
+};
 
 // A plain top-level widget reads as a filler to assistive technology; the program's windows are frames that
 // carry their titles.
@@ -68,7 +84,12 @@ ShellWindow* NewWindow(const char* name, const QString& title, int width, int he
 } // namespace
 
 const QStringList& TrayMenuEntries() {
-    static const QStringList entries = {"下载Fernlane软件", "下载Tarnbay软件", "代理赚钱", "帮助", "退出"};
+    static const QStringList entries = [] {
+        QStringList captions;
+        for (const TrayLine& line : kTrayLines)
+            captions << QString::fromUtf8(line.caption);
+        return captions;
+    }();
     return entries;
 }
 
@@ -85,24 +106,27 @@ ShellWindow* BuildMainWindow() {
     BuildControls(window, MainWindowDesign());
 
     auto* status = new PartStatusBar(window, {126, 1000}, {"程序状态", "进度和结果"});
-    status->setObjectName("状态条1");
+    status->setObjectName(QtName(mw::kStatusBar));
     status->setAccessibleName("状态栏");
-    status->setAccessibleDescription("状态条1");
+    status->setAccessibleDescription(QtName(mw::kStatusBar));
     status->setGeometry(0, height - statusHeight, width, statusHeight);
 
     // The file dialog is never opened; it only keeps its initial directory.
     auto* dialog = new QObject(window);
-    dialog->setObjectName("通用对话框1");
+    dialog->setObjectName(QtName(mw::kFileDialog));
     dialog->setProperty("text", QString());
 
-    AddTimer(window, "时钟_监测间隔", 0);
-    AddTimer(window, "时钟_在线统计", 120000);
-    AddTimer(window, "时钟_网站配置", 0);
-    AddTimer(window, "时钟_自动检索", 0);
-    AddTimer(window, "时钟_靠侧边", 0);
+    AddTimer(window, mw::kMonitorTimer, 0);
+    AddTimer(window, mw::kNewsTimer, 120000);
+    AddTimer(window, mw::kSiteConfigTimer, 0);
+    AddTimer(window, mw::kAutoSearchTimer, 0);
+    AddTimer(window, mw::kDockTimer, 0);
 
-    AddMenu(window, "托盘菜单", TrayMenuEntries());
-    AddMenu(window, "右键菜单", ContextMenuEntries());
+    auto* tray = new QMenu(window);
+    tray->setObjectName(QtName(mw::kTrayMenu));
+    for (const TrayLine& line : kTrayLines)
+        tray->addAction(QString::fromUtf8(line.caption))->setData(static_cast<int>(line.entry));
+    AddMenu(window, mw::kContextMenu, ContextMenuEntries());
 
     SetReadingTabOrder(window);
     return window;
@@ -112,8 +136,8 @@ ShellWindow* BuildUpdateWindow() {
     ShellWindow* window =
         NewWindow("UpdateWindow", QString::fromStdString(app::UpdateWindowTitle().ToUtf8()), 354, 200);
     BuildControls(window, UpdateWindowDesign());
-    AddTimer(window, "时钟1", 0);
-    AddTimer(window, "时钟2", 0);
+    AddTimer(window, base::names::update_window::kTimer1, 0);
+    AddTimer(window, base::names::update_window::kTimer2, 0);
     SetReadingTabOrder(window);
     return window;
 }

@@ -24,7 +24,8 @@ protected:
 ShellWindow* BuildMainWindow();
 ShellWindow* BuildUpdateWindow();
 
-// Entries of the main window's pop-up menus, in order.
+// Entries of the main window's pop-up menus, in order. Each action of the tray menu carries its
+// app::TrayMenuEntry (as an int) in QAction::data.
 const QStringList& TrayMenuEntries();
 const QStringList& ContextMenuEntries();
 

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "base/control_names.h"
 #include "base/endpoints.h"
 #include "base/settings.h"
 #include "base/version.h"
@@ -7,6 +8,7 @@
 #include "tests/support/fake_pump.h"
 #include "tests/support/temp_folder.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -19,6 +21,9 @@ using testing::FakeControls;
 using testing::FakePump;
 using testing::TempFolder;
 using namespace std::chrono_literals;
+using base::names::main_window::kSiteConfigTimer;
+using base::names::main_window::kStatusBar;
+constexpr auto kTabControl = base::names::main_window::kTabs;
 
 TEST(StartupTexts, CarryVersionAccountsAndMakerSite) {
     EXPECT_EQ(MainWindowTitle(), "Rankmoth V1.1  客服QQ:800100201 或 800100202"_gbk);
@@ -188,6 +193,19 @@ TEST(HidesToTray, OnlyAMinimisedWindowWithATrayToComeBackFrom) {
     EXPECT_FALSE(HidesToTray(base::Placement::Minimised, false));
     EXPECT_FALSE(HidesToTray(base::Placement::Normal, true));
     EXPECT_FALSE(HidesToTray(base::Placement::Normal, false));
+}
+
+// The window drops a write to a name it lacks without a word; the fake the whole suite runs on must not.
+TEST(FakeControlNames, AMisspeltOrMisplacedNameFailsTheTest) {
+    FakeControls controls;
+    EXPECT_NONFATAL_FAILURE(controls.SetText(base::kMainWindow, "编辑框_最多叶", Text("1")), "编辑框_最多叶");
+    // 进度条1 is a control of the update window only.
+    EXPECT_NONFATAL_FAILURE(controls.SetProgress(base::kMainWindow, "进度条1", 5), "进度条1");
+    EXPECT_NONFATAL_FAILURE(controls.Control(base::kUpdateWindow, "状态条1"), "状态条1");
+    controls.SetProgress(base::kUpdateWindow, "进度条1", 5);
+    controls.AllowAnyName();
+    controls.SetText("AnyWindow", "any name", Text("1"));
+    EXPECT_EQ(controls.Control("AnyWindow", "any name").text, Text("1"));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "app/qt/history_controller.h"
 #include "app/qt/history_page.h"
 #include "app/qt/zone_timeline.h"
+
+#include <sqlite3.h>
 #endif
 
 #include <QChart>
@@ -285,6 +287,40 @@ private slots:
         window->close();
         QTRY_VERIFY(!window);
         controller_->PassFinished(Pass("pop", 65, {Found("2003", 2, 1)}));
+    }
+
+    // Neither a store that fails while it is read nor a file that cannot be written passes for an export:
+    // each is said, every time, and no file is left behind or spoilt.
+    void aFailedExportIsSaidAndLeavesNoFile() {
+        const QString database = dir_.filePath("failing.sqlite");
+        auto controller = NewController(database);
+        controller->PassFinished(Pass("pop", 0, {Found("1001", 2, 2)}));
+        shell::HistoryPage page(*controller, [] { return std::string("8001"); });
+        QStringList warnings;
+        page.warn = [&](const QString& text) { warnings << text; };
+        QString target = dir_.filePath("no-such-folder/export.csv");
+        page.chooseExportFile = [&](const QString&) { return target; };
+        QVERIFY(!page.ExportCsv(true));
+
+        target = dir_.filePath("kept.csv");
+        QFile kept(target);
+        QVERIFY(kept.open(QIODevice::WriteOnly) && kept.write("old") == 3);
+        kept.close();
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(database.toUtf8().constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db, "DROP TABLE results", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        QVERIFY(!page.ExportCsv(true));
+        QVERIFY(!page.ExportCsv(true));
+
+        QCOMPARE(warnings.size(), 3);
+        QVERIFY2(warnings[0].startsWith("无法写入文件"), qPrintable(warnings[0]));
+        QVERIFY2(warnings[1].startsWith("无法读取排名历史"), qPrintable(warnings[1]));
+        QCOMPARE(warnings[2], warnings[1]);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("old"));
+        QCOMPARE(QDir(dir_.path()).entryList({"*.part"}, QDir::Files), QStringList());
+        QVERIFY(!QDir(dir_.filePath("no-such-folder")).exists());
     }
 
     void cleanupTestCase() {

@@ -4,7 +4,7 @@
 // moc needs none of the program's headers, and its own parser stumbles over the C++20 library ones.
 #ifndef Q_MOC_RUN
 #include "app/qt/application.h"
-#include "tests/gui/sim_hosts.h"
+#include "tests/gui/sim_program.h"
 #endif
 
 #include <QAbstractButton>
@@ -25,20 +25,10 @@ const QString kIntervalHint = QString::fromUtf8("注意：自动查询间隔不�
 const QString kCountdownHead = QString::fromUtf8(" 本次已查询完成！  正在监测 -> 距下次查询还有: ");
 } // namespace
 
-class MonitorE2eTest : public QObject {
+class MonitorE2eTest : public QObject, protected testing::SimProgram {
     Q_OBJECT
 
 private:
-    std::unique_ptr<testing::SimProcess> sim_;
-    QTemporaryDir dir_;
-    std::unique_ptr<shell::Application> app_;
-
-    template <class W> W* Main(const char* name) {
-        return app_->mainWindow() ? app_->mainWindow()->findChild<W*>(QString::fromUtf8(name)) : nullptr;
-    }
-    QString Status(int part) {
-        return QString::fromStdString(app_->controls().StatusText(base::kMainWindow, "状态条1", part).ToUtf8());
-    }
     QString Hint() { return Main<QLabel>("标签_提示")->text(); }
     // The tip on screen, Qt's or the window's own, with its place in the main window; empty when none shows.
     std::pair<QString, QRect> VisibleTip() {
@@ -53,25 +43,10 @@ private:
 
 private slots:
     void initTestCase() {
-        sim_ = std::make_unique<testing::SimProcess>(std::vector<std::string>{"--latency-ms=100"});
-        if (!sim_->running())
+        if (!StartSim({"--latency-ms=100"}))
             QSKIP("rankmoth-sim is not built");
-        QVERIFY(dir_.isValid());
-        QDir::setCurrent(dir_.path());
-        testing::PointHostsAt(*sim_);
-
-        shell::Application::Options options;
-        options.configFile = (dir_.path() + "/config.ini").toStdString();
-        options.skinDirectory = dir_.path();
-        options.trayAvailable = false;
-        options.historyFile = (dir_.path() + "/history.sqlite").toStdString();
-        app_ = std::make_unique<shell::Application>(options);
-        app_->messageBox = [](const QString&, int, const QString&) { return base::kButtonOk; };
-        app_->openAddress = [](const std::string&) {};
-        app_->endProgram = [](int) {};
-        app_->Start();
-        QTRY_VERIFY_WITH_TIMEOUT(app_->startupFinished(), 30000);
-        QTRY_VERIFY_WITH_TIMEOUT(Main<QWidget>("选择夹1")->isEnabled(), 10000);
+        MakeProgram();
+        StartAndSettle();
 
         Main<QLineEdit>("编辑框_优店ID")->setText("demo");
         Main<QAbstractButton>("按钮_自动加载全店宝贝ID")->click();

@@ -7,7 +7,7 @@
 #include "app/qt/compose.h"
 #include "app/qt/window_design.h"
 #include "base/endpoints.h"
-#include "tests/gui/sim_hosts.h"
+#include "tests/gui/sim_program.h"
 #include "web/cookie_jar.h"
 #endif
 
@@ -51,30 +51,17 @@ QString U(const Text& text) {
 
 } // namespace
 
-class RankE2eTest : public QObject {
+class RankE2eTest : public QObject, protected testing::SimProgram {
     Q_OBJECT
 
 private:
-    std::unique_ptr<testing::SimProcess> sim_;
-    QTemporaryDir dir_;
-    std::unique_ptr<shell::Application> app_;
     std::unique_ptr<ShortPausePump> pump_;
     std::unique_ptr<shell::CoreContext> core_;
-    QStringList messages_;
-
-    template <class W> W* Main(const char* name) {
-        return app_->mainWindow() ? app_->mainWindow()->findChild<W*>(QString::fromUtf8(name)) : nullptr;
-    }
-    QString Status(int part) { return U(app_->controls().StatusText(base::kMainWindow, "状态条1", part)); }
 
 private slots:
     void initTestCase() {
-        sim_ = std::make_unique<testing::SimProcess>();
-        if (!sim_->running())
+        if (!StartSim())
             QSKIP("rankmoth-sim is not built");
-        QVERIFY(dir_.isValid());
-        QDir::setCurrent(dir_.path());
-        testing::PointHostsAt(*sim_);
 
         // A market host the settings file cannot have: the environment's simulator stands in for it.
         QFile config(dir_.path() + "/config.ini");
@@ -82,18 +69,7 @@ private slots:
         config.write("[hosts]\r\nmarket = shop.example:port\r\n");
         config.close();
 
-        shell::Application::Options options;
-        options.configFile = (dir_.path() + "/config.ini").toStdString();
-        options.skinDirectory = dir_.path();
-        options.trayAvailable = false;
-        options.historyFile = (dir_.path() + "/history.sqlite").toStdString();
-        app_ = std::make_unique<shell::Application>(options);
-        app_->messageBox = [this](const QString& text, int, const QString&) {
-            messages_ << text;
-            return base::kButtonOk;
-        };
-        app_->openAddress = [](const std::string&) {};
-        app_->endProgram = [](int) {};
+        MakeProgram();
 
         // The rank hooks bound again as the application binds them, over the short-pause pump.
         pump_ = std::make_unique<ShortPausePump>(app_->pump());
@@ -101,12 +77,8 @@ private slots:
                                            web::WebEnv{*pump_, app_->controls(), web::ProcessCookieJar()}});
         shell::BindRankHooks(*core_, app_->hooks());
 
-        app_->Start();
-        QTRY_VERIFY_WITH_TIMEOUT(app_->mainWindow() && app_->mainWindow()->isVisible(), 30000);
-        QTRY_VERIFY_WITH_TIMEOUT(app_->startupFinished(), 30000);
-        QTRY_COMPARE_WITH_TIMEOUT(Main<QLineEdit>("编辑框_最多页")->text(), QString("100"), 10000);
-        // The tab stays locked until the loading is done.
-        QTRY_VERIFY_WITH_TIMEOUT(Main<QWidget>("选择夹1")->isEnabled(), 10000);
+        StartAndSettle();
+        QCOMPARE(Main<QLineEdit>("编辑框_最多页")->text(), QString("100"));
     }
 
     // The refused value is said once, in a message box, and the program carries on without it.

@@ -4,7 +4,7 @@
 #include "app/qt/application.h"
 #include "app/qt/compose.h"
 #include "base/endpoints.h"
-#include "tests/gui/sim_hosts.h"
+#include "tests/gui/sim_program.h"
 #include "tests/support/raw_http_server.h"
 #include "web/cookie_jar.h"
 #endif
@@ -23,45 +23,22 @@
 using namespace rankmoth;
 using namespace std::chrono_literals;
 
-class StopE2eTest : public QObject {
+class StopE2eTest : public QObject, protected testing::SimProgram {
     Q_OBJECT
 
 private:
-    std::unique_ptr<testing::SimProcess> sim_;
     std::unique_ptr<testing::RawHttpServer> drip_;
-    QTemporaryDir dir_;
-    std::unique_ptr<shell::Application> app_;
     std::unique_ptr<shell::CoreContext> core_;
-
-    template <class W> W* Main(const char* name) {
-        return app_->mainWindow() ? app_->mainWindow()->findChild<W*>(QString::fromUtf8(name)) : nullptr;
-    }
-    QString Status(int part) {
-        return QString::fromStdString(app_->controls().StatusText(base::kMainWindow, "状态条1", part).ToUtf8());
-    }
 
 private slots:
     void initTestCase() {
-        sim_ = std::make_unique<testing::SimProcess>();
-        if (!sim_->running())
+        if (!StartSim())
             QSKIP("rankmoth-sim is not built");
         drip_ = std::make_unique<testing::RawHttpServer>([](const testing::RawRequest&) {
             return testing::RawReply::Trickle(
                 "HTTP/1.1 200 OK\r\nContent-Length: 4000\r\n\r\n" + std::string(4000, 'd'), 2, 1000ms);
         });
-        QVERIFY(dir_.isValid());
-        QDir::setCurrent(dir_.path());
-        testing::PointHostsAt(*sim_);
-
-        shell::Application::Options options;
-        options.configFile = (dir_.path() + "/config.ini").toStdString();
-        options.skinDirectory = dir_.path();
-        options.trayAvailable = false;
-        options.historyFile = (dir_.path() + "/history.sqlite").toStdString();
-        app_ = std::make_unique<shell::Application>(options);
-        app_->messageBox = [](const QString&, int, const QString&) { return base::kButtonOk; };
-        app_->openAddress = [](const std::string&) {};
-        app_->endProgram = [](int) {};
+        MakeProgram();
 
         base::Endpoints endpoints = base::Endpoints::FromEnvironment();
         endpoints.marketHost = drip_->HostPort();
@@ -69,9 +46,7 @@ private slots:
                                            web::WebEnv{app_->pump(), app_->controls(), web::ProcessCookieJar()}});
         shell::BindRankHooks(*core_, app_->hooks());
 
-        app_->Start();
-        QTRY_VERIFY_WITH_TIMEOUT(app_->startupFinished(), 30000);
-        QTRY_VERIFY_WITH_TIMEOUT(Main<QWidget>("选择夹1")->isEnabled(), 10000);
+        StartAndSettle();
         Main<QLineEdit>("编辑框_优店ID")->setText("demo");
         Main<QAbstractButton>("按钮_自动加载全店宝贝ID")->click();
         QTRY_COMPARE_WITH_TIMEOUT(Main<QLabel>("标签_宝贝ID个数")->text(), QString("45"), 60000);

@@ -1,12 +1,36 @@
 #include "tests/support/fake_controls.h"
 
+#include "base/control_names.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 namespace rankmoth::testing {
 
 using Lock = std::lock_guard<std::mutex>;
 
-std::string FakeControls::Key(std::string_view window, std::string_view control) {
+namespace {
+bool Known(std::string_view window, std::string_view control) {
+    const auto in = [control](const auto& names) {
+        return std::find(names.begin(), names.end(), control) != names.end();
+    };
+    if (window == base::kMainWindow)
+        return in(base::names::main_window::kAll);
+    if (window == base::kUpdateWindow)
+        return in(base::names::update_window::kAll);
+    return false;
+}
+} // namespace
+
+void FakeControls::AllowAnyName() {
+    Lock lock(mutex_);
+    anyName_ = true;
+}
+
+std::string FakeControls::Key(std::string_view window, std::string_view control) const {
+    if (!anyName_ && !Known(window, control))
+        ADD_FAILURE() << "no control \"" << control << "\" in window \"" << window << "\" (base/control_names.h)";
     return std::string(window) + "/" + std::string(control);
 }
 
@@ -292,6 +316,7 @@ void FakeControls::SetAlwaysOnTop(std::string_view window, bool onTop) {
 
 void FakeControls::PopupMenuAtCursor(std::string_view window, std::string_view menu) {
     Lock lock(mutex_);
+    Key(window, menu);
     windows_[std::string(window)].menusPopped.emplace_back(menu);
 }
 

@@ -14,8 +14,15 @@ namespace rankmoth::testing {
 
 // An in-memory window set: keeps the state of every control a test or the code under test names, and
 // records what would have reached the user. Safe to call from any thread.
+//
+// The real control layer ignores a name it does not know, so a misspelt name would pass here and fail
+// silently in the window. Every name touched, by the code or by the test's own look, must therefore be one
+// of base/control_names.h for its window, or the test fails.
 class FakeControls : public base::Controls {
 public:
+    // For tests of code that is handed arbitrary names: any window and control name is taken.
+    void AllowAnyName();
+
     struct MessageBoxCall {
         Text text;
         int style = 0;
@@ -125,9 +132,10 @@ public:
 
 private:
     ControlState& At(std::string_view window, std::string_view control);
-    static std::string Key(std::string_view window, std::string_view control);
+    std::string Key(std::string_view window, std::string_view control) const;
 
     mutable std::mutex mutex_;
+    bool anyName_ = false;
     std::map<std::string, ControlState> controls_;
     std::map<std::string, WindowState, std::less<>> windows_;
     std::vector<std::vector<std::string>> radioGroups_;
