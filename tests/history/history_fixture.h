@@ -6,6 +6,7 @@
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -96,6 +97,20 @@ inline base::PassOutcome Pass(const char* sort, int startMinute, std::vector<bas
     pass.requests = 40;
     pass.items = std::move(items);
     return pass;
+}
+
+// The file as the sqlite3 tool sees it, without the store.
+inline long long Count(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    long long value = -1;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        value = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return value;
 }
 
 } // namespace rankmoth::testing

@@ -8,41 +8,25 @@
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
-#include <csignal>
 #include <cstdio>
 #include <random>
 #include <sstream>
-#include <thread>
 #include <tuple>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace rankmoth::history {
 namespace {
 
 using base::ItemState;
+using testing::Count;
 using testing::Found;
 using testing::HistoryFile;
 using testing::Missing;
 using testing::Opened;
 using testing::Pass;
 using testing::Record;
-
-// The file as the sqlite3 tool sees it, without the store.
-long long Count(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* statement = nullptr;
-    long long value = -1;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
-        value = sqlite3_column_int64(statement, 0);
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return value;
-}
 
 // Every row of `sql`, a line each, columns apart by '|'.
 std::string Dump(const std::string& path, const std::string& sql) {
@@ -327,107 +311,6 @@ TEST(HistoryStore, RefusesWhatItCannotOwnAndLeavesTheFileAlone) {
         }
         EXPECT_EQ(testing::FileBytes(c.path), before);
     }
-}
-
-// Forks a child that runs `body` and leaves with its result; the alarm bounds it if the body hangs.
-template <typename Body> pid_t Child(Body body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::alarm(60);
-        ::_exit(body() ? 0 : 1);
-    }
-    return pid;
-}
-
-TEST(HistoryStore, TwoProcessesWriteAtOnce) {
-    testing::TempFolder dir;
-    const std::string path = HistoryFile(dir);
-    constexpr int kPasses = 25;
-    constexpr int kItems = 300;
-    const auto writer = [&](const char* sort) {
-        return [&path, sort] {
-            auto store = OpenStore(path, Access::ReadWrite);
-            if (!store) {
-                std::fprintf(stderr, "%s\n", store.error().c_str());
-                return false;
-            }
-            for (int p = 0; p < kPasses; ++p) {
-                std::vector<base::ItemResult> items;
-                for (int i = 0; i < kItems; ++i)
-                    items.push_back(Found(std::to_string(1000 + i).c_str(), 1 + (i + p) % 10, 1 + i % 10, "标题"));
-                if (const auto id = store.value()->RecordPass(Pass(sort, p, std::move(items))); !id) {
-                    std::fprintf(stderr, "%s\n", id.error().c_str());
-                    return false;
-                }
-            }
-            return true;
-        };
-    };
-    // Both open a file that does not exist yet, so they also race to create the schema.
-    const pid_t a = Child(writer("pop"));
-    const pid_t b = Child(writer("new"));
-    for (const pid_t pid : {a, b}) {
-        int status = -1;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-    }
-    EXPECT_EQ(Count(path, "SELECT count(*) FROM passes"), 2 * kPasses);
-    EXPECT_EQ(Count(path, "SELECT count(*) FROM results"), 2 * kPasses * kItems);
-    EXPECT_EQ(Count(path, "SELECT count(*) FROM standings"), 2 * kItems);
-}
-
-TEST(HistoryStore, KilledWriterLeavesNoPartialPass) {
-    testing::TempFolder dir;
-    const std::string path = HistoryFile(dir);
-    ASSERT_TRUE(Opened(path));
-    int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
-    // Passes big enough to spill into the log before they commit, so the kill lands inside a transaction.
-    constexpr int kItems = 20000;
-    const pid_t pid = Child([&] {
-        ::close(pipeFds[0]);
-        auto store = OpenStore(path, Access::ReadWrite);
-        if (!store)
-            return false;
-        for (int p = 0;; ++p) {
-            std::vector<base::ItemResult> items;
-            for (int i = 0; i < kItems; ++i)
-                items.push_back(Found(std::to_string(i).c_str(), 1 + i % 30, 1 + i % 10, "一件很长的宝贝标题"));
-            if (!store.value()->RecordPass(Pass("pop", p, std::move(items))))
-                return false;
-            const char done = 'x';
-            if (::write(pipeFds[1], &done, 1) != 1)
-                return false;
-        }
-    });
-    ::close(pipeFds[1]);
-    char done = 0;
-    ASSERT_EQ(::read(pipeFds[0], &done, 1), 1);
-    // Kill once the log grows past the committed pass: the next pass is then half written.
-    const std::string wal = path + "-wal";
-    std::error_code ec;
-    const auto committed = std::filesystem::file_size(wal, ec);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    bool spilled = false;
-    while (!(spilled = std::filesystem::file_size(wal, ec) > committed + 128 * 1024) &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
-    EXPECT_TRUE(spilled);
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ::close(pipeFds[0]);
-    EXPECT_TRUE(WIFSIGNALED(status));
-
-    auto store = Opened(path);
-    ASSERT_TRUE(store);
-    EXPECT_EQ(Count(path, "PRAGMA integrity_check"), 0) << "integrity_check failed";
-    const auto passes = store->Passes({"8001", "", "", ""}).value_or({});
-    ASSERT_GE(passes.size(), 1u);
-    EXPECT_EQ(Count(path, "SELECT count(*) FROM results"), static_cast<long long>(passes.size()) * kItems);
-    for (const PassRow& pass : passes)
-        EXPECT_EQ(pass.items, kItems);
-    EXPECT_EQ(Count(path, "SELECT count(*) FROM standings WHERE pass_id NOT IN (SELECT id FROM passes)"), 0);
 }
 
 TEST(HistoryStore, BaselineIsTheLatestCleanPassOfTheSameListing) {
