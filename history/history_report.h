@@ -15,7 +15,7 @@ namespace rankmoth::history {
 struct HistoryQuery {
     std::string shop;
     std::string itemId;
-    std::string sort;  // one of kSorts or "all" (any letter case), or empty for all
+    std::string sort;  // a key of base::kSortTable or "all" (any letter case), or empty for all
     std::string since; // YYYY-MM-DD or a full IsoTime, UTC; empty for all time
 };
 

@@ -63,7 +63,7 @@ struct SortStanding {
 struct ItemSummary {
     std::string itemId;
     std::string title;                          // the newest title seen
-    std::array<SortStanding, kSortCount> sorts; // in kSorts order
+    std::array<SortStanding, kSortCount> sorts; // in base::kSortTable order
     int bestPosition = 0;                       // over every sort, 0 when never found
     std::string lastChecked;                    // the latest checkedAt over the sorts
 };
