@@ -3,8 +3,10 @@
 #include "base/endpoints.h"
 #include "base/pass_outcome.h"
 #include "cli/output_stream.h"
+#include "history/pass_recorder.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,8 @@ struct CliContext {
     // Every pass of the query command that was walked, after it is printed; false when it could not be kept
     // (the reason is then on stderr). Empty when nothing wants them.
     std::function<bool(const base::PassOutcome&)> passSink;
+    // What passSink records through, for the commands that keep more than passes; null with --no-history.
+    std::shared_ptr<history::PassRecorder> recorder;
 
     // The hosts to talk to: built-in defaults, then [hosts] of the settings file, then the environment, then
     // the flags above. A value in the file or the environment that is not of its form is an error: it is

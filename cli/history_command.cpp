@@ -1,4 +1,5 @@
 #include "cli/cli_context.h"
+#include "cli/output_format.h"
 #include "cli/pass_printer.h"
 
 #include "history/history_report.h"
@@ -6,12 +7,29 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
 namespace rankmoth::cli {
 
 namespace {
+
+// The items a shop's feed no longer lists, apart from the passes: gone is not the same as not found.
+std::string RetiredItemsTable(const std::vector<history::ItemSighting>& retired) {
+    if (retired.empty())
+        return {};
+    int idWidth = 4;
+    for (const history::ItemSighting& item : retired)
+        idWidth = std::max(idWidth, DisplayWidth(base::TerminalSafe(item.itemId)));
+    const auto pad = [idWidth](const std::string& id) { return id + std::string(idWidth - DisplayWidth(id) + 2, ' '); };
+    std::string text = "\nItems no longer in the shop's feed (their passes are kept):\n" + pad("ITEM") +
+                       "LAST SEEN             FIRST SEEN            TITLE\n";
+    for (const history::ItemSighting& item : retired)
+        text += pad(base::TerminalSafe(item.itemId)) + item.lastSeen + "  " + item.firstSeen + "  " +
+                base::TerminalSafe(item.title) + "\n";
+    return text;
+}
 
 struct HistoryWords {
     history::HistoryQuery query;
@@ -69,6 +87,17 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
         }
         if (printed.value() == 0 && *format == OutputFormat::Table)
             ReportError("history: no stored passes match");
+        if (*format == OutputFormat::Table && words->query.itemId.empty()) {
+            const auto retired = store.value()->RetiredItems(filter.value().shop);
+            if (!retired) {
+                ReportError("history: " + retired.error());
+                return static_cast<int>(kExitNoShop);
+            }
+            if (!context.out.Write(RetiredItemsTable(retired.value()))) {
+                ReportError(context.out.failure());
+                return static_cast<int>(kExitNotKept);
+            }
+        }
         return static_cast<int>(kExitClean);
     };
 }
@@ -88,6 +117,7 @@ void AddRecordingOptions(CLI::App& query, CliContext& context) {
         auto recorder = std::make_shared<history::PassRecorder>(history::RecordingPath(*file, *off));
         if (!recorder->enabled())
             return;
+        context.recorder = recorder;
         context.passSink = [recorder](const base::PassOutcome& pass) {
             const history::PassRecorder::Outcome recorded = recorder->Record(pass);
             if (!recorded.warning.empty())

@@ -165,6 +165,7 @@ history::PassView PassViewOf(const base::PassOutcome& pass) {
     view.requests = pass.requests;
     view.failedRequests = pass.failedRequests;
     view.stopped = pass.stopped;
+    view.walkId = pass.walkId;
     return view;
 }
 
@@ -184,9 +185,6 @@ std::string PassJson(const base::PassOutcome& pass) {
     for (const auto& item : pass.items)
         items.push_back(history::ResultJson(ResultOf(pass, item)));
     object["items"] = std::move(items);
-    // Only a watch's passes share a walk; a query's passes keep the keys they always had.
-    if (!pass.walkId.empty())
-        object["walk_id"] = pass.walkId;
     return history::Dumped(object);
 }
 

@@ -49,7 +49,9 @@ SubcommandRunner AddTrackCommand(CLI::App& program, CliContext& context) {
             return static_cast<int>(kExitUsage);
         }
         if (words->dryRun) {
-            context.out.Write(TrackPlanText(*watch));
+            const TrackEstimates estimates =
+                context.recorder ? EstimatesFrom(context.recorder->path(), *watch) : TrackEstimates{};
+            context.out.Write(TrackPlanText(*watch, estimates));
             return context.out.failure().empty() ? static_cast<int>(kExitClean) : static_cast<int>(kExitNotKept);
         }
         return RunTrack(TrackPlan{std::move(*watch), *format}, context);

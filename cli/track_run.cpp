@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 #include <unistd.h>
+#include <utility>
 
 namespace rankmoth::cli {
 
@@ -37,7 +38,8 @@ std::vector<std::size_t> ReportOrder(const std::vector<WatchShop>& shops) {
     return order;
 }
 
-std::string ShopSummary(const WatchShop& shop, const std::vector<base::PassOutcome>& passes) {
+std::string ShopSummary(const WatchShop& shop, const std::vector<base::PassOutcome>& passes,
+                        const std::optional<history::FeedChange>& change) {
     int found = 0, notFound = 0, incomplete = 0, upperFirst = 0;
     for (const base::PassOutcome& pass : passes) {
         for (const base::ItemResult& item : pass.items) {
@@ -51,7 +53,11 @@ std::string ShopSummary(const WatchShop& shop, const std::vector<base::PassOutco
     return base::TerminalSafe(shop.id.ToUtf8()) + " (" + RoleName(shop.role) + "): " + std::to_string(items) +
            " items in " + std::to_string(passes.size()) + (passes.size() == 1 ? " listing: " : " listings: ") +
            std::to_string(found) + " found, " + std::to_string(notFound) + " not found, " + std::to_string(incomplete) +
-           " incomplete; " + std::to_string(upperFirst) + " on page 1 upper\n";
+           " incomplete; " + std::to_string(upperFirst) + " on page 1 upper" +
+           (change ? "; " + std::to_string(change->added) + " new and " + std::to_string(change->retired) +
+                         " retired in the feed"
+                   : std::string()) +
+           "\n";
 }
 
 std::string CsvRowsOf(const base::PassOutcome& pass) {
@@ -73,7 +79,7 @@ std::string WalkId(std::time_t runStarted, int walkNumber) {
 }
 
 void PrintResults(const TrackPlan& plan, const std::vector<std::vector<base::PassOutcome>>& passesOfShop,
-                  OutputStream& out) {
+                  const std::vector<std::optional<history::FeedChange>>& changes, OutputStream& out) {
     const std::vector<WatchShop>& shops = plan.watch.shops;
     switch (plan.format) {
     case OutputFormat::Table:
@@ -84,7 +90,7 @@ void PrintResults(const TrackPlan& plan, const std::vector<std::vector<base::Pas
         }
         for (const std::size_t k : ReportOrder(shops)) {
             if (!passesOfShop[k].empty())
-                out.Write(ShopSummary(shops[k], passesOfShop[k]));
+                out.Write(ShopSummary(shops[k], passesOfShop[k], changes[k]));
         }
         return;
     case OutputFormat::Csv:
@@ -111,19 +117,56 @@ void PrintResults(const TrackPlan& plan, const std::vector<std::vector<base::Pas
     // The machine formats keep stdout to one kind of record; the summaries go where people read.
     for (const std::size_t k : ReportOrder(shops)) {
         if (!passesOfShop[k].empty()) {
-            std::string line = ShopSummary(shops[k], passesOfShop[k]);
+            std::string line = ShopSummary(shops[k], passesOfShop[k], changes[k]);
             line.pop_back();
             ReportError(line);
         }
     }
 }
 
+history::FeedSnapshot SnapshotOf(const Text& shop, const sources::FeedOutcome& feed) {
+    history::FeedSnapshot snapshot;
+    snapshot.shop = shop.ToUtf8();
+    snapshot.loadedAt = base::Clock::now();
+    snapshot.requests = feed.requests;
+    for (const sources::ShopItem& item : feed.items)
+        snapshot.items.emplace_back(item.id.ToUtf8(), item.title.ToUtf8());
+    return snapshot;
+}
+
 } // namespace
 
-std::string TrackPlanText(const Watch& watch) {
+TrackEstimates EstimatesFrom(const std::string& location, const Watch& watch) {
+    TrackEstimates estimates;
+    estimates.feedRequests.resize(watch.shops.size());
+    auto store = history::OpenStore(location, history::Access::ReadOnly);
+    if (!store)
+        return estimates;
+    for (std::size_t k = 0; k < watch.shops.size(); ++k) {
+        const auto feed = store.value()->LatestFeed(watch.shops[k].id.ToUtf8());
+        if (feed && feed.value())
+            estimates.feedRequests[k] = feed.value()->requests;
+    }
+    const auto pace = store.value()->SecondsPerRequest(20);
+    if (pace)
+        estimates.secondsPerRequest = pace.value();
+    return estimates;
+}
+
+std::string TrackPlanText(const Watch& watch, const TrackEstimates& estimates) {
     std::string text = "watch " + watch.file + "\n";
-    for (const std::size_t k : ReportOrder(watch.shops))
-        text += "  " + ShopHeading(watch.shops[k]) + "\n";
+    int feedRequests = 0;
+    bool feedsKnown = true;
+    for (const std::size_t k : ReportOrder(watch.shops)) {
+        const bool known = k < estimates.feedRequests.size() && estimates.feedRequests[k].has_value();
+        const int lastLoad = known ? *estimates.feedRequests[k] : 0;
+        text += "  " + ShopHeading(watch.shops[k]) + ": feed " +
+                (known ? std::to_string(lastLoad) + (lastLoad == 1 ? " request" : " requests") + " at its last load"
+                       : std::string("requests unknown (about one per 20 items; no load in the history)")) +
+                "\n";
+        feedRequests += lastLoad;
+        feedsKnown = feedsKnown && known;
+    }
     int requests = 0;
     for (const WatchWalk& walk : watch.walks) {
         for (const SortPass& sort : walk.sorts) {
@@ -133,21 +176,21 @@ std::string TrackPlanText(const Watch& watch) {
             requests += walk.pageLimit * kRequestsPerPage;
         }
     }
-    text += "  feeds: about one request per 20 items of each shop; the item counts are unknown before a run\n";
-    const double paced = requests * static_cast<double>(watch.delay.count()) / 60000.0;
-    char minutes[64];
-    std::snprintf(minutes, sizeof minutes, "%.1f", paced);
-    text += "  at most " + std::to_string(requests) + " listing requests; at " + std::to_string(watch.delay.count()) +
-            " ms between requests that is at least " + minutes +
-            " min, plus the time the marketplace takes to answer\n";
-    if (watch.maxMinutes > 0) {
-        text += paced < watch.maxMinutes
-                    ? "  max_minutes " + std::to_string(watch.maxMinutes) + ": fits when the answers come within " +
-                          std::to_string(static_cast<long long>((watch.maxMinutes - paced) * 60000.0 / requests)) +
-                          " ms a request\n"
-                    : "  max_minutes " + std::to_string(watch.maxMinutes) +
-                          ": does not fit; the run would stop with listings left incomplete\n";
-    }
+    const int all = requests + feedRequests;
+    // Each request waits its gap; the history's pace already holds the gaps its passes waited.
+    const double perRequest = estimates.secondsPerRequest.value_or(static_cast<double>(watch.delay.count()) / 1000.0);
+    const double minutes = all * perRequest / 60.0;
+    char figure[32];
+    std::snprintf(figure, sizeof figure, "%.1f", minutes);
+    text += "  " + std::to_string(all) + (feedsKnown ? "" : " or more") + " requests: about " + figure + " min " +
+            (estimates.secondsPerRequest ? "at the pace the history has seen"
+                                         : "at " + std::to_string(watch.delay.count()) +
+                                               " ms between requests, plus the marketplace's answer time") +
+            "\n";
+    if (watch.maxMinutes > 0)
+        text += "  max_minutes " + std::to_string(watch.maxMinutes) +
+                (minutes <= watch.maxMinutes ? ": fits\n"
+                                             : ": does not fit; the run would stop with listings left incomplete\n");
     return text;
 }
 
@@ -171,7 +214,9 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
 
     std::vector<rank::ShopItems> loaded;
     std::vector<std::size_t> shopOfLoaded;
+    std::vector<std::optional<history::FeedChange>> changes(watch.shops.size());
     bool feedShort = false;
+    bool feedNotKept = false;
     for (std::size_t k = 0; k < watch.shops.size() && !stop(); ++k) {
         sources::FeedOutcome feed;
         int exitCode = kExitClean;
@@ -181,6 +226,13 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
         }
         WarnShortFeed(feed);
         feedShort = feedShort || FeedShort(feed);
+        if (history::Store* store = context.recorder ? context.recorder->store() : nullptr) {
+            const auto change = store->RecordFeed(SnapshotOf(watch.shops[k].id, feed));
+            if (change)
+                changes[k] = change.value();
+            else if (!std::exchange(feedNotKept, true))
+                ReportError("the shop feed could not be kept in the history: " + change.error());
+        }
         loaded.push_back({watch.shops[k].id, std::move(feed.items)});
         shopOfLoaded.push_back(k);
     }
@@ -224,8 +276,9 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
     }
     bar.Clear();
 
-    PrintResults(plan, passesOfShop, context.out);
+    PrintResults(plan, passesOfShop, changes, context.out);
     RunEnd end;
+    end.notKept = feedNotKept;
     if (context.passSink) {
         for (const auto& passes : passesOfShop)
             for (const base::PassOutcome& pass : passes)

@@ -112,7 +112,8 @@ ResultRow ResultOf(const ExportRow& row) {
 PassView PassViewOf(const PassRow& pass) {
     return {pass.id,          pass.shop,      pass.category,        pass.subCategory,
             pass.sort,        pass.pageLimit, Parsed(pass.started), Parsed(pass.finished),
-            pass.pagesWalked, pass.requests,  pass.failedRequests,  pass.stopped};
+            pass.pagesWalked, pass.requests,  pass.failedRequests,  pass.stopped,
+            pass.walkId};
 }
 
 base::Result<void> WriteExportCsv(Store& store, const std::string& shop, const std::string& itemId, std::ostream& out,

@@ -39,6 +39,7 @@ struct PassRow {
     bool stopped = false;
     int items = 0; // items looked for
     int found = 0; // of which found
+    std::string walkId; // shared by the passes a watch cut from one walk; empty otherwise
 
     bool clean() const { return !stopped && failedRequests == 0; }
 };
@@ -114,6 +115,31 @@ struct PassFilter {
     std::string since;
 };
 
+// One load of a shop's feed by a watch's run: the items the shop lists now. Text is UTF-8.
+struct FeedSnapshot {
+    std::string shop;
+    base::Clock::time_point loadedAt{};
+    std::vector<std::pair<std::string, std::string>> items; // item ID and title
+    int requests = 0;
+};
+// What a feed load changed against the shop's previous one.
+struct FeedChange {
+    int added = 0;   // items the history had never seen for the shop
+    int retired = 0; // items of the previous load that this one lacks
+};
+struct FeedRow {
+    std::string loadedAt;
+    int items = 0;
+    int requests = 0;
+};
+// An item's first and last sighting in a feed or a pass.
+struct ItemSighting {
+    std::string itemId;
+    std::string title;
+    std::string firstSeen;
+    std::string lastSeen;
+};
+
 enum class Access {
     ReadWrite, // creates the file and its folders when absent, and brings an older schema up to date
     ReadOnly,  // creates nothing and writes no byte, so a read-only file can be read
@@ -154,6 +180,14 @@ public:
     virtual base::Result<std::vector<PassRow>> Passes(const PassFilter& filter) = 0;
     // One item's result in one pass; empty when the pass did not look for it.
     virtual base::Result<std::optional<ExportRow>> ResultOf(std::int64_t passId, const std::string& itemId) = 0;
+
+    // Keeps a load of a shop's feed and brings its items' sightings up to date, in one transaction.
+    virtual base::Result<FeedChange> RecordFeed(const FeedSnapshot& feed) = 0;
+    virtual base::Result<std::optional<FeedRow>> LatestFeed(const std::string& shop) = 0;
+    // The items the shop's latest feed load no longer listed, most recently seen first; their history stays.
+    virtual base::Result<std::vector<ItemSighting>> RetiredItems(const std::string& shop) = 0;
+    // The time a request has taken in the latest `passes` passes, pacing included; empty with none.
+    virtual base::Result<std::optional<double>> SecondsPerRequest(int passes) = 0;
 };
 
 inline constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};

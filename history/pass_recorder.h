@@ -32,6 +32,7 @@ public:
 
     void setAlertPages(int pages) { alertPages_ = pages; }
     bool enabled() const { return !path_.empty(); }
+    const std::string& path() const { return path_; }
     // The open store, or null while none could be opened. Opening is tried once, at the first call of this or
     // of Record; `openFailure()` then says why it failed.
     Store* store();

@@ -86,8 +86,8 @@ const std::array<Column<ResultRow>, 9>& ResultColumns() {
     return columns;
 }
 
-const std::array<Column<PassView>, 12>& PassColumns() {
-    static const std::array<Column<PassView>, 12> columns = {{
+const std::array<Column<PassView>, 13>& PassColumns() {
+    static const std::array<Column<PassView>, 13> columns = {{
         {"shop", [](const PassView& p) { return Text(p.shop); }},
         {"category", [](const PassView& p) { return Text(p.category); }},
         {"sub_category", [](const PassView& p) { return Text(p.subCategory); }},
@@ -100,6 +100,8 @@ const std::array<Column<PassView>, 12>& PassColumns() {
         {"failed_requests", [](const PassView& p) { return Number(p.failedRequests); }},
         {"stopped", [](const PassView& p) { return Flag(p.stopped); }},
         {"clean", [](const PassView& p) { return Flag(p.clean()); }},
+        // Empty (null in JSON) for a pass that no watch shared.
+        {"walk_id", [](const PassView& p) { return p.walkId.empty() ? Cell() : Text(p.walkId); }},
     }};
     return columns;
 }

@@ -57,6 +57,7 @@ struct PassView {
     int requests = 0;
     int failedRequests = 0;
     bool stopped = false;
+    std::string walkId;
 
     bool clean() const { return !stopped && failedRequests == 0; }
 };
@@ -72,8 +73,8 @@ template <typename Row> struct Column {
 // item_id,title,sort,state,page,slice,zone,hits,checked_at; page, slice and zone are empty unless found.
 const std::array<Column<ResultRow>, 9>& ResultColumns();
 // shop,category,sub_category,sort,page_limit,started,finished,pages_walked,requests,failed_requests,stopped,
-// clean; pass_id goes before them where the pass is stored.
-const std::array<Column<PassView>, 12>& PassColumns();
+// clean,walk_id; pass_id goes before them where the pass is stored.
+const std::array<Column<PassView>, 13>& PassColumns();
 
 // A cell as CSV writes it.
 std::string CsvCell(const Cell& cell);

@@ -189,7 +189,7 @@ base::Result<void> SqliteStore::DeleteShop(const std::string& shop) {
         SQLite::Transaction transaction(db, SQLite::TransactionBehavior::IMMEDIATE);
         for (const char* sql : {"DELETE FROM results WHERE pass_id IN (SELECT id FROM passes WHERE shop = ?1)",
                                 "DELETE FROM passes WHERE shop = ?1", "DELETE FROM items WHERE shop = ?1",
-                                "DELETE FROM standings WHERE shop = ?1"}) {
+                                "DELETE FROM standings WHERE shop = ?1", "DELETE FROM feeds WHERE shop = ?1"}) {
             SQLite::Statement statement(db, sql);
             statement.bind(1, shop);
             statement.exec();

@@ -26,8 +26,8 @@ base::Result<std::int64_t> SqliteStore::RecordPass(const base::PassOutcome& pass
 
         SQLite::Transaction transaction(db, SQLite::TransactionBehavior::IMMEDIATE);
         SQLite::Statement insertPass(db, "INSERT INTO passes(shop, category, sub_category, sort, page_limit, started, "
-                                         "finished, pages_walked, requests, failed_requests, stopped, items, found) "
-                                         "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                                         "finished, pages_walked, requests, failed_requests, stopped, items, found, "
+                                         "walk_id) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         insertPass.bindNoCopy(1, shop);
         insertPass.bindNoCopy(2, pass.request.category);
         insertPass.bind(3, pass.request.subCategory.ToUtf8());
@@ -41,20 +41,14 @@ base::Result<std::int64_t> SqliteStore::RecordPass(const base::PassOutcome& pass
         insertPass.bind(11, pass.stopped ? 1 : 0);
         insertPass.bind(12, static_cast<int>(items.size()));
         insertPass.bind(13, found);
+        insertPass.bindNoCopy(14, pass.walkId);
         insertPass.exec();
         const std::int64_t passId = db.getLastInsertRowid();
 
         SQLite::Statement insertResult(
             db,
             "INSERT INTO results(pass_id, item_id, state, page, slice, hits, checked_at) VALUES(?, ?, ?, ?, ?, ?, ?)");
-        // The newest title wins, whichever order passes arrive in; an empty title never replaces one.
-        SQLite::Statement upsertItem(
-            db, "INSERT INTO items(shop, item_id, title, first_seen, last_seen) VALUES(?1, ?2, ?3, ?4, ?4) "
-                "ON CONFLICT(shop, item_id) DO UPDATE SET "
-                "title = CASE WHEN excluded.last_seen >= items.last_seen AND excluded.title <> '' "
-                "THEN excluded.title ELSE items.title END, "
-                "first_seen = min(items.first_seen, excluded.first_seen), "
-                "last_seen = max(items.last_seen, excluded.last_seen)");
+        SQLite::Statement upsertItem(db, kUpsertItem);
         SQLite::Statement readStanding(db, "SELECT pass_id, started, state, page, slice, checked_at, prev_state, "
                                            "prev_page, prev_slice, best_position FROM standings "
                                            "WHERE shop = ? AND item_id = ? AND sort = ?");

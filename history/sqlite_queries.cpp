@@ -8,7 +8,7 @@ namespace {
 
 #define RANKMOTH_PASS_COLUMNS(p)                                                                                       \
     p ".id, " p ".shop, " p ".category, " p ".sub_category, " p ".sort, " p ".page_limit, " p ".started, " p           \
-      ".finished, " p ".pages_walked, " p ".requests, " p ".failed_requests, " p ".stopped, " p ".items, " p ".found"
+      ".finished, " p ".pages_walked, " p ".requests, " p ".failed_requests, " p ".stopped, " p ".items, " p ".found, " p ".walk_id"
 
 // An export row's own columns, as ReadResult reads them; a result without its check time was checked when its
 // pass finished.
@@ -31,6 +31,7 @@ PassRow ReadPass(SQLite::Statement& query, int first) {
     row.stopped = query.getColumn(first + 11).getInt() != 0;
     row.items = query.getColumn(first + 12).getInt();
     row.found = query.getColumn(first + 13).getInt();
+    row.walkId = query.getColumn(first + 14).getString();
     return row;
 }
 

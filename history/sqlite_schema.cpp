@@ -90,6 +90,20 @@ CREATE TABLE standings(
     PRIMARY KEY(shop, item_id, sort)) WITHOUT ROWID;
 )sql";
 
+// Version 3 ties the passes a watch cut from one walk together, and keeps each load of a shop's feed and
+// whether the latest one listed each item (null until a load has said), so that items gone from a feed can be
+// told from items merely not found.
+constexpr const char* kMigrateTo3 = R"sql(
+ALTER TABLE passes ADD COLUMN walk_id TEXT NOT NULL DEFAULT '';
+ALTER TABLE items ADD COLUMN listed INTEGER;
+CREATE TABLE feeds(
+    shop TEXT NOT NULL,
+    loaded_at TEXT NOT NULL,
+    items INTEGER NOT NULL,
+    requests INTEGER NOT NULL,
+    PRIMARY KEY(shop, loaded_at)) WITHOUT ROWID;
+)sql";
+
 // A file name as an SQLite URI, for the parameters only a URI can carry.
 std::string FileUri(const std::string& path, const char* parameters) {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -194,6 +208,10 @@ base::Result<std::unique_ptr<Connection>> OpenForWriting(const std::string& path
                     db.exec(kMigrateTo2);
                     RebuildStandingsIn(db);
                     now = 2;
+                }
+                if (now == 2) {
+                    db.exec(kMigrateTo3);
+                    now = 3;
                 }
                 db.exec("PRAGMA user_version = " + std::to_string(now));
                 migration.commit();

@@ -16,8 +16,18 @@
 namespace rankmoth::history::sqlite {
 
 // The schema this build writes. Version 1 lacked the per-sort standings, results' check times and the passes'
-// item counts.
-inline constexpr int kSchemaVersion = 2;
+// item counts; version 2 the passes' walk and the record of feed loads.
+inline constexpr int kSchemaVersion = 3;
+
+// Keeps an item's first and last sighting and its newest title: ?1 shop, ?2 item, ?3 title, ?4 when seen.
+// The newest title wins, whichever order sightings arrive in; an empty title never replaces one.
+inline constexpr const char* kUpsertItem =
+    "INSERT INTO items(shop, item_id, title, first_seen, last_seen) VALUES(?1, ?2, ?3, ?4, ?4) "
+    "ON CONFLICT(shop, item_id) DO UPDATE SET "
+    "title = CASE WHEN excluded.last_seen >= items.last_seen AND excluded.title <> '' "
+    "THEN excluded.title ELSE items.title END, "
+    "first_seen = min(items.first_seen, excluded.first_seen), "
+    "last_seen = max(items.last_seen, excluded.last_seen)";
 
 // Removes, once the connection declared after it has closed, the -wal and -shm files that reading made.
 struct SideFileTidier {
@@ -94,6 +104,10 @@ public:
     base::Result<void> RebuildStandings() override;
     base::Result<std::vector<PassRow>> Passes(const PassFilter& filter) override;
     base::Result<std::optional<ExportRow>> ResultOf(std::int64_t passId, const std::string& itemId) override;
+    base::Result<FeedChange> RecordFeed(const FeedSnapshot& feed) override;
+    base::Result<std::optional<FeedRow>> LatestFeed(const std::string& shop) override;
+    base::Result<std::vector<ItemSighting>> RetiredItems(const std::string& shop) override;
+    base::Result<std::optional<double>> SecondsPerRequest(int passes) override;
 
 private:
     template <typename T, typename Body> base::Result<T> Guard(const char* action, Body&& body) {

@@ -112,6 +112,51 @@ TEST(TrackRunTest, AWalkThatFailsPartWayLeavesEveryShopIncompleteFromThere) {
     EXPECT_EQ(rows[10], "third,9001,夏日 凉鞋,pop,incomplete,,,,0");
 }
 
+TEST(TrackRunTest, AFeedChangeBetweenRunsIsCountedAndTheGoneItemListedApart) {
+    Files files;
+    const std::string history = files.folder / "history.sqlite";
+    const std::vector<std::string> track = {"track", "--watch", files.watch, "--history", history};
+    {
+        LoggedSim sim({"--catalogue=" + files.catalogue});
+        ASSERT_TRUE(sim.running());
+        const CliRun first = RunCliAgainst(sim, track);
+        ASSERT_EQ(first.exit, 0) << first.err;
+        EXPECT_NE(first.out.find("own1 (own): 3 items in 2 listings: 2 found, 4 not found, 0 incomplete; 1 on page 1 "
+                                 "upper; 3 new and 0 retired in the feed"),
+                  std::string::npos)
+            << first.out;
+    }
+    std::string changed = kCatalogue;
+    changed.replace(changed.find("item own1 7003 无处可寻"), std::string("item own1 7003 无处可寻").size(),
+                    "item own1 7004 新到 外套");
+    std::ofstream(files.catalogue) << changed;
+    LoggedSim sim({"--catalogue=" + files.catalogue});
+    ASSERT_TRUE(sim.running());
+    const CliRun second = RunCliAgainst(sim, track);
+    ASSERT_EQ(second.exit, 0) << second.err;
+    EXPECT_NE(second.out.find("1 on page 1 upper; 1 new and 1 retired in the feed"), std::string::npos) << second.out;
+
+    const CliRun listed = RunCliAgainst(sim, {"history", "--shop", "own1", "--history", history});
+    ASSERT_EQ(listed.exit, 0) << listed.err;
+    const std::size_t apart = listed.out.find("Items no longer in the shop's feed");
+    ASSERT_NE(apart, std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("7003", apart), std::string::npos);
+    EXPECT_EQ(listed.out.find("7004", apart), std::string::npos);
+
+    // Every shop's pass of one listing carries the same walk.
+    const CliRun own = RunCliAgainst(sim, {"history", "--shop", "own1", "--history", history, "--format", "jsonl"});
+    const CliRun rival = RunCliAgainst(sim, {"history", "--shop", "rival", "--history", history, "--format", "jsonl"});
+    const auto walks = [](const std::string& jsonl) {
+        std::vector<std::string> ids;
+        for (std::size_t at = jsonl.find("\"walk_id\":\""); at != std::string::npos;
+             at = jsonl.find("\"walk_id\":\"", at + 1))
+            ids.push_back(jsonl.substr(at + 11, jsonl.find('"', at + 11) - at - 11));
+        return ids;
+    };
+    ASSERT_EQ(walks(own.out).size(), 4u) << own.out;
+    EXPECT_EQ(walks(own.out), walks(rival.out));
+}
+
 TEST(TrackRunTest, ADryRunAsksNothingAndABadWatchIsAUsageError) {
     Files files;
     LoggedSim sim({"--catalogue=" + files.catalogue});

@@ -243,7 +243,7 @@ TEST(HistoryStore, MigratesVersion1) {
 
     auto store = Opened(path);
     ASSERT_TRUE(store);
-    EXPECT_EQ(Count(path, "PRAGMA user_version"), 2);
+    EXPECT_EQ(Count(path, "PRAGMA user_version"), 3);
     const auto summaries = store->ItemSummaries("8001").value_or({});
     ASSERT_EQ(summaries.size(), 2u);
     EXPECT_EQ(summaries[0].title, "衬衫");
@@ -268,7 +268,7 @@ TEST(HistoryStore, MigratesVersion1) {
 TEST(HistoryStore, RefusesWhatItCannotOwnAndLeavesTheFileAlone) {
     testing::TempFolder dir;
     const std::string newer = dir.file("newer.sqlite");
-    Exec(newer, "CREATE TABLE passes(id INTEGER PRIMARY KEY, future TEXT); PRAGMA user_version = 3;");
+    Exec(newer, "CREATE TABLE passes(id INTEGER PRIMARY KEY, future TEXT); PRAGMA user_version = 4;");
     const std::string foreign = dir.file("foreign.sqlite");
     Exec(foreign, "CREATE TABLE contacts(name TEXT); INSERT INTO contacts VALUES('x');");
     const std::string text = dir.file("notes.txt");
@@ -293,7 +293,7 @@ TEST(HistoryStore, RefusesWhatItCannotOwnAndLeavesTheFileAlone) {
         std::string says;
     };
     const Case cases[] = {
-        {newer, "was made by a newer version of Rankmoth (schema 3"},
+        {newer, "was made by a newer version of Rankmoth (schema 4"},
         {foreign, "is an SQLite database of another program"},
         {text, "is not a Rankmoth history database"},
         {damaged, "is damaged"},
@@ -336,6 +336,41 @@ TEST(HistoryStore, BaselineIsTheLatestCleanPassOfTheSameListing) {
     EXPECT_FALSE(store->BaselineFor(Pass("pop", 0, {})).value_or(Baseline{}));
 }
 
+// Feed loads tell new items from those gone; an item gone keeps its passes, and a watch's walk stays with them.
+TEST(HistoryStore, FeedLoadsCountNewAndRetiredItemsAndPassesKeepTheirWalk) {
+    testing::TempFolder dir;
+    auto store = Opened(HistoryFile(dir));
+    ASSERT_TRUE(store);
+    const auto load = [&](int minute, std::vector<std::pair<std::string, std::string>> items) {
+        return store->RecordFeed({"8001", testing::At(minute), std::move(items), 3}).value_or({-1, -1});
+    };
+    const FeedChange first = load(0, {{"100", "衬衫"}, {"200", "裙子"}});
+    EXPECT_EQ(first.added, 2);
+    EXPECT_EQ(first.retired, 0);
+    base::PassOutcome walked = Pass("pop", 1, {Found("100", 1, 1), Missing("200")});
+    walked.walkId = "20261209T000000Z-1";
+    Record(*store, walked);
+    const FeedChange second = load(10, {{"100", "衬衫 新款"}, {"300", "外套"}});
+    EXPECT_EQ(second.added, 1);
+    EXPECT_EQ(second.retired, 1);
+    EXPECT_EQ(load(20, {{"100", "衬衫 新款"}, {"300", "外套"}}).retired, 0); // gone once, counted once
+
+    const auto retired = store->RetiredItems("8001").value_or({});
+    ASSERT_EQ(retired.size(), 1u);
+    EXPECT_EQ(retired[0].itemId, "200");
+    EXPECT_EQ(retired[0].title, "裙子");
+    EXPECT_EQ(retired[0].firstSeen, "2025-12-01T00:00:00Z");
+    const auto latest = store->LatestFeed("8001").value_or(std::nullopt);
+    ASSERT_TRUE(latest);
+    EXPECT_EQ(latest->items, 2);
+    EXPECT_EQ(latest->requests, 3);
+    EXPECT_EQ(store->ItemSummaries("8001").value_or({})[0].title, "衬衫 新款");
+    const auto passes = store->Passes({"8001", "200", "", ""}).value_or({});
+    ASSERT_EQ(passes.size(), 1u);
+    EXPECT_EQ(passes[0].walkId, "20261209T000000Z-1");
+    EXPECT_FALSE(store->LatestFeed("9009").value_or(FeedRow{}).has_value());
+}
+
 TEST(HistoryReport, PrintsPassesAndOneItemsPlaces) {
     testing::TempFolder dir;
     auto store = Opened(HistoryFile(dir));
@@ -353,11 +388,11 @@ TEST(HistoryReport, PrintsPassesAndOneItemsPlaces) {
     const std::string csv = testing::Printed(*store, {"8001", "100", "", ""}, OutputFormat::Csv);
     EXPECT_EQ(csv,
               "0|item_id,title,sort,state,page,slice,zone,hits,checked_at,pass_id,shop,category,sub_category,"
-              "page_limit,started,finished,pages_walked,requests,failed_requests,stopped,clean\r\n"
+              "page_limit,started,finished,pages_walked,requests,failed_requests,stopped,clean,walk_id\r\n"
               "100,\"'=HYPERLINK(\"\"x\"\"),衬衫\",pop,found,2,4,middle,1,2025-12-01T08:02:00+08:00,1,8001,clothing,,"
-              "10,2025-12-01T08:00:00+08:00,2025-12-01T08:02:00+08:00,10,40,0,0,1\r\n"
+              "10,2025-12-01T08:00:00+08:00,2025-12-01T08:02:00+08:00,10,40,0,0,1,\r\n"
               "100,\"'=HYPERLINK(\"\"x\"\"),衬衫\",new,incomplete,,,,0,2025-12-02T08:02:00+08:00,2,8001,clothing,,"
-              "10,2025-12-02T08:00:00+08:00,2025-12-02T08:02:00+08:00,10,40,1,0,0\r\n");
+              "10,2025-12-02T08:00:00+08:00,2025-12-02T08:02:00+08:00,10,40,1,0,0,\r\n");
     std::ostringstream streamed;
     ASSERT_TRUE(WriteExportCsv(*store, "8001", "", streamed, true).ok());
     EXPECT_EQ(streamed.str(), "\xEF\xBB\xBF" + csv.substr(2));
