@@ -7,6 +7,7 @@
 #include "app/qt/zone_timeline.h"
 #include "history/history_report.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -27,6 +28,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <utility>
@@ -53,6 +55,17 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
 
     shopLabel_ = new QLabel(this);
     shopLabel_->setObjectName("标签_历史优店");
+    shopChoice_ = new QComboBox(this);
+    shopChoice_->setObjectName("组合框_历史优店");
+    shopChoice_->setAccessibleName(QString::fromUtf8("历史中的优店"));
+    shopChoice_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    connect(shopChoice_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (fillingShops_ || index < 0)
+            return;
+        const std::string picked = shopChoice_->itemText(index).toStdString();
+        pickedShop_ = picked == TypedShop() ? std::string() : picked;
+        Refresh();
+    });
     filter_ = new QLineEdit(this);
     filter_->setObjectName("编辑框_历史筛选");
     filter_->setPlaceholderText(QString::fromUtf8("筛选ID或标题"));
@@ -121,6 +134,7 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
     top->addWidget(shopLabel_);
+    top->addWidget(shopChoice_);
     top->addWidget(filter_, 1);
     top->addWidget(alertLabel);
     top->addWidget(alertPages_);
@@ -195,16 +209,40 @@ QWidget* HistoryPage::OpenInWindow() {
     return window;
 }
 
-std::string HistoryPage::CurrentShop() const {
+std::string HistoryPage::TypedShop() const {
     std::string shop = shopField_ ? shopField_() : std::string();
     return shop.empty() ? controller_.lastShop() : shop;
 }
 
+std::string HistoryPage::CurrentShop() const {
+    return pickedShop_.empty() ? TypedShop() : pickedShop_;
+}
+
 void HistoryPage::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // The shop field may have changed while another page was in front.
+    // A shop typed anew while another page was in front is the one the seller comes to see, whatever was
+    // picked here before.
+    if (TypedShop() != typedShop_) {
+        typedShop_ = TypedShop();
+        pickedShop_.clear();
+    }
     if (stale_ || CurrentShop() != shownShop_)
         Refresh();
+}
+
+void HistoryPage::FillShopChoice(history::Store* store, const std::string& shown) {
+    fillingShops_ = true;
+    shopChoice_->clear();
+    std::vector<std::string> shops = store ? store->Shops().value_or({}) : std::vector<std::string>();
+    for (const std::string& shop : {TypedShop(), shown}) {
+        if (!shop.empty() && std::find(shops.begin(), shops.end(), shop) == shops.end())
+            shops.insert(shops.begin(), shop);
+    }
+    for (const std::string& shop : shops)
+        shopChoice_->addItem(U(shop));
+    shopChoice_->setCurrentIndex(shopChoice_->findText(U(shown)));
+    shopChoice_->setVisible(shops.size() > 1);
+    fillingShops_ = false;
 }
 
 void HistoryPage::PassRecorded(const std::string&) {
@@ -244,6 +282,7 @@ void HistoryPage::Refresh() {
         delete std::exchange(cross_, cross);
     };
     history::Store* store = shop.empty() ? nullptr : controller_.Store();
+    FillShopChoice(store, shop);
     if (!store) {
         shopLabel_->setText(shop.empty() ? QString::fromUtf8("未选优店") : QString::fromUtf8("历史不可用"));
         swapIn();

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -41,8 +42,11 @@ public:
     void Refresh();
     // A pass of `shop` was recorded: the page follows at once when shown, otherwise when next shown.
     void PassRecorded(const std::string& shop);
-    // The shop shown: the window's shop field, else the shop of the latest pass.
+    // The shop shown: the one picked from the page's list of shops, else the window's shop field, else the
+    // shop of the latest pass.
     std::string CurrentShop() const;
+    // Every shop the history holds, and the typed one; picking one shows it until the typed shop changes.
+    QComboBox* shopChoice() const { return shopChoice_; }
     void SelectItem(const QString& itemId);
     // Writes the CSV of the whole shop or of the selected item to a file the user chooses; false when nothing
     // was written. A failed read of the store or write of the file is said (warn) and leaves no file behind.
@@ -74,6 +78,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    std::string TypedShop() const;
+    void FillShopChoice(history::Store* store, const std::string& shown);
     QString SelectedItem() const;
     void ShowItem(const QString& itemId);
 
@@ -82,6 +88,11 @@ private:
     bool stale_ = true;
     std::string shownShop_;
     QLabel* shopLabel_;
+    QComboBox* shopChoice_;
+    // Empty while the page follows the typed shop.
+    std::string pickedShop_;
+    std::string typedShop_;
+    bool fillingShops_ = false;
     QLineEdit* filter_;
     QSpinBox* alertPages_;
     QPushButton* exportShop_;

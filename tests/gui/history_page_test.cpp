@@ -11,6 +11,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QPointer>
@@ -45,9 +46,9 @@ base::ItemResult Missing(const char* id, ItemState state) {
 }
 
 // A pass of shop 8001 started `minute` minutes into 2025-12-01 (UTC).
-base::PassOutcome Pass(const char* sort, int minute, std::vector<base::ItemResult> items) {
+base::PassOutcome Pass(const char* sort, int minute, std::vector<base::ItemResult> items, const char* shop = "8001") {
     base::PassOutcome pass;
-    pass.request.shop = Text("8001");
+    pass.request.shop = Text(shop);
     pass.request.category = "clothing";
     pass.request.sort = sort;
     pass.request.pageLimit = 10;
@@ -238,6 +239,32 @@ private slots:
         QCOMPARE(column(), (QStringList{"2001:⚠ 最新未找到", "2002:⚠ 相差6页"}));
         controller_->PassFinished(Pass("hot30day", 62, {Missing("2001", ItemState::NotFound)}));
         QCOMPARE(column().front(), QString("2001:⚠ 最热、最新未找到"));
+    }
+
+    // A watch records other shops too: the page lists them, shows the typed shop first, and goes back to it
+    // once the seller types a shop again.
+    void shopChoiceListsEveryShopAndFollowsTheTypedOne() {
+        controller_->PassFinished(Pass("pop", 70, {Found("3001", 2, 1, "对手款")}, "9009"));
+        page_->Refresh();
+        QComboBox* choice = page_->shopChoice();
+        QVERIFY(choice->isVisibleTo(page_.get()));
+        QStringList shops;
+        for (int i = 0; i < choice->count(); ++i)
+            shops << choice->itemText(i);
+        QCOMPARE(shops, (QStringList{"8001", "9009"}));
+        QCOMPARE(choice->currentText(), QString("8001"));
+
+        choice->setCurrentIndex(choice->findText("9009"));
+        QCOMPARE(page_->CurrentShop(), std::string("9009"));
+        QCOMPARE(page_->itemProxy()->rowCount(), 1);
+        QCOMPARE(Cell(0, Col::kId), QString("3001"));
+
+        page_->hide();
+        page_->show();
+        QCOMPARE(page_->CurrentShop(), std::string("9009")); // the typed shop did not change
+        choice->setCurrentIndex(choice->findText("8001"));
+        QCOMPARE(page_->CurrentShop(), std::string("8001"));
+        QVERIFY(page_->itemProxy()->rowCount() > 1);
     }
 
     // The line of an item at position 1 keeps off the frame, and every tick is a position it could have.
