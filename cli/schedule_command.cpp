@@ -67,7 +67,7 @@ Ran Run(const std::string& program, const std::vector<std::string>& args) {
     raw.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const int in = ::open("/dev/null", O_RDONLY);
+        const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         ::dup2(in, STDIN_FILENO);
         ::dup2(pipeFds[1], STDOUT_FILENO);
         ::execv(program.c_str(), raw.data());
@@ -245,10 +245,12 @@ private:
         if (out)
             *out = ran.out;
         if (ran.exit != 0) {
+            // systemctl has said why on stderr; only a first call that fails says the manager is out of reach.
             why_ = "systemctl --user " + args[1] + " failed (" +
                    (ran.exit < 0 ? std::string("it could not be started") : "status " + std::to_string(ran.exit)) +
-                   "): systemd's user manager is not reachable";
+                   ")" + (reached_ ? "" : ": systemd's user manager is not reachable");
         }
+        reached_ = reached_ || ran.exit == 0;
         return ran.exit == 0;
     }
 
@@ -259,6 +261,7 @@ private:
     CliContext& context_;
     std::optional<std::chrono::minutes> every_;
     std::string systemctl_;
+    bool reached_ = false;
     std::string why_;
 };
 
