@@ -23,6 +23,7 @@ constexpr SubcommandSetup kSubcommands[] = {
     AddItemsCommand,
     AddQueryCommand,
     AddTrackCommand,
+    AddScheduleCommand,
     AddHistoryCommand,
     AddConfigCommand,
 };
@@ -36,7 +37,8 @@ History: every query pass is kept in $XDG_DATA_HOME/rankmoth/history.sqlite (or 
 Times: ISO 8601 with the offset; local time for query (2026-12-08T14:03:05+08:00), UTC for history
 (2026-12-08T06:03:05Z).
 Exit status: 0 clean, 2 usage error or a bad setting, 3 results printed but some requests failed, 4 the shop
-feed gave no items or could not be reached (history: no such history file, or it cannot be read), 5 results
+feed gave no items or could not be reached (history: no such history file, or it cannot be read; schedule:
+no systemd user manager, the crontab line is printed instead), 5 results
 printed but a pass could not be kept in the history or the output could not be written, 130 interrupted (what
 was walked is printed, the rest incomplete).
 Example: rankmoth-cli query --shop demo --pages 2 --sort all --format csv

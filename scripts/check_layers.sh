@@ -9,9 +9,10 @@ declare -A allowed=(
     [rank]="base web sources rank"
     [update]="base web update"
     [history]="base web history"
+    [notify]="base web notify"
     [app]="base web sources rank update history app"
     [app/qt]="base web sources rank update history app app/qt"
-    [cli]="base web sources rank update history app cli"
+    [cli]="base web sources rank update history notify app cli"
     [tools/sim]="base web tools/sim"
 )
 status=0

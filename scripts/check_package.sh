@@ -3,7 +3,8 @@
 # entry and metainfo accepted by their validators without a remark. Then unpacks it into a throwaway root
 # and runs what it installs from there: every program's libraries resolve, each command has its gzipped
 # manual page, rankmoth-cli names the package's version, the manual page's example runs against the
-# package's own rankmoth-sim, and the window's class is the one its desktop entry expects.
+# package's own rankmoth-sim, the user units pass systemd-analyze verify, and the window's class is the one its
+# desktop entry expects.
 # Usage: scripts/check_package.sh [package.deb]   (default: the newest out/rankmoth_*.deb)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -46,6 +47,24 @@ for name in rankmoth rankmoth-cli; do
     [ -z "$warnings" ] || fail "manual page of $name: $warnings"
 done
 echo "check_package: rankmoth $version: every library resolves, every command has its manual page"
+
+# The user units, verified as the user's manager would load them. verify wants a runtime folder of the
+# user's, which a container has none of, and ExecStart's binary to exist: the service is checked as a copy
+# whose ExecStart names the unpacked binary, next to the timer that starts it. Any remark fails the check.
+units="$root/pkg/usr/lib/systemd/user"
+for unit in rankmoth-track.service rankmoth-track.timer; do
+    [ -s "$units/$unit" ] || fail "the package carries no user unit $unit"
+done
+grep -qx 'ExecStart=/usr/bin/rankmoth-cli track' "$units/rankmoth-track.service" ||
+    fail "rankmoth-track.service does not start the installed rankmoth-cli track"
+mkdir -p "$root/units" "$root/runtime"
+chmod 700 "$root/runtime"
+sed "s|^ExecStart=/usr/bin/|ExecStart=$usr/bin/|" "$units/rankmoth-track.service" >"$root/units/rankmoth-track.service"
+cp "$units/rankmoth-track.timer" "$root/units/"
+remarks="$(cd "$root/units" && XDG_RUNTIME_DIR="$root/runtime" systemd-analyze --user --man=no verify \
+    ./rankmoth-track.timer ./rankmoth-track.service 2>&1)" || fail "systemd-analyze verify: $remarks"
+[ -z "$remarks" ] || fail "systemd-analyze verify: $remarks"
+echo "check_package: the user units verify"
 
 cli="$usr/bin/rankmoth-cli"
 [ "$("$cli" --version)" = "rankmoth-cli $version" ] || fail "--version says \"$("$cli" --version)\", not rankmoth-cli $version"

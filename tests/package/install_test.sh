@@ -31,7 +31,8 @@ share/doc/rankmoth/copyright
 share/doc/rankmoth/changelog.gz
 share/man/man1/rankmoth.1.gz"
 # rankmoth-cli and rankmoth-sim are built beside the window program unless a build leaves them out.
-[ -e "$usr/bin/rankmoth-cli" ] && expected+=$'\nbin/rankmoth-cli\nshare/man/man1/rankmoth-cli.1.gz'
+[ -e "$usr/bin/rankmoth-cli" ] && expected+=$'\nbin/rankmoth-cli\nshare/man/man1/rankmoth-cli.1.gz'\
+$'\nlib/systemd/user/rankmoth-track.service\nlib/systemd/user/rankmoth-track.timer'
 [ -e "$usr/lib/rankmoth/rankmoth-sim" ] && expected+=$'\nlib/rankmoth/rankmoth-sim'
 actual="$(cd "$usr" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort)"
 [ "$actual" = "$(LC_ALL=C sort <<<"$expected")" ] || fail "installed files differ:"$'\n'"$(diff <(LC_ALL=C sort <<<"$expected") <(echo "$actual"))"
@@ -47,6 +48,8 @@ version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 grep -q "<release version=\"$version\"" "$usr/share/metainfo/$app.metainfo.xml" ||
     fail "the metainfo's release is not the project version"
 if [ -e "$usr/bin/rankmoth-cli" ]; then
+    grep -qx 'ExecStart=/usr/bin/rankmoth-cli track' "$usr/lib/systemd/user/rankmoth-track.service" ||
+        fail "the track service does not start the installed rankmoth-cli"
     said="$("$usr/bin/rankmoth-cli" --version)"
     [ "$said" = "rankmoth-cli $version" ] || fail "rankmoth-cli --version says \"$said\", not \"rankmoth-cli $version\""
 fi
