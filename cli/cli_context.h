@@ -54,6 +54,7 @@ SubcommandRunner AddQueryCommand(CLI::App& program, CliContext& context);
 SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context);
 SubcommandRunner AddConfigCommand(CLI::App& program, CliContext& context);
 SubcommandRunner AddTrackCommand(CLI::App& program, CliContext& context);
+SubcommandRunner AddStatusCommand(CLI::App& program, CliContext& context);
 SubcommandRunner AddScheduleCommand(CLI::App& program, CliContext& context);
 // --history FILE and --no-history on the query command: every finished pass goes to the history store.
 void AddRecordingOptions(CLI::App& query, CliContext& context);

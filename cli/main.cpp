@@ -23,6 +23,7 @@ constexpr SubcommandSetup kSubcommands[] = {
     AddItemsCommand,
     AddQueryCommand,
     AddTrackCommand,
+    AddStatusCommand,
     AddScheduleCommand,
     AddHistoryCommand,
     AddConfigCommand,

@@ -3,6 +3,8 @@
 #include "cli/interrupt.h"
 #include "cli/output_format.h"
 #include "cli/run_support.h"
+#include "cli/track_alerts.h"
+#include "history/place_label.h"
 #include "rank/watch_walk.h"
 
 #include <algorithm>
@@ -279,11 +281,22 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
     PrintResults(plan, passesOfShop, changes, context.out);
     RunEnd end;
     end.notKept = feedNotKept;
-    if (context.passSink) {
-        for (const auto& passes : passesOfShop)
-            for (const base::PassOutcome& pass : passes)
-                if (!context.passSink(pass))
-                    end.notKept = true;
+    // Own shops' changes always; the competitors' when the watch asks, so a rival's every move is not news.
+    std::vector<RunAlert> alerts;
+    if (context.recorder) {
+        context.recorder->setAlertPages(watch.alerts.pageMoves);
+        for (const std::size_t k : ReportOrder(watch.shops)) {
+            for (const base::PassOutcome& pass : passesOfShop[k]) {
+                const history::PassRecorder::Outcome recorded = context.recorder->Record(pass);
+                if (!recorded.warning.empty())
+                    ReportError(recorded.warning);
+                end.notKept = end.notKept || !recorded.recorded;
+                if (watch.shops[k].role == ShopRole::Own || watch.alerts.competitors)
+                    for (const history::ChangeAlert& alert : recorded.alerts)
+                        alerts.push_back({watch.shops[k].id.ToUtf8(), watch.shops[k].role, pass.request.category,
+                                          pass.request.sort, alert});
+            }
+        }
     }
     if (!ReportRunEnd(walks, notWalked, context.out))
         end.notKept = true;
@@ -294,6 +307,32 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
         ReportError("interrupted: items not yet seen are marked incomplete");
     end.interrupted = Interrupted();
     end.failedRequests = AnyFailed(walks) || feedShort || outOfTime;
+
+    history::Store* store = context.recorder ? context.recorder->store() : nullptr;
+    const std::string run = WalkId(runStarted, 0).substr(0, 16);
+    std::optional<history::RunRow> previous;
+    if (store)
+        previous = store->LatestRun().value_or(std::nullopt);
+    history::RunRow row;
+    row.notificationId = DeliverAlerts(watch.alerts, run, runStarted, alerts, previous ? previous->notificationId : 0);
+    if (!store)
+        return QueryExitCode(end);
+    row.started = history::IsoTime(base::Clock::from_time_t(runStarted));
+    row.finished = history::IsoTime(base::Clock::now());
+    row.exitStatus = QueryExitCode(end);
+    row.watch = watch.file;
+    for (const auto& passes : passesOfShop)
+        row.passes += static_cast<int>(passes.size());
+    for (const base::PassOutcome& walk : walks)
+        row.failedRequests += walk.failedRequests;
+    for (const std::string& line : FailureLines(walks))
+        row.reasons += line + "\n";
+    row.alerts = AlertsJson(alerts);
+    const auto kept = store->RecordRun(row);
+    if (!kept) {
+        ReportError("the run was not kept in the history: " + kept.error());
+        end.notKept = true;
+    }
     return QueryExitCode(end);
 }
 

@@ -3,6 +3,7 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -160,13 +161,56 @@ WatchWalk ReadWalk(const toml::table& table, std::set<std::string>& seen) {
     return walk;
 }
 
+std::optional<bool> Flag(const TableReader& reader, std::string_view key) {
+    const toml::node* node = reader.Find(key);
+    if (!node)
+        return std::nullopt;
+    if (!node->is_boolean())
+        Refuse(*node, reader.Key(key), "is " + TypeName(*node) + ", not true or false");
+    return node->as_boolean()->get();
+}
+
+// "22:00-07:00" as minutes after midnight.
+bool ParseQuietHours(const std::string& text, int& from, int& until) {
+    int h1 = 0, m1 = 0, h2 = 0, m2 = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%2d:%2d-%2d:%2d%c", &h1, &m1, &h2, &m2, &tail) != 4 || text.size() != 11)
+        return false;
+    if (h1 > 23 || h2 > 23 || m1 > 59 || m2 > 59 || h1 < 0 || h2 < 0 || m1 < 0 || m2 < 0)
+        return false;
+    from = h1 * 60 + m1;
+    until = h2 * 60 + m2;
+    return true;
+}
+
+WatchAlerts ReadAlerts(const toml::node& node) {
+    if (!node.is_table())
+        Refuse(node, "alerts", "must be an [alerts] table");
+    const TableReader reader(*node.as_table(), "alerts.");
+    reader.AllowOnly({"page_moves", "competitors", "desktop", "webhook", "quiet_hours"});
+    WatchAlerts alerts;
+    alerts.pageMoves = reader.Integer("page_moves", 1, 99).value_or(alerts.pageMoves);
+    alerts.competitors = Flag(reader, "competitors").value_or(false);
+    alerts.desktop = Flag(reader, "desktop").value_or(false);
+    if (const auto webhook = reader.String("webhook", false)) {
+        if (webhook->rfind("http://", 0) != 0 && webhook->rfind("https://", 0) != 0)
+            Refuse(*reader.Find("webhook"), reader.Key("webhook"), "\"" + *webhook + "\" is not an http:// or https:// address");
+        alerts.webhook = *webhook;
+    }
+    if (const auto quiet = reader.String("quiet_hours", false)) {
+        if (!ParseQuietHours(*quiet, alerts.quietFrom, alerts.quietUntil))
+            Refuse(*reader.Find("quiet_hours"), reader.Key("quiet_hours"), "\"" + *quiet + "\" is not HH:MM-HH:MM");
+    }
+    return alerts;
+}
+
 } // namespace
 
 std::optional<Watch> ParseWatch(std::string_view text, const std::string& file, std::string& error) {
     try {
         const toml::table root = toml::parse(text, file);
         const TableReader top(root, "");
-        top.AllowOnly({"shop", "walk", "run"});
+        top.AllowOnly({"shop", "walk", "run", "alerts"});
         Watch watch;
         watch.file = file;
         std::set<std::string> shopIds, listings;
@@ -183,6 +227,8 @@ std::optional<Watch> ParseWatch(std::string_view text, const std::string& file, 
             watch.retries = run.Integer("retries", 0, 10).value_or(2);
             watch.maxMinutes = run.Integer("max_minutes", 1, 24 * 60).value_or(0);
         }
+        if (const toml::node* node = root.get("alerts"))
+            watch.alerts = ReadAlerts(*node);
         return watch;
     } catch (const toml::parse_error& e) {
         error = file + ":" + std::to_string(e.source().begin.line) + ": " + std::string(e.description());

@@ -27,6 +27,25 @@ struct WatchWalk {
     int pageLimit = 10;
 };
 
+// When a run tells the seller what moved.
+struct WatchAlerts {
+    int pageMoves = 3;        // as the history page's threshold
+    bool competitors = false; // also the competitors' items
+    bool desktop = false;     // a desktop notification per run
+    std::string webhook;      // http(s) address for one JSON POST per run; empty for none
+    // No desktop notification from `quietFrom` to `quietUntil` (minutes after midnight, local time; the span
+    // may cross midnight); equal when there are no quiet hours. Webhooks still go.
+    int quietFrom = 0;
+    int quietUntil = 0;
+
+    bool Quiet(int minuteOfDay) const {
+        if (quietFrom == quietUntil)
+            return false;
+        return quietFrom < quietUntil ? minuteOfDay >= quietFrom && minuteOfDay < quietUntil
+                                      : minuteOfDay >= quietFrom || minuteOfDay < quietUntil;
+    }
+};
+
 struct Watch {
     std::string file;
     std::vector<WatchShop> shops; // as the file lists them
@@ -34,6 +53,7 @@ struct Watch {
     std::chrono::milliseconds delay{200};
     int retries = 2;
     int maxMinutes = 0; // 0: no limit
+    WatchAlerts alerts;
 };
 
 // Reads and checks a watch file. On a refusal, returns nothing and sets `error` to one line that names the

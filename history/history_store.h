@@ -140,6 +140,21 @@ struct ItemSighting {
     std::string lastSeen;
 };
 
+// One run of a watch, as `status` reports it. Times are IsoTime; `alerts` is the JSON array the run's webhook
+// carried (or would have).
+struct RunRow {
+    std::int64_t id = 0;
+    std::string started;
+    std::string finished;
+    int exitStatus = 0;
+    std::string watch;
+    int passes = 0;
+    int failedRequests = 0;
+    std::string reasons; // one failure reason a line
+    std::string alerts = "[]";
+    std::uint32_t notificationId = 0; // the desktop notification the next run replaces
+};
+
 enum class Access {
     ReadWrite, // creates the file and its folders when absent, and brings an older schema up to date
     ReadOnly,  // creates nothing and writes no byte, so a read-only file can be read
@@ -188,6 +203,9 @@ public:
     virtual base::Result<std::vector<ItemSighting>> RetiredItems(const std::string& shop) = 0;
     // The time a request has taken in the latest `passes` passes, pacing included; empty with none.
     virtual base::Result<std::optional<double>> SecondsPerRequest(int passes) = 0;
+
+    virtual base::Result<std::int64_t> RecordRun(const RunRow& run) = 0;
+    virtual base::Result<std::optional<RunRow>> LatestRun() = 0;
 };
 
 inline constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};

@@ -92,7 +92,7 @@ CREATE TABLE standings(
 
 // Version 3 ties the passes a watch cut from one walk together, and keeps each load of a shop's feed and
 // whether the latest one listed each item (null until a load has said), so that items gone from a feed can be
-// told from items merely not found.
+// told from items merely not found; and it keeps each run of a watch, for the status a timer's user reads.
 constexpr const char* kMigrateTo3 = R"sql(
 ALTER TABLE passes ADD COLUMN walk_id TEXT NOT NULL DEFAULT '';
 ALTER TABLE items ADD COLUMN listed INTEGER;
@@ -102,6 +102,17 @@ CREATE TABLE feeds(
     items INTEGER NOT NULL,
     requests INTEGER NOT NULL,
     PRIMARY KEY(shop, loaded_at)) WITHOUT ROWID;
+CREATE TABLE runs(
+    id INTEGER PRIMARY KEY,
+    started TEXT NOT NULL,
+    finished TEXT NOT NULL,
+    exit_status INTEGER NOT NULL,
+    watch TEXT NOT NULL,
+    passes INTEGER NOT NULL,
+    failed_requests INTEGER NOT NULL,
+    reasons TEXT NOT NULL,
+    alerts TEXT NOT NULL,
+    notification_id INTEGER NOT NULL);
 )sql";
 
 // A file name as an SQLite URI, for the parameters only a URI can carry.

@@ -108,6 +108,8 @@ public:
     base::Result<std::optional<FeedRow>> LatestFeed(const std::string& shop) override;
     base::Result<std::vector<ItemSighting>> RetiredItems(const std::string& shop) override;
     base::Result<std::optional<double>> SecondsPerRequest(int passes) override;
+    base::Result<std::int64_t> RecordRun(const RunRow& run) override;
+    base::Result<std::optional<RunRow>> LatestRun() override;
 
 private:
     template <typename T, typename Body> base::Result<T> Guard(const char* action, Body&& body) {

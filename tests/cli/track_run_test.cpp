@@ -1,10 +1,13 @@
 // rankmoth-cli track against rankmoth-sim: several shops served by one walk of each listing.
 #include "tests/cli/child_process.h"
+#include "tests/support/raw_http_server.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fstream>
+#include <thread>
 
 namespace rankmoth::testing {
 namespace {
@@ -155,6 +158,56 @@ TEST(TrackRunTest, AFeedChangeBetweenRunsIsCountedAndTheGoneItemListedApart) {
     };
     ASSERT_EQ(walks(own.out).size(), 4u) << own.out;
     EXPECT_EQ(walks(own.out), walks(rival.out));
+}
+
+// An own item leaves page 1 between two runs: one webhook POST says so, the desktop's absence is one line, and
+// status reads the run back. A competitor's move is no alert unless the watch asks for them.
+TEST(TrackRunTest, AMoveBetweenRunsIsPostedOnceAndStatusReadsTheRunBack) {
+    RawHttpServer receiver([](const RawRequest&) { return RawReply::Http(204, ""); });
+    Files files("[alerts]\npage_moves = 1\ndesktop = true\nwebhook = \"" + receiver.BaseUrl() + "/rank\"\n");
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + files.folder / "no-bus").c_str(), 1);
+    const std::string history = files.folder / "history.sqlite";
+    const std::vector<std::string> track = {"track", "--watch", files.watch, "--history", history};
+    {
+        LoggedSim sim({"--catalogue=" + files.catalogue});
+        ASSERT_TRUE(sim.running());
+        ASSERT_EQ(RunCliAgainst(sim, track).exit, 0);
+    }
+    EXPECT_TRUE(receiver.Requests().empty()); // nothing to compare the first run with
+    // The history keeps times to the second, and a baseline must have started before the pass it serves.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    std::string moved = kCatalogue;
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"pop 1 2 7001", "pop 3 1 7001"},
+                                   {"pop 3 8 8002", "pop 1 1 8002"}})
+        moved.replace(moved.find(from), from.size(), to);
+    std::ofstream(files.catalogue) << moved;
+    LoggedSim sim({"--catalogue=" + files.catalogue});
+    ASSERT_TRUE(sim.running());
+    const CliRun second = RunCliAgainst(sim, track);
+    EXPECT_EQ(second.exit, 0) << second.err;
+    EXPECT_NE(second.err.find("desktop notification not shown"), std::string::npos) << second.err;
+
+    const auto posts = receiver.Requests();
+    ASSERT_EQ(posts.size(), 1u);
+    const auto body = nlohmann::json::parse(posts[0].body);
+    ASSERT_EQ(body["alerts"].size(), 1u) << posts[0].body;
+    const auto& alert = body["alerts"][0];
+    EXPECT_EQ(alert["shop"], "own1");
+    EXPECT_EQ(alert["role"], "own");
+    EXPECT_EQ(alert["item_id"], "7001");
+    EXPECT_EQ(alert["sort"], "pop");
+    EXPECT_EQ(alert["kind"], "left_page1");
+    EXPECT_EQ(alert["from"], (nlohmann::json{{"page", 1}, {"zone", "upper"}}));
+    EXPECT_EQ(alert["to"], (nlohmann::json{{"page", 3}, {"zone", "upper"}}));
+    EXPECT_EQ(body["run"].get<std::string>().size(), 16u);
+
+    const CliRun status = RunCliAgainst(sim, {"status", "--history", history, "--format", "json"});
+    ASSERT_EQ(status.exit, 0) << status.err;
+    const auto object = nlohmann::json::parse(status.out);
+    EXPECT_EQ(object["last_run"]["exit_status"], 0);
+    EXPECT_EQ(object["last_run"]["passes"], 6);
+    EXPECT_EQ(object["alerts"], body["alerts"]);
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 TEST(TrackRunTest, ADryRunAsksNothingAndABadWatchIsAUsageError) {

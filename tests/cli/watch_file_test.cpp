@@ -32,6 +32,13 @@ sorts = "all"
 delay_ms = 0
 retries = 1
 max_minutes = 50
+
+[alerts]
+page_moves = 2
+competitors = true
+desktop = true
+webhook = "http://127.0.0.1:8080/rank"
+quiet_hours = "22:00-07:30"
 )",
                                   "watch.toml", error);
     ASSERT_TRUE(watch) << error;
@@ -50,6 +57,12 @@ max_minutes = 50
     EXPECT_EQ(watch->delay.count(), 0);
     EXPECT_EQ(watch->retries, 1);
     EXPECT_EQ(watch->maxMinutes, 50);
+    EXPECT_EQ(watch->alerts.pageMoves, 2);
+    EXPECT_TRUE(watch->alerts.competitors && watch->alerts.desktop);
+    EXPECT_EQ(watch->alerts.webhook, "http://127.0.0.1:8080/rank");
+    // Quiet across midnight: from 22:00 up to, not including, 07:30.
+    EXPECT_TRUE(watch->alerts.Quiet(22 * 60) && watch->alerts.Quiet(3 * 60) && watch->alerts.Quiet(7 * 60 + 29));
+    EXPECT_FALSE(watch->alerts.Quiet(7 * 60 + 30) || watch->alerts.Quiet(12 * 60));
 
     const auto plain = ParseWatch(std::string(kShop) + kWalk, "w.toml", error);
     ASSERT_TRUE(plain) << error;
@@ -57,6 +70,7 @@ max_minutes = 50
     EXPECT_EQ(plain->delay.count(), 200);
     EXPECT_EQ(plain->retries, 2);
     EXPECT_EQ(plain->maxMinutes, 0);
+    EXPECT_FALSE(plain->alerts.desktop || plain->alerts.Quiet(0));
 }
 
 TEST(WatchFile, EachBadFileIsRefusedNamingFileLineAndKey) {
@@ -87,6 +101,10 @@ TEST(WatchFile, EachBadFileIsRefusedNamingFileLineAndKey) {
         {shop + walk + "[run]\ndelay = 5\n", "w.toml:6: run.delay: is not a key of the watch file here"},
         {"run = 5\n" + shop + walk, "w.toml:1: run: must be a [run] table"},
         {"[shop]\nid = \"demo\"\n" + walk, "w.toml:1: shop: must be written as [[shop]] tables"},
+        {shop + walk + "[alerts]\ndesktop = \"yes\"\n", "w.toml:6: alerts.desktop: is a string, not true or false"},
+        {shop + walk + "[alerts]\nwebhook = \"ftp://x\"\n", "w.toml:6: alerts.webhook: \"ftp://x\" is not an http"},
+        {shop + walk + "[alerts]\nquiet_hours = \"22-7\"\n", "w.toml:6: alerts.quiet_hours: \"22-7\" is not HH:MM"},
+        {shop + walk + "[alerts]\nsound = true\n", "w.toml:6: alerts.sound: is not a key of the watch file here"},
         {shop + "id = \"x\"\n" + walk, "w.toml:3: "},
     };
     for (const auto& c : cases) {

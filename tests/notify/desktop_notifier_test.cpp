@@ -1,6 +1,5 @@
 // Desktop notifications through a private session bus, with a notification service of the test's own.
 #include "notify/desktop_notifier.h"
-#include "notify/notification_text.h"
 #include "tests/cli/child_process.h"
 #include "tests/support/poll_until.h"
 #include "tests/support/temp_folder.h"
@@ -156,14 +155,6 @@ TEST(DesktopNotifier, WithoutABusItSaysSoInOneLine) {
         EXPECT_NE(outcome.reason.find("no session bus"), std::string::npos) << outcome.reason;
         EXPECT_EQ(outcome.reason.find('\n'), std::string::npos);
     }
-}
-
-TEST(NotificationText, FiveItemsAreNamedAndALongerListIsCounted) {
-    const std::vector<std::string> seven{"晴天 短袖", "雨天\n长裙", "C", "D", "E", "F", "G"};
-    EXPECT_EQ(NotificationText({}), "");
-    EXPECT_EQ(NotificationText({"晴天 短袖"}), "晴天 短袖");
-    EXPECT_EQ(NotificationText({seven.begin(), seven.begin() + 5}), "晴天 短袖、雨天 长裙、C、D、E");
-    EXPECT_EQ(NotificationText(seven), "晴天 短袖、雨天 长裙、C、D、E…等 7 个宝贝");
 }
 
 } // namespace

@@ -96,4 +96,43 @@ base::Result<std::optional<double>> SqliteStore::SecondsPerRequest(int passes) {
     });
 }
 
+base::Result<std::int64_t> SqliteStore::RecordRun(const RunRow& run) {
+    return Guard<std::int64_t>("record the run", [&](SQLite::Database& db) {
+        SQLite::Statement insert(db, "INSERT INTO runs(started, finished, exit_status, watch, passes, failed_requests, "
+                                     "reasons, alerts, notification_id) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        insert.bind(1, run.started);
+        insert.bind(2, run.finished);
+        insert.bind(3, run.exitStatus);
+        insert.bind(4, run.watch);
+        insert.bind(5, run.passes);
+        insert.bind(6, run.failedRequests);
+        insert.bind(7, run.reasons);
+        insert.bind(8, run.alerts);
+        insert.bind(9, static_cast<std::int64_t>(run.notificationId));
+        insert.exec();
+        return static_cast<std::int64_t>(db.getLastInsertRowid());
+    });
+}
+
+base::Result<std::optional<RunRow>> SqliteStore::LatestRun() {
+    return Guard<std::optional<RunRow>>("read the last run", [&](SQLite::Database& db) {
+        SQLite::Statement query(db, "SELECT id, started, finished, exit_status, watch, passes, failed_requests, "
+                                    "reasons, alerts, notification_id FROM runs ORDER BY id DESC LIMIT 1");
+        if (!query.executeStep())
+            return std::optional<RunRow>();
+        RunRow run;
+        run.id = query.getColumn(0).getInt64();
+        run.started = query.getColumn(1).getString();
+        run.finished = query.getColumn(2).getString();
+        run.exitStatus = query.getColumn(3).getInt();
+        run.watch = query.getColumn(4).getString();
+        run.passes = query.getColumn(5).getInt();
+        run.failedRequests = query.getColumn(6).getInt();
+        run.reasons = query.getColumn(7).getString();
+        run.alerts = query.getColumn(8).getString();
+        run.notificationId = static_cast<std::uint32_t>(query.getColumn(9).getInt64());
+        return std::optional<RunRow>(std::move(run));
+    });
+}
+
 } // namespace rankmoth::history::sqlite

@@ -1,0 +1,122 @@
+// rankmoth-cli status: what the last unattended run did, read from the history.
+#include "cli/cli_context.h"
+#include "cli/pass_printer.h"
+#include "cli/watch_file.h"
+#include "history/history_store.h"
+#include "history/pass_recorder.h"
+#include "history/result_row.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <memory>
+
+namespace rankmoth::cli {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+struct StatusWords {
+    std::string watch;
+    std::string history;
+    std::string format = "table";
+};
+
+std::string Seconds(const history::RunRow& run) {
+    base::Clock::time_point started, finished;
+    if (!history::ParseIsoTime(run.started, started) || !history::ParseIsoTime(run.finished, finished))
+        return "?";
+    return std::to_string(std::chrono::duration_cast<std::chrono::seconds>(finished - started).count()) + " s";
+}
+
+std::string Place(const json& place) {
+    return place.at("page").is_null() ? std::string("not found")
+                                      : "p" + std::to_string(place.at("page").get<int>()) + " " +
+                                            place.at("zone").get<std::string>();
+}
+
+std::string StatusTable(const std::string& watchFile, const history::RunRow& run, const json& alerts) {
+    std::string text = "watch file     " + watchFile + "\n";
+    text += "last run       " + history::IsoLocalTime(run.started) + ", " + Seconds(run) + ", exit status " +
+            std::to_string(run.exitStatus) + "\n";
+    text += "               watch " + run.watch + "; " + std::to_string(run.passes) + " passes, " +
+            std::to_string(run.failedRequests) + " failed requests\n";
+    std::size_t from = 0;
+    for (std::size_t end; (end = run.reasons.find('\n', from)) != std::string::npos; from = end + 1)
+        text += "               " + run.reasons.substr(from, end - from) + "\n";
+    if (alerts.empty())
+        return text + "alerts         none in the last run\n";
+    text += "alerts         " + std::to_string(alerts.size()) + " in the last run\n";
+    for (const json& a : alerts)
+        text += "               " + a.at("shop").get<std::string>() + " " + a.at("item_id").get<std::string>() + " " +
+                a.at("sort").get<std::string>() + ": " + Place(a.at("from")) + " -> " + Place(a.at("to")) + " (" +
+                a.at("kind").get<std::string>() + ")\n";
+    return text;
+}
+
+} // namespace
+
+SubcommandRunner AddStatusCommand(CLI::App& program, CliContext& context) {
+    auto words = std::make_shared<StatusWords>();
+    CLI::App* command =
+        program.add_subcommand("status", "Print what the last run of the watch did: when, how it ended, its alerts.");
+    command->add_option("--watch", words->watch, "the watch file in use (default: watch.toml beside config.ini)")
+        ->type_name("FILE");
+    command
+        ->add_option("--history", words->history,
+                     "the history database (default: RANKMOTH_HISTORY or the user's data folder); read, never created")
+        ->type_name("FILE");
+    command->add_option("--format", words->format, "table or json (default table)")->type_name("FORMAT");
+    return [words, &context] {
+        std::string error;
+        const auto format = ParseFormat(words->format, error);
+        if (!format || (*format != OutputFormat::Table && *format != OutputFormat::Json)) {
+            ReportError(format ? "--format: status prints table or json" : error);
+            return static_cast<int>(kExitUsage);
+        }
+        const std::string watchFile =
+            words->watch.empty() ? DefaultWatchFile(base::ProcessFileLocations()) : words->watch;
+        auto store = history::OpenStore(history::RecordingPath(words->history, false), history::Access::ReadOnly);
+        if (!store) {
+            ReportError("status: " + store.error());
+            return static_cast<int>(kExitNoShop);
+        }
+        const auto run = store.value()->LatestRun();
+        if (!run) {
+            ReportError("status: " + run.error());
+            return static_cast<int>(kExitNoShop);
+        }
+        if (!run.value()) {
+            ReportError("status: no run of a watch is kept in " + store.value()->location() +
+                        " yet; rankmoth-cli track makes one");
+            return static_cast<int>(kExitNoShop);
+        }
+        const history::RunRow& last = *run.value();
+        const json alerts = json::parse(last.alerts, nullptr, false);
+        const json shown = alerts.is_array() ? alerts : json::array();
+        std::string text;
+        if (*format == OutputFormat::Json) {
+            const json object = {{"watch_file", watchFile},
+                                 {"last_run",
+                                  {{"started", history::IsoLocalTime(last.started)},
+                                   {"finished", history::IsoLocalTime(last.finished)},
+                                   {"exit_status", last.exitStatus},
+                                   {"watch", last.watch},
+                                   {"passes", last.passes},
+                                   {"failed_requests", last.failedRequests},
+                                   {"reasons", last.reasons}}},
+                                 {"alerts", shown}};
+            text = history::Dumped(object) + "\n";
+        } else {
+            text = StatusTable(watchFile, last, shown);
+        }
+        if (!context.out.Write(text)) {
+            ReportError(context.out.failure());
+            return static_cast<int>(kExitNotKept);
+        }
+        return static_cast<int>(kExitClean);
+    };
+}
+
+} // namespace rankmoth::cli
