@@ -16,13 +16,19 @@ int RunQuery(const QueryPlan& plan, CliContext& context) {
     if (!context.Endpoints(endpoints))
         return kExitUsage;
     InstallInterruptHandler();
+    HostGate gate(context.recorder ? context.recorder->store() : nullptr);
+    const std::string marketKey = BackoffKey(endpoints.marketHost), shopKey = BackoffKey(endpoints.shopBase);
+    if (!gate.Clear({marketKey, shopKey}, std::chrono::seconds(0)))
+        return kExitFailedRequests;
     const web::RequestPolicy policy = PolicyOf(plan.delay, plan.retries);
+    const web::RequestPolicy feedPolicy = gate.Guarded(policy, shopKey);
+    const web::RequestPolicy walkPolicy = gate.Guarded(policy, marketKey);
     HeadlessWeb web;
     ProgressBar bar(STDERR_FILENO);
 
     sources::FeedOutcome feed;
     int exitCode = kExitClean;
-    if (!LoadShop(plan.shop, endpoints, policy, web, bar, feed, exitCode))
+    if (!LoadShop(plan.shop, endpoints, feedPolicy, web, bar, feed, exitCode))
         return exitCode;
     WarnShortFeed(feed);
 
@@ -45,7 +51,7 @@ int RunQuery(const QueryPlan& plan, CliContext& context) {
         const base::PassRequest request{plan.shop, plan.category.slug, {}, sort.key.bytes(), plan.pageLimit};
         progress.phase = sort.key.bytes();
         base::PassOutcome pass =
-            HeadlessWalk(endpoints.marketHost, policy, stop, web).Run(request, feed.items, &observer);
+            HeadlessWalk(endpoints.marketHost, walkPolicy, stop, web).Run(request, feed.items, &observer);
         LeaveOutUnwalked(progress, plan.pageLimit, pass);
         bar.Clear();
         printer.Pass(pass);
@@ -69,6 +75,11 @@ int RunItems(const Text& shop, OutputFormat format, int retries, CliContext& con
     if (!context.Endpoints(endpoints))
         return kExitUsage;
     InstallInterruptHandler();
+    // Only read: the items command keeps no history, but must not knock on a host that asked for rest.
+    auto history = history::OpenStore(history::DefaultHistoryPath(), history::Access::ReadOnly);
+    HostGate gate(history ? history.value().get() : nullptr);
+    if (!gate.Clear({BackoffKey(endpoints.shopBase)}, std::chrono::seconds(0)))
+        return kExitFailedRequests;
     HeadlessWeb web;
     ProgressBar bar(STDERR_FILENO);
     sources::FeedOutcome feed;

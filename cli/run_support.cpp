@@ -4,7 +4,11 @@
 #include "cli/interrupt.h"
 #include "cli/output_format.h"
 
+#include "history/place_label.h"
+#include "history/result_row.h"
+
 #include <algorithm>
+#include <random>
 #include <thread>
 
 namespace rankmoth::cli {
@@ -82,6 +86,65 @@ rank::ListingWalk HeadlessWalk(const std::string& marketHost, const web::Request
 void LeaveOutUnwalked(Progress& progress, int pageLimit, const base::PassOutcome& pass) {
     progress.pagesTotal -= pageLimit - pass.pagesWalked;
     progress.pagesDone = std::min(progress.pagesDone, progress.pagesTotal);
+}
+
+std::string BackoffKey(const std::string& address) {
+    std::string key = address;
+    if (key.rfind("http://", 0) == 0)
+        key.erase(0, 7);
+    else if (key.rfind("https://", 0) == 0)
+        key.erase(0, 8);
+    key = key.substr(0, key.find('/'));
+    return key.find(':') == std::string::npos ? key + ":80" : key;
+}
+
+HostGate::HostGate(history::Store* store) : store_(store) {
+    if (store_)
+        hosts_ = store_->Backoffs().value_or({});
+}
+
+bool HostGate::Clear(const std::vector<std::string>& hosts, std::chrono::seconds patience) {
+    base::Clock::time_point until{};
+    std::vector<const web::HostBackoff*> blocked;
+    for (const web::HostBackoff& backoff : hosts_) {
+        if (std::find(hosts.begin(), hosts.end(), backoff.host) == hosts.end() ||
+            backoff.blockedUntil <= base::Clock::now())
+            continue;
+        blocked.push_back(&backoff);
+        until = std::max(until, backoff.blockedUntil);
+    }
+    if (blocked.empty())
+        return true;
+    const auto left = until - base::Clock::now();
+    if (left <= patience) {
+        InterruptibleSleep(std::chrono::duration_cast<std::chrono::milliseconds>(left) + std::chrono::milliseconds(1));
+        return !Interrupted();
+    }
+    for (const web::HostBackoff* backoff : blocked)
+        ReportError(backoff->host + " is backing off until " +
+                    history::IsoLocalTime(history::IsoTime(backoff->blockedUntil)) + " (HTTP " +
+                    std::to_string(backoff->lastStatus) + ", " + std::to_string(backoff->strikes) +
+                    (backoff->strikes == 1 ? " strike" : " strikes") + "); nothing was asked of it");
+    return false;
+}
+
+web::RequestPolicy HostGate::Guarded(web::RequestPolicy policy, const std::string& host) {
+    if (!store_)
+        return policy;
+    policy.failed = [this, host](const web::Answer& answer) {
+        if (!web::IsBackoffStatus(answer.status))
+            return;
+        auto it = std::find_if(hosts_.begin(), hosts_.end(), [&](const web::HostBackoff& b) { return b.host == host; });
+        if (it == hosts_.end())
+            it = hosts_.insert(hosts_.end(), web::HostBackoff{host});
+        static thread_local std::mt19937 random{std::random_device{}()};
+        *it = web::Struck(*it, answer.status, answer.retryAfter, base::Clock::now(),
+                          std::uniform_real_distribution<double>(-0.1, 0.1)(random));
+        const auto kept = store_->SaveBackoff(*it);
+        if (!kept)
+            ReportError("the backoff of " + host + " was not kept: " + kept.error());
+    };
+    return policy;
 }
 
 bool LoadShop(const Text& shop, const base::Endpoints& endpoints, const web::RequestPolicy& policy, HeadlessWeb& web,

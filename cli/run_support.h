@@ -6,6 +6,7 @@
 #include "cli/headless_controls.h"
 #include "cli/output_stream.h"
 #include "cli/progress_bar.h"
+#include "history/history_store.h"
 #include "rank/listing_walk.h"
 #include "sources/feed_load.h"
 #include "web/cookie_jar.h"
@@ -53,6 +54,27 @@ rank::ListingWalk HeadlessWalk(const std::string& marketHost, const web::Request
                                std::function<bool()> stop, HeadlessWeb& web);
 // A listing that ended before `pageLimit` leaves its unwalked pages out of the progress line's total.
 void LeaveOutUnwalked(Progress& progress, int pageLimit, const base::PassOutcome& pass);
+
+// The hosts' backoff for one run, kept in the history between runs: read when the run starts, struck by every
+// 429 and 503 that comes, so that the next run, an hour later by a timer, still leaves alone a host that
+// asked for rest. Without a history (--no-history) nothing is read or kept.
+class HostGate {
+public:
+    explicit HostGate(history::Store* store);
+
+    // Waits for the blocks of `hosts` to end when they end within `patience`; otherwise says on stderr until
+    // when each host is backing off and returns false: nothing may be asked of it in this run.
+    bool Clear(const std::vector<std::string>& hosts, std::chrono::seconds patience);
+    // `policy` with every 429 or 503 answer striking `host` and kept at once.
+    web::RequestPolicy Guarded(web::RequestPolicy policy, const std::string& host);
+
+private:
+    history::Store* store_;
+    std::vector<web::HostBackoff> hosts_;
+};
+
+// "host:port" of a market host ("host[:port]") or a shop base ("http://host[:port]/"), as backoff is kept.
+std::string BackoffKey(const std::string& address);
 
 // Loads the shop; on no items reports why and returns false with `exitCode` set.
 bool LoadShop(const Text& shop, const base::Endpoints& endpoints, const web::RequestPolicy& policy, HeadlessWeb& web,

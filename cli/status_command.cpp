@@ -31,9 +31,9 @@ std::string Seconds(const history::RunRow& run) {
 }
 
 std::string Place(const json& place) {
-    return place.at("page").is_null() ? std::string("not found")
-                                      : "p" + std::to_string(place.at("page").get<int>()) + " " +
-                                            place.at("zone").get<std::string>();
+    return place.at("page").is_null()
+               ? std::string("not found")
+               : "p" + std::to_string(place.at("page").get<int>()) + " " + place.at("zone").get<std::string>();
 }
 
 std::string StatusTable(const std::string& watchFile, const history::RunRow& run, const json& alerts) {
@@ -83,33 +83,52 @@ SubcommandRunner AddStatusCommand(CLI::App& program, CliContext& context) {
             return static_cast<int>(kExitNoShop);
         }
         const auto run = store.value()->LatestRun();
-        if (!run) {
-            ReportError("status: " + run.error());
+        const auto backoffs = store.value()->Backoffs();
+        if (!run || !backoffs) {
+            ReportError("status: " + (run ? backoffs.error() : run.error()));
             return static_cast<int>(kExitNoShop);
         }
-        if (!run.value()) {
+        if (!run.value() && backoffs.value().empty()) {
             ReportError("status: no run of a watch is kept in " + store.value()->location() +
                         " yet; rankmoth-cli track makes one");
             return static_cast<int>(kExitNoShop);
         }
-        const history::RunRow& last = *run.value();
+        const history::RunRow last = run.value().value_or(history::RunRow{});
         const json alerts = json::parse(last.alerts, nullptr, false);
         const json shown = alerts.is_array() ? alerts : json::array();
+        const auto now = base::Clock::now();
         std::string text;
         if (*format == OutputFormat::Json) {
-            const json object = {{"watch_file", watchFile},
-                                 {"last_run",
-                                  {{"started", history::IsoLocalTime(last.started)},
-                                   {"finished", history::IsoLocalTime(last.finished)},
-                                   {"exit_status", last.exitStatus},
-                                   {"watch", last.watch},
-                                   {"passes", last.passes},
-                                   {"failed_requests", last.failedRequests},
-                                   {"reasons", last.reasons}}},
-                                 {"alerts", shown}};
+            json hosts = json::array();
+            for (const web::HostBackoff& b : backoffs.value())
+                hosts.push_back({{"host", b.host},
+                                 {"blocked_until", history::IsoLocalTime(history::IsoTime(b.blockedUntil))},
+                                 {"blocked", b.blockedUntil > now},
+                                 {"strikes", b.strikes},
+                                 {"last_status", b.lastStatus}});
+            json lastRun = nullptr;
+            if (run.value())
+                lastRun = {{"started", history::IsoLocalTime(last.started)},
+                           {"finished", history::IsoLocalTime(last.finished)},
+                           {"exit_status", last.exitStatus},
+                           {"watch", last.watch},
+                           {"passes", last.passes},
+                           {"failed_requests", last.failedRequests},
+                           {"reasons", last.reasons}};
+            const json object = {
+                {"watch_file", watchFile}, {"last_run", lastRun}, {"alerts", shown}, {"backoff", hosts}};
             text = history::Dumped(object) + "\n";
         } else {
-            text = StatusTable(watchFile, last, shown);
+            text = run.value() ? StatusTable(watchFile, last, shown)
+                               : "watch file     " + watchFile + "\nlast run       none kept\n";
+            if (backoffs.value().empty())
+                text += "backoff        none\n";
+            for (const web::HostBackoff& b : backoffs.value())
+                text += std::string(&b == &backoffs.value().front() ? "backoff        " : "               ") + b.host +
+                        (b.blockedUntil > now ? " until " : " was blocked until ") +
+                        history::IsoLocalTime(history::IsoTime(b.blockedUntil)) + " (HTTP " +
+                        std::to_string(b.lastStatus) + ", " + std::to_string(b.strikes) +
+                        (b.strikes == 1 ? " strike)\n" : " strikes)\n");
         }
         if (!context.out.Write(text)) {
             ReportError(context.out.failure());

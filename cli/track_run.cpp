@@ -202,7 +202,14 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
         return kExitUsage;
     InstallInterruptHandler();
     const Watch& watch = plan.watch;
+    HostGate gate(context.recorder ? context.recorder->store() : nullptr);
+    const std::string marketKey = BackoffKey(endpoints.marketHost), shopKey = BackoffKey(endpoints.shopBase);
+    // A block that ends within the run's time is waited out; a longer one costs this run, not the host's rest.
+    if (!gate.Clear({marketKey, shopKey}, std::chrono::minutes(watch.maxMinutes)))
+        return kExitFailedRequests;
     const web::RequestPolicy policy = PolicyOf(watch.delay, watch.retries);
+    const web::RequestPolicy feedPolicy = gate.Guarded(policy, shopKey);
+    const web::RequestPolicy walkPolicy = gate.Guarded(policy, marketKey);
     HeadlessWeb web;
     ProgressBar bar(STDERR_FILENO);
     const std::time_t runStarted = std::time(nullptr);
@@ -222,7 +229,7 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
     for (std::size_t k = 0; k < watch.shops.size() && !stop(); ++k) {
         sources::FeedOutcome feed;
         int exitCode = kExitClean;
-        if (!LoadShop(watch.shops[k].id, endpoints, policy, web, bar, feed, exitCode)) {
+        if (!LoadShop(watch.shops[k].id, endpoints, feedPolicy, web, bar, feed, exitCode)) {
             feedShort = true;
             continue;
         }
@@ -268,7 +275,7 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
                              walk.category.slug + " " + sort.key.bytes();
             const base::PassRequest request{Text(), walk.category.slug, {}, sort.key.bytes(), walk.pageLimit};
             base::PassOutcome outcome =
-                HeadlessWalk(endpoints.marketHost, policy, stop, web).Run(request, allItems, &observer);
+                HeadlessWalk(endpoints.marketHost, walkPolicy, stop, web).Run(request, allItems, &observer);
             LeaveOutUnwalked(progress, walk.pageLimit, outcome);
             const std::string walkId = WalkId(runStarted, walkNumber);
             for (std::size_t n = 0; n < loaded.size(); ++n)

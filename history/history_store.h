@@ -4,6 +4,7 @@
 #include "base/result.h"
 #include "history/change_alerts.h"
 #include "history/place_label.h"
+#include "web/host_backoff.h"
 
 #include <array>
 #include <chrono>
@@ -206,6 +207,10 @@ public:
 
     virtual base::Result<std::int64_t> RecordRun(const RunRow& run) = 0;
     virtual base::Result<std::optional<RunRow>> LatestRun() = 0;
+
+    // Every host's backoff, and a host's new one.
+    virtual base::Result<std::vector<web::HostBackoff>> Backoffs() = 0;
+    virtual base::Result<void> SaveBackoff(const web::HostBackoff& backoff) = 0;
 };
 
 inline constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};

@@ -92,7 +92,8 @@ CREATE TABLE standings(
 
 // Version 3 ties the passes a watch cut from one walk together, and keeps each load of a shop's feed and
 // whether the latest one listed each item (null until a load has said), so that items gone from a feed can be
-// told from items merely not found; and it keeps each run of a watch, for the status a timer's user reads.
+// told from items merely not found; it keeps each run of a watch, for the status a timer's user reads, and
+// each host's backoff, so that a run an hour later still leaves alone a host that asked for rest.
 constexpr const char* kMigrateTo3 = R"sql(
 ALTER TABLE passes ADD COLUMN walk_id TEXT NOT NULL DEFAULT '';
 ALTER TABLE items ADD COLUMN listed INTEGER;
@@ -113,6 +114,12 @@ CREATE TABLE runs(
     reasons TEXT NOT NULL,
     alerts TEXT NOT NULL,
     notification_id INTEGER NOT NULL);
+CREATE TABLE hosts(
+    host TEXT PRIMARY KEY,
+    blocked_until TEXT NOT NULL,
+    strikes INTEGER NOT NULL,
+    last_status INTEGER NOT NULL,
+    last_strike TEXT NOT NULL) WITHOUT ROWID;
 )sql";
 
 // A file name as an SQLite URI, for the parameters only a URI can carry.

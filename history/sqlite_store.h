@@ -110,6 +110,8 @@ public:
     base::Result<std::optional<double>> SecondsPerRequest(int passes) override;
     base::Result<std::int64_t> RecordRun(const RunRow& run) override;
     base::Result<std::optional<RunRow>> LatestRun() override;
+    base::Result<std::vector<web::HostBackoff>> Backoffs() override;
+    base::Result<void> SaveBackoff(const web::HostBackoff& backoff) override;
 
 private:
     template <typename T, typename Body> base::Result<T> Guard(const char* action, Body&& body) {

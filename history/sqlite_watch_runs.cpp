@@ -135,4 +135,35 @@ base::Result<std::optional<RunRow>> SqliteStore::LatestRun() {
     });
 }
 
+base::Result<std::vector<web::HostBackoff>> SqliteStore::Backoffs() {
+    return Guard<std::vector<web::HostBackoff>>("read the hosts' backoff", [&](SQLite::Database& db) {
+        SQLite::Statement query(db, "SELECT host, blocked_until, strikes, last_status, last_strike FROM hosts "
+                                    "ORDER BY host");
+        std::vector<web::HostBackoff> hosts;
+        while (query.executeStep()) {
+            web::HostBackoff backoff;
+            backoff.host = query.getColumn(0).getString();
+            ParseIsoTime(query.getColumn(1).getString(), backoff.blockedUntil);
+            backoff.strikes = query.getColumn(2).getInt();
+            backoff.lastStatus = query.getColumn(3).getInt();
+            ParseIsoTime(query.getColumn(4).getString(), backoff.lastStrike);
+            hosts.push_back(std::move(backoff));
+        }
+        return hosts;
+    });
+}
+
+base::Result<void> SqliteStore::SaveBackoff(const web::HostBackoff& backoff) {
+    return Guard<void>("keep the host's backoff", [&](SQLite::Database& db) {
+        SQLite::Statement save(db, "INSERT OR REPLACE INTO hosts(host, blocked_until, strikes, last_status, "
+                                   "last_strike) VALUES(?, ?, ?, ?, ?)");
+        save.bind(1, backoff.host);
+        save.bind(2, IsoTime(backoff.blockedUntil));
+        save.bind(3, backoff.strikes);
+        save.bind(4, static_cast<std::int64_t>(backoff.lastStatus));
+        save.bind(5, IsoTime(backoff.lastStrike));
+        save.exec();
+    });
+}
+
 } // namespace rankmoth::history::sqlite

@@ -41,6 +41,8 @@ Answer RequestPacer::Send(const std::function<Answer()>& attempt, const std::fun
             unreachableInARow_ = 0;
             return answer;
         }
+        if (policy_.failed)
+            policy_.failed(answer);
         const bool unreachable = answer.failure == FailureKind::Refused || answer.failure == FailureKind::Unresolved;
         unreachableInARow_ = unreachable ? unreachableInARow_ + 1 : 0;
         if (policy_.unreachableAttemptsToGiveUp > 0 && unreachableInARow_ >= policy_.unreachableAttemptsToGiveUp) {

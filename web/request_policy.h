@@ -27,6 +27,9 @@ struct RequestPolicy {
     // After this many attempts in a row that could not connect (refused, or the name not resolved) every
     // further request fails without being sent: the host is gone for this run. 0 never gives up.
     int unreachableAttemptsToGiveUp = 0;
+    // Told of every failed attempt's answer, retries included; null tells no one. A front end that keeps a
+    // host's backoff between runs learns of a 429 or 503 here.
+    std::function<void(const Answer&)> failed;
 };
 
 // Applies a RequestPolicy to a run of requests made one after another.

@@ -210,6 +210,38 @@ TEST(TrackRunTest, AMoveBetweenRunsIsPostedOnceAndStatusReadsTheRunBack) {
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
+// A host that answers 429 is left alone until its Retry-After has passed, by the next run as well: a short
+// rest is waited out within max_minutes, a long one ends the run at once with the time.
+TEST(TrackRunTest, AHostThatAsksForRestIsLeftAloneByTheNextRun) {
+    const auto run = [](const RawHttpServer& host, const std::string& watch, const std::string& history) {
+        ChildProcess cli(ChildProcess::Built("cli/rankmoth-cli"),
+                         {"--market-host", host.HostPort(), "--shop-base", host.BaseUrl() + "/", "track", "--watch",
+                          watch, "--history", history});
+        const std::optional<int> exit = cli.Wait();
+        return std::make_pair(exit, cli.Err());
+    };
+    Files files("retries = 0\nmax_minutes = 1\n");
+    const std::string history = files.folder / "history.sqlite";
+    RawHttpServer longRest([](const RawRequest&) { return RawReply::Http(429, "", "Retry-After: 120\r\n"); });
+    EXPECT_EQ(run(longRest, files.watch, history).first, 4); // no feed answered
+    const std::size_t asked = longRest.Requests().size();
+    ASSERT_GT(asked, 0u);
+    const auto [exit, err] = run(longRest, files.watch, history);
+    EXPECT_EQ(exit, 3);
+    EXPECT_NE(err.find(longRest.HostPort() + " is backing off until "), std::string::npos) << err;
+    EXPECT_EQ(longRest.Requests().size(), asked);
+
+    RawHttpServer shortRest([](const RawRequest&) { return RawReply::Http(503, "", "Retry-After: 1\r\n"); });
+    run(shortRest, files.watch, history);
+    const std::size_t before = shortRest.Requests().size();
+    EXPECT_EQ(run(shortRest, files.watch, history).first, 4);
+    EXPECT_GT(shortRest.Requests().size(), before); // waited a second, then asked again
+
+    ChildProcess status(ChildProcess::Built("cli/rankmoth-cli"), {"status", "--history", history});
+    status.Wait();
+    EXPECT_NE(status.Out().find(longRest.HostPort() + " until "), std::string::npos) << status.Out() << status.Err();
+}
+
 TEST(TrackRunTest, ADryRunAsksNothingAndABadWatchIsAUsageError) {
     Files files;
     LoggedSim sim({"--catalogue=" + files.catalogue});
