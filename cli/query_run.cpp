@@ -16,7 +16,7 @@ int RunQuery(const QueryPlan& plan, CliContext& context) {
     if (!context.Endpoints(endpoints))
         return kExitUsage;
     InstallInterruptHandler();
-    HostGate gate(context.recorder ? context.recorder->store() : nullptr);
+    HostGate gate(context.recorder ? context.recorder->path() : std::string(), context.recorder.get());
     const std::string marketKey = BackoffKey(endpoints.marketHost), shopKey = BackoffKey(endpoints.shopBase);
     if (!gate.Clear({marketKey, shopKey}, std::chrono::seconds(0)))
         return kExitFailedRequests;
@@ -76,8 +76,7 @@ int RunItems(const Text& shop, OutputFormat format, int retries, CliContext& con
         return kExitUsage;
     InstallInterruptHandler();
     // Only read: the items command keeps no history, but must not knock on a host that asked for rest.
-    auto history = history::OpenStore(history::DefaultHistoryPath(), history::Access::ReadOnly);
-    HostGate gate(history ? history.value().get() : nullptr);
+    HostGate gate(history::DefaultHistoryPath(), nullptr);
     if (!gate.Clear({BackoffKey(endpoints.shopBase)}, std::chrono::seconds(0)))
         return kExitFailedRequests;
     HeadlessWeb web;

@@ -98,9 +98,13 @@ std::string BackoffKey(const std::string& address) {
     return key.find(':') == std::string::npos ? key + ":80" : key;
 }
 
-HostGate::HostGate(history::Store* store) : store_(store) {
-    if (store_)
-        hosts_ = store_->Backoffs().value_or({});
+HostGate::HostGate(const std::string& historyPath, history::PassRecorder* keeper) : keeper_(keeper) {
+    if (historyPath.empty())
+        return;
+    // A run that is refused or prints nothing must not leave a history file behind: the file is only read here.
+    auto store = history::OpenStore(historyPath, history::Access::ReadOnly);
+    if (store)
+        hosts_ = store.value()->Backoffs().value_or({});
 }
 
 bool HostGate::Clear(const std::vector<std::string>& hosts, std::chrono::seconds patience) {
@@ -129,7 +133,7 @@ bool HostGate::Clear(const std::vector<std::string>& hosts, std::chrono::seconds
 }
 
 web::RequestPolicy HostGate::Guarded(web::RequestPolicy policy, const std::string& host) {
-    if (!store_)
+    if (!keeper_)
         return policy;
     policy.failed = [this, host](const web::Answer& answer) {
         if (!web::IsBackoffStatus(answer.status))
@@ -140,7 +144,8 @@ web::RequestPolicy HostGate::Guarded(web::RequestPolicy policy, const std::strin
         static thread_local std::mt19937 random{std::random_device{}()};
         *it = web::Struck(*it, answer.status, answer.retryAfter, base::Clock::now(),
                           std::uniform_real_distribution<double>(-0.1, 0.1)(random));
-        const auto kept = store_->SaveBackoff(*it);
+        history::Store* store = keeper_->store();
+        const auto kept = store ? store->SaveBackoff(*it) : base::Result<void>(base::Fail(keeper_->openFailure()));
         if (!kept)
             ReportError("the backoff of " + host + " was not kept: " + kept.error());
     };

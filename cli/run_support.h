@@ -7,6 +7,7 @@
 #include "cli/output_stream.h"
 #include "cli/progress_bar.h"
 #include "history/history_store.h"
+#include "history/pass_recorder.h"
 #include "rank/listing_walk.h"
 #include "sources/feed_load.h"
 #include "web/cookie_jar.h"
@@ -60,7 +61,9 @@ void LeaveOutUnwalked(Progress& progress, int pageLimit, const base::PassOutcome
 // asked for rest. Without a history (--no-history) nothing is read or kept.
 class HostGate {
 public:
-    explicit HostGate(history::Store* store);
+    // Reads the backoff kept in the history at `historyPath`, if there is one, without making it; strikes are
+    // kept through `keeper`, which opens the history only when one comes. Either may be empty or null.
+    HostGate(const std::string& historyPath, history::PassRecorder* keeper);
 
     // Waits for the blocks of `hosts` to end when they end within `patience`; otherwise says on stderr until
     // when each host is backing off and returns false: nothing may be asked of it in this run.
@@ -69,7 +72,7 @@ public:
     web::RequestPolicy Guarded(web::RequestPolicy policy, const std::string& host);
 
 private:
-    history::Store* store_;
+    history::PassRecorder* keeper_;
     std::vector<web::HostBackoff> hosts_;
 };
 

@@ -202,7 +202,7 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
         return kExitUsage;
     InstallInterruptHandler();
     const Watch& watch = plan.watch;
-    HostGate gate(context.recorder ? context.recorder->store() : nullptr);
+    HostGate gate(context.recorder ? context.recorder->path() : std::string(), context.recorder.get());
     const std::string marketKey = BackoffKey(endpoints.marketHost), shopKey = BackoffKey(endpoints.shopBase);
     // A block that ends within the run's time is waited out; a longer one costs this run, not the host's rest.
     if (!gate.Clear({marketKey, shopKey}, std::chrono::minutes(watch.maxMinutes)))
