@@ -335,6 +335,10 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
     for (const std::string& line : FailureLines(walks))
         row.reasons += line + "\n";
     row.alerts = AlertsJson(alerts);
+    std::vector<history::ChangeAlert> listed;
+    for (const RunAlert& alert : alerts)
+        listed.push_back(alert.alert);
+    row.alertText = history::BalloonText(listed);
     const auto kept = store->RecordRun(row);
     if (!kept) {
         ReportError("the run was not kept in the history: " + kept.error());

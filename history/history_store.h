@@ -153,6 +153,7 @@ struct RunRow {
     int failedRequests = 0;
     std::string reasons; // one failure reason a line
     std::string alerts = "[]";
+    std::string alertText; // the same alerts as the tray balloon words them; empty for none
     std::uint32_t notificationId = 0; // the desktop notification the next run replaces
 };
 

@@ -113,6 +113,7 @@ CREATE TABLE runs(
     failed_requests INTEGER NOT NULL,
     reasons TEXT NOT NULL,
     alerts TEXT NOT NULL,
+    alert_text TEXT NOT NULL,
     notification_id INTEGER NOT NULL);
 CREATE TABLE hosts(
     host TEXT PRIMARY KEY,

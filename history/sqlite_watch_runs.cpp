@@ -99,7 +99,7 @@ base::Result<std::optional<double>> SqliteStore::SecondsPerRequest(int passes) {
 base::Result<std::int64_t> SqliteStore::RecordRun(const RunRow& run) {
     return Guard<std::int64_t>("record the run", [&](SQLite::Database& db) {
         SQLite::Statement insert(db, "INSERT INTO runs(started, finished, exit_status, watch, passes, failed_requests, "
-                                     "reasons, alerts, notification_id) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                                     "reasons, alerts, alert_text, notification_id) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         insert.bind(1, run.started);
         insert.bind(2, run.finished);
         insert.bind(3, run.exitStatus);
@@ -108,7 +108,8 @@ base::Result<std::int64_t> SqliteStore::RecordRun(const RunRow& run) {
         insert.bind(6, run.failedRequests);
         insert.bind(7, run.reasons);
         insert.bind(8, run.alerts);
-        insert.bind(9, static_cast<std::int64_t>(run.notificationId));
+        insert.bind(9, run.alertText);
+        insert.bind(10, static_cast<std::int64_t>(run.notificationId));
         insert.exec();
         return static_cast<std::int64_t>(db.getLastInsertRowid());
     });
@@ -117,7 +118,7 @@ base::Result<std::int64_t> SqliteStore::RecordRun(const RunRow& run) {
 base::Result<std::optional<RunRow>> SqliteStore::LatestRun() {
     return Guard<std::optional<RunRow>>("read the last run", [&](SQLite::Database& db) {
         SQLite::Statement query(db, "SELECT id, started, finished, exit_status, watch, passes, failed_requests, "
-                                    "reasons, alerts, notification_id FROM runs ORDER BY id DESC LIMIT 1");
+                                    "reasons, alerts, alert_text, notification_id FROM runs ORDER BY id DESC LIMIT 1");
         if (!query.executeStep())
             return std::optional<RunRow>();
         RunRow run;
@@ -130,7 +131,8 @@ base::Result<std::optional<RunRow>> SqliteStore::LatestRun() {
         run.failedRequests = query.getColumn(6).getInt();
         run.reasons = query.getColumn(7).getString();
         run.alerts = query.getColumn(8).getString();
-        run.notificationId = static_cast<std::uint32_t>(query.getColumn(9).getInt64());
+        run.alertText = query.getColumn(9).getString();
+        run.notificationId = static_cast<std::uint32_t>(query.getColumn(10).getInt64());
         return std::optional<RunRow>(std::move(run));
     });
 }

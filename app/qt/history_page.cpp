@@ -55,6 +55,9 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
 
     shopLabel_ = new QLabel(this);
     shopLabel_->setObjectName("标签_历史优店");
+    runAlerts_ = new QLabel(this);
+    runAlerts_->setObjectName("标签_监视提醒");
+    runAlerts_->setVisible(false);
     shopChoice_ = new QComboBox(this);
     shopChoice_->setObjectName("组合框_历史优店");
     shopChoice_->setAccessibleName(QString::fromUtf8("历史中的优店"));
@@ -147,6 +150,7 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
     layout->addLayout(top);
+    layout->addWidget(runAlerts_);
     layout->addWidget(table_, 5);
     layout->addWidget(views_, 6);
 
@@ -230,6 +234,19 @@ void HistoryPage::showEvent(QShowEvent* event) {
         Refresh();
 }
 
+void HistoryPage::ShowRunAlerts(history::Store* store) {
+    const auto run = store ? store->LatestRun().value_or(std::nullopt) : std::nullopt;
+    if (!run || run->alertText.empty()) {
+        runAlerts_->setVisible(false);
+        return;
+    }
+    const QString text = U(run->alertText);
+    runAlerts_->setText(QString::fromUtf8("监视运行 %1 的提醒: %2")
+                            .arg(U(app::ShortLocalTime(run->started)), text.section('\n', 0, 0)));
+    runAlerts_->setToolTip(text);
+    runAlerts_->setVisible(true);
+}
+
 void HistoryPage::FillShopChoice(history::Store* store, const std::string& shown) {
     fillingShops_ = true;
     shopChoice_->clear();
@@ -283,6 +300,7 @@ void HistoryPage::Refresh() {
     };
     history::Store* store = shop.empty() ? nullptr : controller_.Store();
     FillShopChoice(store, shop);
+    ShowRunAlerts(store);
     if (!store) {
         shopLabel_->setText(shop.empty() ? QString::fromUtf8("未选优店") : QString::fromUtf8("历史不可用"));
         swapIn();

@@ -47,6 +47,8 @@ public:
     std::string CurrentShop() const;
     // Every shop the history holds, and the typed one; picking one shows it until the typed shop changes.
     QComboBox* shopChoice() const { return shopChoice_; }
+    // The alerts of the latest unattended run, whichever front end ran it; hidden when it had none.
+    QLabel* runAlerts() const { return runAlerts_; }
     void SelectItem(const QString& itemId);
     // Writes the CSV of the whole shop or of the selected item to a file the user chooses; false when nothing
     // was written. A failed read of the store or write of the file is said (warn) and leaves no file behind.
@@ -80,6 +82,7 @@ protected:
 private:
     std::string TypedShop() const;
     void FillShopChoice(history::Store* store, const std::string& shown);
+    void ShowRunAlerts(history::Store* store);
     QString SelectedItem() const;
     void ShowItem(const QString& itemId);
 
@@ -88,6 +91,7 @@ private:
     bool stale_ = true;
     std::string shownShop_;
     QLabel* shopLabel_;
+    QLabel* runAlerts_;
     QComboBox* shopChoice_;
     // Empty while the page follows the typed shop.
     std::string pickedShop_;

@@ -12,6 +12,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QLabel>
 #include <QDir>
 #include <QFile>
 #include <QPointer>
@@ -265,6 +266,21 @@ private slots:
         choice->setCurrentIndex(choice->findText("8001"));
         QCOMPARE(page_->CurrentShop(), std::string("8001"));
         QVERIFY(page_->itemProxy()->rowCount() > 1);
+    }
+
+    // A watch's run from the command line leaves its alerts where the window's seller looks.
+    void theLastRunsAlertsAreShown() {
+        QVERIFY(!page_->runAlerts()->isVisibleTo(page_.get()));
+        history::RunRow run;
+        run.started = "2026-12-09T06:00:00Z";
+        run.finished = "2026-12-09T06:05:00Z";
+        run.watch = "watch.toml";
+        run.alertText = "晴天 短袖 第1页·上 → 第3页·上\n雨天 风衣 未找到 → 第1页·上";
+        QVERIFY(controller_->Store()->RecordRun(run).ok());
+        page_->Refresh();
+        QVERIFY(page_->runAlerts()->isVisibleTo(page_.get()));
+        QVERIFY(page_->runAlerts()->text().endsWith("的提醒: 晴天 短袖 第1页·上 → 第3页·上"));
+        QCOMPARE(page_->runAlerts()->toolTip(), QString::fromUtf8(run.alertText.c_str()));
     }
 
     // The line of an item at position 1 keeps off the frame, and every tick is a position it could have.
