@@ -1,5 +1,6 @@
 // rankmoth-cli track against rankmoth-sim: several shops served by one walk of each listing.
 #include "tests/cli/child_process.h"
+#include "tests/support/private_bus.h"
 #include "tests/support/raw_http_server.h"
 #include "tests/support/temp_folder.h"
 
@@ -207,6 +208,47 @@ TEST(TrackRunTest, AMoveBetweenRunsIsPostedOnceAndStatusReadsTheRunBack) {
     EXPECT_EQ(object["last_run"]["exit_status"], 0);
     EXPECT_EQ(object["last_run"]["passes"], 6);
     EXPECT_EQ(object["alerts"], body["alerts"]);
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+// The desktop hears of a run's moves once per run, the new popup replacing the last; not in quiet hours, and
+// never from a pass that failed part-way.
+TEST(TrackRunTest, EachRunWithMovesNotifiesTheDesktopOnceReplacingTheLastPopup) {
+    PrivateBus bus;
+    NotificationService service(bus.address());
+    ASSERT_TRUE(service.ready()) << bus.err();
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
+    Files files;
+    const std::string history = files.folder / "history.sqlite";
+    const auto runWith = [&](const std::string& from, const std::string& to, const std::string& alerts,
+                             std::vector<std::string> simOptions = {}) {
+        std::string catalogue = kCatalogue;
+        catalogue.replace(catalogue.find(from), from.size(), to);
+        std::ofstream(files.catalogue) << catalogue;
+        std::ofstream(files.watch) << kWatch << "retries = 0\n[alerts]\npage_moves = 1\ndesktop = true\n" << alerts;
+        simOptions.push_back("--catalogue=" + files.catalogue);
+        LoggedSim sim(simOptions);
+        // The history keeps times to the second, and a baseline must have started before the pass it serves.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        return RunCliAgainst(sim, {"track", "--watch", files.watch, "--history", history});
+    };
+    ASSERT_EQ(runWith("pop 1 2 7001", "pop 1 2 7001", "").exit, 0);
+    EXPECT_TRUE(service.calls().empty());
+    ASSERT_EQ(runWith("pop 1 2 7001", "pop 3 1 7001", "").exit, 0);
+    ASSERT_EQ(service.calls().size(), 1u);
+    const NotifyCall first = service.calls()[0];
+    EXPECT_EQ(first.app, "Rankmoth");
+    EXPECT_EQ(first.icon, "rankmoth");
+    EXPECT_EQ(first.summary, "排名变动: 优店 own1");
+    EXPECT_EQ(first.body, "晴天 短袖 第1页·上 → 第3页·上");
+    EXPECT_EQ(first.replacesId, 0u);
+
+    EXPECT_EQ(runWith("pop 1 2 7001", "pop 1 2 7001", "quiet_hours = \"00:00-23:59\"\n").exit, 0);
+    EXPECT_EQ(runWith("pop 1 2 7001", "pop 3 1 7001", "", {"--broken-slice=1:1"}).exit, 3);
+    EXPECT_EQ(service.calls().size(), 1u);
+    ASSERT_EQ(runWith("pop 1 2 7001", "pop 3 1 7001", "").exit, 0); // against the quiet run's clean pass
+    ASSERT_EQ(service.calls().size(), 2u);
+    EXPECT_EQ(service.calls()[1].replacesId, 41u); // the id the service gave the first popup
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
