@@ -56,11 +56,9 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
         ->type_name("FILE");
     return [words, &context] {
         std::string error;
-        const auto format = ParseFormat(words->format, error);
-        if (!format) {
-            ReportError(error);
+        const auto format = FormatOrSay(words->format);
+        if (!format)
             return static_cast<int>(kExitUsage);
-        }
         const base::Result<history::PassFilter> filter = history::CheckHistoryQuery(words->query);
         if (!filter) {
             ReportError("history: " + filter.error());

@@ -13,6 +13,14 @@ std::optional<OutputFormat> ParseFormat(const std::string& word, std::string& er
     return std::nullopt;
 }
 
+std::optional<OutputFormat> FormatOrSay(const std::string& word) {
+    std::string error;
+    const auto format = ParseFormat(word, error);
+    if (!format)
+        ReportError(error);
+    return format;
+}
+
 void PassPrinter::Begin() {
     if (format_ == OutputFormat::Csv)
         out_.Write(history::ResultCsvHeader());

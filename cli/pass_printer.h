@@ -14,6 +14,8 @@ namespace rankmoth::cli {
 using history::OutputFormat;
 // "table", "csv", "json" or "jsonl", in any ASCII letter case.
 std::optional<OutputFormat> ParseFormat(const std::string& word, std::string& error);
+// The same, saying on stderr why a word is refused.
+std::optional<OutputFormat> FormatOrSay(const std::string& word);
 
 // Prints the passes of one query in a format: CSV and JSON pass by pass as they finish (so a long run
 // shows its first sort early; the JSON array is closed by Finish), the table once at the end, when its

@@ -17,12 +17,12 @@ int RunQuery(const QueryPlan& plan, CliContext& context) {
         return kExitUsage;
     InstallInterruptHandler();
     HostGate gate(context.recorder ? context.recorder->path() : std::string(), context.recorder.get());
-    const std::string marketKey = BackoffKey(endpoints.marketHost), shopKey = BackoffKey(endpoints.shopBase);
-    if (!gate.Clear({marketKey, shopKey}, std::chrono::seconds(0)))
+    const auto policies =
+        ClearedPolicies(gate, endpoints, PolicyOf(plan.delay, plan.retries), std::chrono::seconds(0));
+    if (!policies)
         return kExitFailedRequests;
-    const web::RequestPolicy policy = PolicyOf(plan.delay, plan.retries);
-    const web::RequestPolicy feedPolicy = gate.Guarded(policy, shopKey);
-    const web::RequestPolicy walkPolicy = gate.Guarded(policy, marketKey);
+    const web::RequestPolicy& feedPolicy = policies->feed;
+    const web::RequestPolicy& walkPolicy = policies->walk;
     HeadlessWeb web;
     ProgressBar bar(STDERR_FILENO);
 

@@ -152,6 +152,14 @@ web::RequestPolicy HostGate::Guarded(web::RequestPolicy policy, const std::strin
     return policy;
 }
 
+std::optional<HostPolicies> ClearedPolicies(HostGate& gate, const base::Endpoints& endpoints,
+                                            const web::RequestPolicy& policy, std::chrono::seconds patience) {
+    const std::string marketKey = BackoffKey(endpoints.marketHost), shopKey = BackoffKey(endpoints.shopBase);
+    if (!gate.Clear({marketKey, shopKey}, patience))
+        return std::nullopt;
+    return HostPolicies{gate.Guarded(policy, shopKey), gate.Guarded(policy, marketKey)};
+}
+
 bool LoadShop(const Text& shop, const base::Endpoints& endpoints, const web::RequestPolicy& policy, HeadlessWeb& web,
               ProgressBar& bar, sources::FeedOutcome& outcome, int& exitCode) {
     sources::FeedLoad load(sources::TimedFeedFetch(web.env, std::chrono::milliseconds(100)),

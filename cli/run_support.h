@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,15 @@ private:
     history::PassRecorder* keeper_;
     std::vector<web::HostBackoff> hosts_;
 };
+
+// A run's request policies, each striking its own host, once the hosts are clear of backoff (waiting up to
+// `patience` for them); empty when a host is still backing off, which has then been said.
+struct HostPolicies {
+    web::RequestPolicy feed;
+    web::RequestPolicy walk;
+};
+std::optional<HostPolicies> ClearedPolicies(HostGate& gate, const base::Endpoints& endpoints,
+                                            const web::RequestPolicy& policy, std::chrono::seconds patience);
 
 // "host:port" of a market host ("host[:port]") or a shop base ("http://host[:port]/"), as backoff is kept.
 std::string BackoffKey(const std::string& address);

@@ -36,11 +36,9 @@ SubcommandRunner AddTrackCommand(CLI::App& program, CliContext& context) {
     AddRecordingOptions(*command, context);
     return [words, &context] {
         std::string error;
-        const auto format = ParseFormat(words->format, error);
-        if (!format) {
-            ReportError(error);
+        const auto format = FormatOrSay(words->format);
+        if (!format)
             return static_cast<int>(kExitUsage);
-        }
         const std::string file =
             words->watch.empty() ? DefaultWatchFile(base::ProcessFileLocations()) : words->watch;
         auto watch = ReadWatch(file, error);

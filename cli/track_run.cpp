@@ -203,13 +203,13 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
     InstallInterruptHandler();
     const Watch& watch = plan.watch;
     HostGate gate(context.recorder ? context.recorder->path() : std::string(), context.recorder.get());
-    const std::string marketKey = BackoffKey(endpoints.marketHost), shopKey = BackoffKey(endpoints.shopBase);
     // A block that ends within the run's time is waited out; a longer one costs this run, not the host's rest.
-    if (!gate.Clear({marketKey, shopKey}, std::chrono::minutes(watch.maxMinutes)))
+    const auto policies =
+        ClearedPolicies(gate, endpoints, PolicyOf(watch.delay, watch.retries), std::chrono::minutes(watch.maxMinutes));
+    if (!policies)
         return kExitFailedRequests;
-    const web::RequestPolicy policy = PolicyOf(watch.delay, watch.retries);
-    const web::RequestPolicy feedPolicy = gate.Guarded(policy, shopKey);
-    const web::RequestPolicy walkPolicy = gate.Guarded(policy, marketKey);
+    const web::RequestPolicy& feedPolicy = policies->feed;
+    const web::RequestPolicy& walkPolicy = policies->walk;
     HeadlessWeb web;
     ProgressBar bar(STDERR_FILENO);
     const std::time_t runStarted = std::time(nullptr);
