@@ -17,18 +17,15 @@ int RunQuery(const QueryPlan& plan, CliContext& context) {
         return kExitUsage;
     InstallInterruptHandler();
     HostGate gate(context.recorder ? context.recorder->path() : std::string(), context.recorder.get());
-    const auto policies =
-        ClearedPolicies(gate, endpoints, PolicyOf(plan.delay, plan.retries), std::chrono::seconds(0));
+    const auto policies = ClearedPolicies(gate, endpoints, PolicyOf(plan.delay, plan.retries), std::chrono::seconds(0));
     if (!policies)
         return kExitFailedRequests;
-    const web::RequestPolicy& feedPolicy = policies->feed;
-    const web::RequestPolicy& walkPolicy = policies->walk;
     HeadlessWeb web;
     ProgressBar bar(STDERR_FILENO);
 
     sources::FeedOutcome feed;
     int exitCode = kExitClean;
-    if (!LoadShop(plan.shop, endpoints, feedPolicy, web, bar, feed, exitCode))
+    if (!LoadShop(plan.shop, endpoints, policies->feed, web, bar, feed, exitCode))
         return exitCode;
     WarnShortFeed(feed);
 
@@ -51,7 +48,7 @@ int RunQuery(const QueryPlan& plan, CliContext& context) {
         const base::PassRequest request{plan.shop, plan.category.slug, {}, sort.key.bytes(), plan.pageLimit};
         progress.phase = sort.key.bytes();
         base::PassOutcome pass =
-            HeadlessWalk(endpoints.marketHost, walkPolicy, stop, web).Run(request, feed.items, &observer);
+            HeadlessWalk(endpoints.marketHost, policies->walk, stop, web).Run(request, feed.items, &observer);
         LeaveOutUnwalked(progress, plan.pageLimit, pass);
         bar.Clear();
         printer.Pass(pass);

@@ -208,8 +208,6 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
         ClearedPolicies(gate, endpoints, PolicyOf(watch.delay, watch.retries), std::chrono::minutes(watch.maxMinutes));
     if (!policies)
         return kExitFailedRequests;
-    const web::RequestPolicy& feedPolicy = policies->feed;
-    const web::RequestPolicy& walkPolicy = policies->walk;
     HeadlessWeb web;
     ProgressBar bar(STDERR_FILENO);
     const std::time_t runStarted = std::time(nullptr);
@@ -229,7 +227,7 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
     for (std::size_t k = 0; k < watch.shops.size() && !stop(); ++k) {
         sources::FeedOutcome feed;
         int exitCode = kExitClean;
-        if (!LoadShop(watch.shops[k].id, endpoints, feedPolicy, web, bar, feed, exitCode)) {
+        if (!LoadShop(watch.shops[k].id, endpoints, policies->feed, web, bar, feed, exitCode)) {
             feedShort = true;
             continue;
         }
@@ -275,7 +273,7 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
                              walk.category.slug + " " + sort.key.bytes();
             const base::PassRequest request{Text(), walk.category.slug, {}, sort.key.bytes(), walk.pageLimit};
             base::PassOutcome outcome =
-                HeadlessWalk(endpoints.marketHost, walkPolicy, stop, web).Run(request, allItems, &observer);
+                HeadlessWalk(endpoints.marketHost, policies->walk, stop, web).Run(request, allItems, &observer);
             LeaveOutUnwalked(progress, walk.pageLimit, outcome);
             const std::string walkId = WalkId(runStarted, walkNumber);
             for (std::size_t n = 0; n < loaded.size(); ++n)
