@@ -183,8 +183,11 @@ std::string TrackPlanText(const Watch& watch, const TrackEstimates& estimates) {
     const double perRequest = estimates.secondsPerRequest.value_or(static_cast<double>(watch.delay.count()) / 1000.0);
     const double minutes = all * perRequest / 60.0;
     char figure[32];
-    std::snprintf(figure, sizeof figure, "%.1f", minutes);
-    text += "  " + std::to_string(all) + (feedsKnown ? "" : " or more") + " requests: about " + figure + " min " +
+    if (minutes < 1)
+        std::snprintf(figure, sizeof figure, "%.0f s", minutes * 60.0);
+    else
+        std::snprintf(figure, sizeof figure, "%.1f min", minutes);
+    text += "  " + std::to_string(all) + (feedsKnown ? "" : " or more") + " requests: about " + figure + " " +
             (estimates.secondsPerRequest ? "at the pace the history has seen"
                                          : "at " + std::to_string(watch.delay.count()) +
                                                " ms between requests, plus the marketplace's answer time") +

@@ -3,7 +3,9 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -241,7 +243,8 @@ std::optional<Watch> ParseWatch(std::string_view text, const std::string& file, 
 std::optional<Watch> ReadWatch(const std::string& file, std::string& error) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        error = file + ": cannot be read; write one as the rankmoth-cli(1) manual shows, or name it with --watch";
+        error = file + ": cannot be read (" + std::strerror(errno) +
+                "); write one as the rankmoth-cli(1) manual shows, or name another with --watch";
         return std::nullopt;
     }
     std::ostringstream text;
