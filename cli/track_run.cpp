@@ -70,14 +70,18 @@ std::string CsvRowsOf(const base::PassOutcome& pass) {
     return rows;
 }
 
-// "20261209T063005Z-2": the run's start in UTC and the listing's number in the run, the same for every
-// shop's pass of that listing.
-std::string WalkId(std::time_t runStarted, int walkNumber) {
+// "20261209T063005Z": the run's start in UTC, which names the run.
+std::string RunId(std::time_t runStarted) {
     std::tm utc{};
     gmtime_r(&runStarted, &utc);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
-    return std::string(stamp) + "-" + std::to_string(walkNumber);
+    return stamp;
+}
+
+// "20261209T063005Z-2": the run and the listing's number in it, the same for every shop's pass of that listing.
+std::string WalkId(std::time_t runStarted, int walkNumber) {
+    return RunId(runStarted) + "-" + std::to_string(walkNumber);
 }
 
 void PrintResults(const TrackPlan& plan, const std::vector<std::vector<base::PassOutcome>>& passesOfShop,
@@ -317,7 +321,7 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
     end.failedRequests = AnyFailed(walks) || feedShort || outOfTime;
 
     history::Store* store = context.recorder ? context.recorder->store() : nullptr;
-    const std::string run = WalkId(runStarted, 0).substr(0, 16);
+    const std::string run = RunId(runStarted);
     std::optional<history::RunRow> previous;
     if (store)
         previous = store->LatestRun().value_or(std::nullopt);
