@@ -195,8 +195,9 @@ void RankQuery::RunRankQuery() {
     QueryState& s = env_.state;
     base::Controls& c = env_.controls;
     s.running = true;
-    // Part 0 carries the program's state: part 1 keeps the last item check's progress after a pass, and
-    // alone it cannot tell a finished pass from one under way, nor a failed one from one that found nothing.
+    // The status bar's first panel carries the program's state: the second keeps the last item check's
+    // progress after a pass, and alone it cannot tell a finished pass from one under way, nor a failed one
+    // from one that found nothing.
     const auto showState = [&c](const PassStateText& state) {
         c.SetStatusText(kWindow, kStatusBar, kStatePart, state.state);
         // The state part as a control of its own, for its tip: a control layer without parts ignores the name.

@@ -101,8 +101,9 @@ TEST(PassStateTextTest, EveryFailureKindHasItsOwnWords) {
     EXPECT_EQ(FailureWords({K::HttpStatus, "HTTP 404", 1}), Text("HTTP 404"));
 }
 
-// Part 0 carries the state from the start of a pass to its end, whatever ends it; part 1 keeps its texts.
-TEST(PassStateTextTest, RunsWriteTheStateIntoPartZeroAndTheSentenceIntoItsTip) {
+// The status bar's first panel carries the state from the start of a pass to its end, whatever ends it; the
+// second keeps its texts.
+TEST(PassStateTextTest, RunsWriteTheStateIntoTheFirstPanelAndTheSentenceIntoItsTip) {
     const auto stateWrites = [](const FakeControls& controls) {
         std::vector<std::string> writes;
         for (const auto& [control, text] : controls.TextHistory())
