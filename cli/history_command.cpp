@@ -35,6 +35,7 @@ struct HistoryWords {
     history::HistoryQuery query;
     std::string format = "table";
     std::string file;
+    bool results = false;
 };
 
 } // namespace
@@ -44,6 +45,8 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
     CLI::App* command = program.add_subcommand("history", "Print the passes kept in the history of a shop.");
     command->add_option("--shop", words->query.shop, "the shop ID")->required()->type_name("ID");
     command->add_option("--item", words->query.itemId, "one item: its place in each pass")->type_name("ID");
+    command->add_flag("--results", words->results,
+                      "every item result of every pass, streamed, as csv, json or jsonl (not table)");
     command->add_option("--sort", words->query.sort, "pop, hot30day, new or all (default all)")->type_name("SORT");
     command->add_option("--since", words->query.since, "passes started on or after DATE (YYYY-MM-DD, UTC)")
         ->type_name("DATE");
@@ -55,10 +58,13 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
                      "data folder); read, never created")
         ->type_name("FILE");
     return [words, &context] {
-        std::string error;
         const auto format = FormatOrSay(words->format);
         if (!format)
             return static_cast<int>(kExitUsage);
+        if (words->results && *format == OutputFormat::Table) {
+            ReportError("history: --results prints csv, json or jsonl; add --format");
+            return static_cast<int>(kExitUsage);
+        }
         const base::Result<history::PassFilter> filter = history::CheckHistoryQuery(words->query);
         if (!filter) {
             ReportError("history: " + filter.error());
@@ -71,9 +77,10 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
             ReportError("history: " + store.error());
             return static_cast<int>(kExitNoShop);
         }
+        const auto write = [&context](std::string_view text) { return context.out.Write(text); };
         const base::Result<std::size_t> printed =
-            history::PrintHistory(*store.value(), filter.value(), *format,
-                                  [&context](std::string_view text) { return context.out.Write(text); });
+            words->results ? history::PrintResults(*store.value(), filter.value(), *format, write)
+                           : history::PrintHistory(*store.value(), filter.value(), *format, write);
         if (!context.out.failure().empty()) {
             ReportError(context.out.failure());
             return static_cast<int>(kExitNotKept);
@@ -85,7 +92,7 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
         }
         if (printed.value() == 0 && *format == OutputFormat::Table)
             ReportError("history: no stored passes match");
-        if (*format == OutputFormat::Table && words->query.itemId.empty()) {
+        if (*format == OutputFormat::Table && words->query.itemId.empty() && !words->results) {
             const auto retired = store.value()->RetiredItems(filter.value().shop);
             if (!retired) {
                 ReportError("history: " + retired.error());

@@ -116,6 +116,30 @@ PassView PassViewOf(const PassRow& pass) {
             pass.walkId};
 }
 
+base::Result<std::size_t> PrintResults(Store& store, const PassFilter& filter, OutputFormat format,
+                                       const TextSink& write) {
+    if (format == OutputFormat::Table)
+        return base::Fail("--results prints csv, json or jsonl");
+    if (format == OutputFormat::Csv && !write(ExportCsvHeader()))
+        return std::size_t{0};
+    std::size_t written = 0;
+    bool open = true;
+    const base::Result<void> read = store.ForEachExportRow(filter.shop, filter.itemId, [&](const ExportRow& row) {
+        if ((!filter.sort.empty() && row.pass.sort != filter.sort) ||
+            (!filter.since.empty() && row.pass.started < filter.since))
+            return true;
+        open = format == OutputFormat::Csv ? write(ExportCsvLine(row))
+                                           : WriteRecord(write, format, ResultRecord(row), written == 0);
+        written += open;
+        return open;
+    });
+    if (open && format == OutputFormat::Json)
+        write(written == 0 ? "[]\n" : "\n]\n");
+    if (!read)
+        return base::Fail(read.error());
+    return written;
+}
+
 base::Result<void> WriteExportCsv(Store& store, const std::string& shop, const std::string& itemId, std::ostream& out,
                                   bool withBom) {
     if (withBom)

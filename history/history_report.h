@@ -35,6 +35,12 @@ using TextSink = std::function<bool(std::string_view)>;
 base::Result<std::size_t> PrintHistory(Store& store, const PassFilter& filter, OutputFormat format,
                                        const TextSink& write);
 
+// Every result of every pass that matches, one at a time as the store reads it, so that a history of any size
+// is written in the same memory: in CSV the export's lines, in JSON and JSONL each pass's columns with its
+// "result". Table is refused: this is data for programs. The number of results written.
+base::Result<std::size_t> PrintResults(Store& store, const PassFilter& filter, OutputFormat format,
+                                       const TextSink& write);
+
 // The export's CSV, UTF-8, streamed from the store for a whole shop (empty `itemId`) or one item: the result
 // columns, then pass_id and the pass's other columns. `withBom` puts the byte-order mark spreadsheet programs
 // need to read Chinese. Fails, saying why, when the store failed or the stream could not be written: the

@@ -396,6 +396,22 @@ TEST(HistoryReport, PrintsPassesAndOneItemsPlaces) {
     std::ostringstream streamed;
     ASSERT_TRUE(WriteExportCsv(*store, "8001", "", streamed, true).ok());
     EXPECT_EQ(streamed.str(), "\xEF\xBB\xBF" + csv.substr(2));
+    // Every result as data: the same lines, whichever reader asks; a sort filter keeps its own.
+    const auto results = [&](const PassFilter& filter, OutputFormat format) {
+        std::string out;
+        const auto written = PrintResults(*store, filter, format, [&out](std::string_view text) {
+            out += text;
+            return true;
+        });
+        return written ? std::to_string(written.value()) + "|" + out : "store|" + written.error();
+    };
+    EXPECT_EQ(results({"8001", "", "", ""}, OutputFormat::Csv), "2|" + csv.substr(2));
+    const std::string jsonl = results({"8001", "", "new", ""}, OutputFormat::Jsonl);
+    ASSERT_EQ(jsonl.substr(0, 2), "1|");
+    EXPECT_EQ(nlohmann::json::parse(jsonl.substr(2))["result"]["state"], "incomplete");
+    EXPECT_TRUE(nlohmann::json::accept(results({"8001", "", "", ""}, OutputFormat::Json).substr(2)));
+    EXPECT_EQ(results({"9009", "", "", ""}, OutputFormat::Json), "0|[]\n");
+    EXPECT_EQ(results({"8001", "", "", ""}, OutputFormat::Table).substr(0, 6), "store|");
     zone ? ::setenv("TZ", savedZone.c_str(), 1) : ::unsetenv("TZ");
     ::tzset();
 
