@@ -89,7 +89,7 @@ void AppendCrossRows(QStandardItemModel* model, const std::vector<history::Cross
         row << Cell(U(c.itemId), U(c.itemId)) << Cell(U(c.title), U(c.title));
         for (const history::SortStanding& standing : c.sorts)
             row << PlaceCell(standing);
-        const app::Disagreement disagreement = app::DisagreementOf(c.sorts);
+        const history::Disagreement disagreement = history::DisagreementOf(c.sorts);
         const bool disagree = !disagreement.cell.empty();
         row << Cell(U(disagreement.cell), disagree ? 1 : 0);
         if (disagree) {

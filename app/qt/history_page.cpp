@@ -328,7 +328,7 @@ void HistoryPage::ShowItem(const QString& itemId) {
     history::Store* store = itemId.isEmpty() || shop.empty() ? nullptr : controller_.Store();
     const history::ItemTimeline timeline =
         store ? store->Timeline(shop, itemId.toStdString()).value_or({}) : history::ItemTimeline{};
-    timeline_->setRows(app::BuildTimeline(timeline));
+    timeline_->setRows(history::BuildTimeline(timeline));
     // The latest passes are the ones the seller came to see.
     timelineScroll_->horizontalScrollBar()->setValue(timelineScroll_->horizontalScrollBar()->maximum());
     chart_->setTimeline(timeline, store != nullptr);

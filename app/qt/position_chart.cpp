@@ -39,11 +39,11 @@ void PositionChart::setTimeline(const history::ItemTimeline& timeline, bool any)
         return;
     }
 
-    std::vector<app::ChartPlan> plans;
+    std::vector<history::ChartPlan> plans;
     int worst = 0;
     qint64 first = 0, last = 0;
     for (const auto& points : timeline.sorts) {
-        plans.push_back(app::PlanPositionChart(points));
+        plans.push_back(history::PlanPositionChart(points));
         worst = std::max(worst, plans.back().worst);
     }
     // Misses and unknowns sit on a band just below the worst place: off the line, never read as a position.
@@ -75,7 +75,7 @@ void PositionChart::setTimeline(const history::ItemTimeline& timeline, bool any)
             auto* line = new QLineSeries;
             line->setColor(QtControls::FromColour(base::kSortTable[s].chart));
             line->setPointsVisible(true);
-            for (const app::ChartPoint& p : run) {
+            for (const history::ChartPoint& p : run) {
                 line->append(static_cast<qreal>(ms(p.at)), p.position);
                 span(ms(p.at));
             }
@@ -85,11 +85,11 @@ void PositionChart::setTimeline(const history::ItemTimeline& timeline, bool any)
             named = true;
             series.push_back(line);
         }
-        for (const app::ChartPoint& p : plans[s].notFound) {
+        for (const history::ChartPoint& p : plans[s].notFound) {
             notFound->append(static_cast<qreal>(ms(p.at)), band);
             span(ms(p.at));
         }
-        for (const app::ChartPoint& p : plans[s].incomplete) {
+        for (const history::ChartPoint& p : plans[s].incomplete) {
             incomplete->append(static_cast<qreal>(ms(p.at)), band);
             span(ms(p.at));
         }
@@ -104,7 +104,7 @@ void PositionChart::setTimeline(const history::ItemTimeline& timeline, bool any)
         x->setRange(QDateTime::fromMSecsSinceEpoch(first - 60000), QDateTime::fromMSecsSinceEpoch(last + 60000));
     auto* y = new QValueAxis;
     y->setReverse(true);
-    const app::PositionAxis plan = app::PlanPositionAxis(band);
+    const history::PositionAxis plan = history::PlanPositionAxis(band);
     y->setRange(plan.top, plan.bottom);
     // Ticks from position 1 on whole steps: evenly spread ticks would fall between positions, and "%d" would
     // print them as places the line never had.

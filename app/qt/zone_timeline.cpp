@@ -31,9 +31,9 @@ QColor ZoneColour(base::Zone zone) {
     return QColor(0xbd, 0xbd, 0xbd);
 }
 
-int RowWidth(const app::TimelineRow& row) {
+int RowWidth(const history::TimelineRow& row) {
     int width = 0;
-    for (const app::TimelineCell& cell : row.cells)
+    for (const history::TimelineCell& cell : row.cells)
         width += kCell + kSpacing + (cell.breakBefore ? kBreak : 0);
     return width;
 }
@@ -44,7 +44,7 @@ ZoneTimeline::ZoneTimeline(QWidget* parent) : QWidget(parent) {
     setAccessibleName("区位时间线");
 }
 
-void ZoneTimeline::setRows(std::vector<app::TimelineRow> rows) {
+void ZoneTimeline::setRows(std::vector<history::TimelineRow> rows) {
     rows_ = std::move(rows);
     updateGeometry();
     resize(sizeHint().expandedTo(parentWidget() ? parentWidget()->size() : QSize()));
@@ -67,19 +67,19 @@ bool ZoneTimeline::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-QBrush ZoneTimeline::CellBrush(const app::TimelineCell& cell) {
+QBrush ZoneTimeline::CellBrush(const history::TimelineCell& cell) {
     if (cell.hatched())
         return QBrush(QColor(0x70, 0x70, 0x70), Qt::BDiagPattern);
     return QBrush(cell.state == base::ItemState::Found ? ZoneColour(cell.zone) : ZoneColour(base::Zone::None));
 }
 
-QString ZoneTimeline::CellText(const app::TimelineCell& cell) {
+QString ZoneTimeline::CellText(const history::TimelineCell& cell) {
     return cell.state == base::ItemState::Found ? QString::number(cell.page) : QString();
 }
 
 QSize ZoneTimeline::sizeHint() const {
     int width = 0;
-    for (const app::TimelineRow& row : rows_)
+    for (const history::TimelineRow& row : rows_)
         width = std::max(width, RowWidth(row));
     const int rows = static_cast<int>(rows_.size());
     return {kLabelWidth + width + 8, kTop + rows * (kRowHeight + kSpacing * 2) + kLegendHeight};
@@ -93,12 +93,12 @@ void ZoneTimeline::paintEvent(QPaintEvent*) {
     painter.setFont(small);
 
     int y = kTop;
-    for (const app::TimelineRow& row : rows_) {
+    for (const history::TimelineRow& row : rows_) {
         painter.setPen(palette().color(QPalette::Text));
         painter.drawText(QRect(2, y, kLabelWidth - 4, kRowHeight), Qt::AlignVCenter | Qt::AlignLeft,
                          QString::fromStdString(app::SortLabel(row.sort)));
         int x = kLabelWidth;
-        for (const app::TimelineCell& cell : row.cells) {
+        for (const history::TimelineCell& cell : row.cells) {
             if (cell.breakBefore) {
                 // A pause much longer than usual: a dashed rule in its own space, so the eye never reads the two
                 // neighbours as consecutive passes.
@@ -124,7 +124,7 @@ void ZoneTimeline::paintEvent(QPaintEvent*) {
 
     // The legend: what each kind of cell means.
     struct Key {
-        app::TimelineCell cell;
+        history::TimelineCell cell;
         const char* label;
     };
     const Key keys[] = {

@@ -18,11 +18,11 @@ class ZoneTimeline : public QWidget {
 public:
     explicit ZoneTimeline(QWidget* parent = nullptr);
 
-    void setRows(std::vector<app::TimelineRow> rows);
+    void setRows(std::vector<history::TimelineRow> rows);
     // What the painter draws, for whoever needs to check a cell without reading pixels.
-    const std::vector<app::TimelineRow>& rows() const { return rows_; }
-    static QBrush CellBrush(const app::TimelineCell& cell);
-    static QString CellText(const app::TimelineCell& cell);
+    const std::vector<history::TimelineRow>& rows() const { return rows_; }
+    static QBrush CellBrush(const history::TimelineCell& cell);
+    static QString CellText(const history::TimelineCell& cell);
 
     QSize sizeHint() const override;
 
@@ -32,7 +32,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    std::vector<app::TimelineRow> rows_;
+    std::vector<history::TimelineRow> rows_;
 };
 
 } // namespace rankmoth::shell
