@@ -113,4 +113,15 @@ inline long long Count(const std::string& path, const std::string& sql) {
     return value;
 }
 
+// What every history test file names without its namespace.
+namespace history_cases {
+using testing::Count;
+using testing::Found;
+using testing::HistoryFile;
+using testing::Missing;
+using testing::Opened;
+using testing::Pass;
+using testing::Record;
+} // namespace history_cases
+
 } // namespace rankmoth::testing

@@ -15,13 +15,7 @@ namespace rankmoth::history {
 namespace {
 
 using base::ItemState;
-using testing::Count;
-using testing::Found;
-using testing::HistoryFile;
-using testing::Missing;
-using testing::Opened;
-using testing::Pass;
-using testing::Record;
+using namespace testing::history_cases;
 
 // Forks a child that runs `body` and leaves with its result; the alarm bounds it if the body hangs.
 template <typename Body> pid_t Child(Body body) {

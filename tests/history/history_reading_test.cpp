@@ -16,12 +16,7 @@ namespace rankmoth::history {
 namespace {
 
 using base::ItemState;
-using testing::Found;
-using testing::HistoryFile;
-using testing::Missing;
-using testing::Opened;
-using testing::Pass;
-using testing::Record;
+using namespace testing::history_cases;
 using testing::TempFolder;
 
 namespace fs = std::filesystem;

@@ -20,13 +20,7 @@ namespace rankmoth::history {
 namespace {
 
 using base::ItemState;
-using testing::Count;
-using testing::Found;
-using testing::HistoryFile;
-using testing::Missing;
-using testing::Opened;
-using testing::Pass;
-using testing::Record;
+using namespace testing::history_cases;
 
 // Every row of `sql`, a line each, columns apart by '|'.
 std::string Dump(const std::string& path, const std::string& sql) {
