@@ -259,16 +259,16 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
 
     const std::vector<sources::ShopItem> allItems = rank::AllItemsOf(loaded);
     Progress progress;
-    for (const WatchWalk& walk : watch.walks)
+    int walkCount = 0;
+    for (const WatchWalk& walk : watch.walks) {
+        walkCount += static_cast<int>(walk.sorts.size());
         progress.pagesTotal += walk.pageLimit * static_cast<int>(walk.sorts.size());
+    }
     WalkProgress observer(bar, progress);
     std::vector<std::vector<base::PassOutcome>> passesOfShop(watch.shops.size());
     std::vector<base::PassOutcome> walks;
     std::vector<std::string> notWalked;
     int walkNumber = 0;
-    int walkCount = 0;
-    for (const WatchWalk& walk : watch.walks)
-        walkCount += static_cast<int>(walk.sorts.size());
     for (const WatchWalk& walk : watch.walks) {
         for (const SortPass& sort : walk.sorts) {
             ++walkNumber;
