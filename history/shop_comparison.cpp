@@ -1,0 +1,112 @@
+#include "history/shop_comparison.h"
+
+#include "history/report_model.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <tuple>
+
+namespace rankmoth::history {
+
+bool Period::Holds(const std::string& started) const {
+    if (!since.empty() && started < since)
+        return false;
+    // A prefix compares below every longer text that starts with it, so an `until` of a day is cut one
+    // character past its length to keep that day's passes.
+    return until.empty() || started.compare(0, until.size(), until) <= 0;
+}
+
+namespace {
+
+using ListingKey = std::tuple<std::string, std::string, std::string>;
+
+struct Walk {
+    ListingKey listing;
+    std::string started;
+    std::map<std::string, std::int64_t> passOfShop;
+};
+
+} // namespace
+
+base::Result<std::vector<ListingVisibility>> CompareShops(Store& store, const std::string& shop,
+                                                          const Period& period) {
+    auto passes = store.Passes(PassFilter{});
+    if (!passes.ok())
+        return base::Fail(passes.error());
+
+    std::set<std::string> ownWalks;
+    for (const PassRow& pass : passes.value())
+        if (pass.shop == shop && !pass.walkId.empty() && period.Holds(pass.started))
+            ownWalks.insert(pass.walkId);
+    if (ownWalks.empty())
+        return std::vector<ListingVisibility>{};
+
+    // One walk of a listing may serve a watch's shops under several passes (one per shop); the listing is
+    // part of the key, as a walk ID names one run's walk of one listing.
+    std::map<std::pair<std::string, ListingKey>, Walk> walks;
+    std::map<std::string, std::set<std::int64_t>> passesOfShop;
+    for (const PassRow& pass : passes.value()) {
+        if (!ownWalks.count(pass.walkId))
+            continue;
+        const ListingKey listing{pass.category, pass.subCategory, pass.sort};
+        Walk& walk = walks[{pass.walkId, listing}];
+        walk.listing = listing;
+        if (walk.started.empty() || pass.started < walk.started)
+            walk.started = pass.started;
+        walk.passOfShop[pass.shop] = pass.id;
+        passesOfShop[pass.shop].insert(pass.id);
+    }
+
+    std::map<std::int64_t, std::vector<base::ItemResult>> resultsOfPass;
+    for (const auto& [other, ids] : passesOfShop) {
+        auto read = store.ForEachExportRow(other, "", [&](const ExportRow& row) {
+            if (ids.count(row.pass.id)) {
+                base::ItemResult result;
+                result.state = row.state;
+                result.page = row.page;
+                result.slice = row.slice;
+                resultsOfPass[row.pass.id].push_back(result);
+            }
+            return true;
+        });
+        if (!read.ok())
+            return base::Fail(read.error());
+    }
+
+    std::map<ListingKey, ListingVisibility> listings;
+    for (const auto& [key, walk] : walks) {
+        ListingVisibility& listing = listings[walk.listing];
+        std::tie(listing.category, listing.subCategory, listing.sort) = walk.listing;
+        for (const auto& [other, id] : walk.passOfShop)
+            if (std::find(listing.shops.begin(), listing.shops.end(), other) == listing.shops.end())
+                listing.shops.push_back(other);
+    }
+    for (auto& [key, listing] : listings) {
+        std::sort(listing.shops.begin(), listing.shops.end(), [&](const std::string& a, const std::string& b) {
+            return std::make_pair(a != shop, a) < std::make_pair(b != shop, b);
+        });
+    }
+    for (const auto& [key, walk] : walks) {
+        ListingVisibility& listing = listings[walk.listing];
+        VisibilityPoint point{key.first, walk.started, std::vector<double>(listing.shops.size(), 0.0)};
+        for (std::size_t k = 0; k < listing.shops.size(); ++k) {
+            const auto pass = walk.passOfShop.find(listing.shops[k]);
+            if (pass != walk.passOfShop.end())
+                point.scores[k] = VisibilityOf(resultsOfPass[pass->second]);
+        }
+        listing.points.push_back(std::move(point));
+    }
+
+    std::vector<ListingVisibility> compared;
+    for (auto& [key, listing] : listings) {
+        std::stable_sort(listing.points.begin(), listing.points.end(),
+                         [](const VisibilityPoint& a, const VisibilityPoint& b) { return a.started < b.started; });
+        // A listing where the shop stood alone compares nothing.
+        if (listing.shops.size() > 1)
+            compared.push_back(std::move(listing));
+    }
+    return compared;
+}
+
+} // namespace rankmoth::history
