@@ -3,6 +3,7 @@
 #include "history/place_label.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace rankmoth::history {
 
@@ -62,6 +63,22 @@ std::vector<TimelineRow> BuildTimeline(const ItemTimeline& timeline) {
     return rows;
 }
 
+StripColumns ColumnsOf(const TimelineRow& row, std::size_t columns) {
+    columns = std::max<std::size_t>(columns, 1);
+    StripColumns strip;
+    const std::size_t n = row.cells.size();
+    strip.perColumn = n <= columns ? 1 : (n + columns - 1) / columns;
+    for (std::size_t from = 0; from < n; from += strip.perColumn) {
+        const std::size_t to = std::min(n, from + strip.perColumn);
+        TimelineCell cell = row.cells[to - 1];
+        cell.breakBefore = false;
+        for (std::size_t k = from; k < to; ++k)
+            cell.breakBefore = cell.breakBefore || row.cells[k].breakBefore;
+        strip.cells.push_back(std::move(cell));
+    }
+    return strip;
+}
+
 ChartPlan PlanPositionChart(const std::vector<TimelinePoint>& points) {
     ChartPlan plan;
     std::vector<base::Clock::time_point> times;
@@ -105,6 +122,26 @@ PositionAxis PlanPositionAxis(int lowest) {
     return axis;
 }
 
+int MissBand(int worst) {
+    return worst + std::max(2, worst / 8);
+}
+
+std::uint32_t ZoneColour(base::Zone zone, base::ItemState state) {
+    if (state != base::ItemState::Found)
+        return 0xbdbdbd;
+    switch (zone) {
+    case base::Zone::Upper:
+        return 0x2e9d4f;
+    case base::Zone::Middle:
+        return 0xe8b00c;
+    case base::Zone::Lower:
+        return 0xe06a2b;
+    case base::Zone::None:
+        break;
+    }
+    return 0xbdbdbd;
+}
+
 Disagreement DisagreementOf(const std::array<SortStanding, kSortCount>& sorts) {
     int low = 0, high = 0;
     std::string missing;
@@ -131,47 +168,56 @@ Disagreement DisagreementOf(const std::array<SortStanding, kSortCount>& sorts) {
     return {};
 }
 
-Movers MoversOf(const std::vector<ItemSummary>& items, const std::vector<ItemTimeline>& timelines,
-                const std::string& since, std::size_t count) {
-    Movers movers;
-    for (std::size_t k = 0; k < items.size() && k < timelines.size(); ++k) {
-        for (const base::SortEntry& entry : base::kSortTable) {
-            const std::vector<const TimelinePoint*> settled =
-                Settled(timelines[k].sorts[static_cast<std::size_t>(entry.sort)]);
-            if (settled.size() < 2)
-                continue;
-            const TimelinePoint& latest = *settled.back();
-            const TimelinePoint* reference = nullptr;
-            if (since.empty()) {
-                reference = settled[settled.size() - 2];
-            } else {
-                for (const TimelinePoint* point : settled)
-                    if (point->started < since)
-                        reference = point;
-            }
-            if (!reference || reference == &latest)
-                continue;
-            const int from = reference->state == base::ItemState::Found
-                                 ? PositionOf(reference->state, reference->page, reference->slice)
-                                 : 0;
-            const int to =
-                latest.state == base::ItemState::Found ? PositionOf(latest.state, latest.page, latest.slice) : 0;
-            const int change = MovePosition(from) - MovePosition(to);
-            if (change == 0)
-                continue;
-            Mover mover{items[k].itemId, items[k].title, entry.sort, from, to, change};
-            (change > 0 ? movers.gains : movers.losses).push_back(std::move(mover));
+std::vector<Mover> MovesOf(const std::string& itemId, const std::string& title, const ItemTimeline& timeline,
+                           const std::string& since) {
+    std::vector<Mover> moves;
+    for (const base::SortEntry& entry : base::kSortTable) {
+        const std::vector<const TimelinePoint*> settled = Settled(timeline.sorts[static_cast<std::size_t>(entry.sort)]);
+        if (settled.size() < 2)
+            continue;
+        const TimelinePoint& latest = *settled.back();
+        const TimelinePoint* reference = nullptr;
+        if (since.empty()) {
+            reference = settled[settled.size() - 2];
+        } else {
+            for (const TimelinePoint* point : settled)
+                if (point->started < since)
+                    reference = point;
         }
+        if (!reference || reference == &latest)
+            continue;
+        const int from = reference->state == base::ItemState::Found
+                             ? PositionOf(reference->state, reference->page, reference->slice)
+                             : 0;
+        const int to = latest.state == base::ItemState::Found ? PositionOf(latest.state, latest.page, latest.slice) : 0;
+        const int change = MovePosition(from) - MovePosition(to);
+        if (change != 0)
+            moves.push_back(Mover{itemId, title, entry.sort, from, to, change});
     }
+    return moves;
+}
+
+void MoverBoard::Offer(Mover mover) {
     const auto larger = [](const Mover& a, const Mover& b) {
         return std::abs(a.change) != std::abs(b.change) ? std::abs(a.change) > std::abs(b.change) : a.itemId < b.itemId;
     };
-    for (auto* list : {&movers.gains, &movers.losses}) {
-        std::stable_sort(list->begin(), list->end(), larger);
-        if (list->size() > count)
-            list->resize(count);
-    }
-    return movers;
+    std::vector<Mover>& list = mover.change > 0 ? movers_.gains : movers_.losses;
+    // Sorted insertion into a short list: the board never holds more than `count_`, whatever it is offered.
+    const auto at = std::upper_bound(list.begin(), list.end(), mover, larger);
+    if (static_cast<std::size_t>(at - list.begin()) >= count_)
+        return;
+    list.insert(at, std::move(mover));
+    if (list.size() > count_)
+        list.pop_back();
+}
+
+Movers MoversOf(const std::vector<ItemSummary>& items, const std::vector<ItemTimeline>& timelines,
+                const std::string& since, std::size_t count) {
+    MoverBoard board(count);
+    for (std::size_t k = 0; k < items.size() && k < timelines.size(); ++k)
+        for (Mover& move : MovesOf(items[k].itemId, items[k].title, timelines[k], since))
+            board.Offer(std::move(move));
+    return board.movers();
 }
 
 double VisibilityWeight(int page, base::Zone zone) {

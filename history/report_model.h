@@ -4,6 +4,7 @@
 #include "history/history_store.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,14 @@ struct TimelineRow {
 // One row per sort of base::kSortTable, kept when empty so rows never trade places; each row has its own breaks.
 std::vector<TimelineRow> BuildTimeline(const ItemTimeline& timeline);
 
+// A row too long for a printed page in at most `columns` columns (at least 1): each column stands for the same
+// number of consecutive cells and shows the latest of them, breaking before it when any of them broke.
+struct StripColumns {
+    std::vector<TimelineCell> cells;
+    std::size_t perColumn = 1;
+};
+StripColumns ColumnsOf(const TimelineRow& row, std::size_t columns);
+
 // The position chart of one sort: found results joined in runs, broken by every result that is not a
 // placing and by every break in time (as the timeline draws them); misses and incomplete passes as lone points
 // (position 0: the chart puts them on a band below the worst position of every sort it shows).
@@ -57,6 +66,14 @@ struct PositionAxis {
     int step = 1;      // between ticks, a whole number of positions; 10 puts a tick on every page's first place
 };
 PositionAxis PlanPositionAxis(int lowest);
+// Where misses and unknowns sit when the worst place charted is `worst`: a band just below it, off the line,
+// never read as a position.
+int MissBand(int worst);
+
+// The zone colours every drawing of a timeline uses, as 0xRRGGBB: upper green, middle amber, lower orange, a
+// miss grey; an incomplete pass is hatched in kHatchColour over the background.
+std::uint32_t ZoneColour(base::Zone zone, base::ItemState state);
+inline constexpr std::uint32_t kHatchColour = 0x707070;
 
 // The 分歧 column of the sorts side by side: how the latest standings of one item disagree, "" when they
 // do not. Sorts disagree when their places lie kDisagreePages pages or more apart, or when one sort
@@ -86,6 +103,20 @@ struct Movers {
 // before `since` (an IsoTime). Incomplete results are passed over; at most `count` of each kind.
 Movers MoversOf(const std::vector<ItemSummary>& items, const std::vector<ItemTimeline>& timelines,
                 const std::string& since, std::size_t count);
+// One item's moves, one per sort that moved, for a reader that takes items one at a time.
+std::vector<Mover> MovesOf(const std::string& itemId, const std::string& title, const ItemTimeline& timeline,
+                           const std::string& since);
+// The largest moves of those offered, in constant memory: at most `count` of each kind.
+class MoverBoard {
+public:
+    explicit MoverBoard(std::size_t count) : count_(count) {}
+    void Offer(Mover mover);
+    const Movers& movers() const { return movers_; }
+
+private:
+    std::size_t count_;
+    Movers movers_;
+};
 
 // A shop's visibility in one listing pass: the sum over its found items of upper 1.0, middle 0.6,
 // lower 0.3, divided by the page.

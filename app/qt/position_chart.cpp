@@ -46,8 +46,7 @@ void PositionChart::setTimeline(const history::ItemTimeline& timeline, bool any)
         plans.push_back(history::PlanPositionChart(points));
         worst = std::max(worst, plans.back().worst);
     }
-    // Misses and unknowns sit on a band just below the worst place: off the line, never read as a position.
-    const int band = worst + std::max(2, worst / 8);
+    const int band = history::MissBand(worst);
     const auto ms = [](base::Clock::time_point at) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
     };

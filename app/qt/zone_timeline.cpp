@@ -17,18 +17,8 @@ constexpr int kBreak = 12;
 constexpr int kTop = 4;
 constexpr int kLegendHeight = 22;
 
-QColor ZoneColour(base::Zone zone) {
-    switch (zone) {
-    case base::Zone::Upper:
-        return QColor(0x2e, 0x9d, 0x4f);
-    case base::Zone::Middle:
-        return QColor(0xe8, 0xb0, 0x0c);
-    case base::Zone::Lower:
-        return QColor(0xe0, 0x6a, 0x2b);
-    case base::Zone::None:
-        break;
-    }
-    return QColor(0xbd, 0xbd, 0xbd);
+QColor Rgb(std::uint32_t rgb) {
+    return QColor::fromRgb(static_cast<QRgb>(rgb));
 }
 
 int RowWidth(const history::TimelineRow& row) {
@@ -69,8 +59,8 @@ bool ZoneTimeline::eventFilter(QObject* watched, QEvent* event) {
 
 QBrush ZoneTimeline::CellBrush(const history::TimelineCell& cell) {
     if (cell.hatched())
-        return QBrush(QColor(0x70, 0x70, 0x70), Qt::BDiagPattern);
-    return QBrush(cell.state == base::ItemState::Found ? ZoneColour(cell.zone) : ZoneColour(base::Zone::None));
+        return QBrush(Rgb(history::kHatchColour), Qt::BDiagPattern);
+    return QBrush(Rgb(history::ZoneColour(cell.zone, cell.state)));
 }
 
 QString ZoneTimeline::CellText(const history::TimelineCell& cell) {
