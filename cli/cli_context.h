@@ -55,6 +55,7 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context);
 SubcommandRunner AddConfigCommand(CLI::App& program, CliContext& context);
 SubcommandRunner AddTrackCommand(CLI::App& program, CliContext& context);
 SubcommandRunner AddStatusCommand(CLI::App& program, CliContext& context);
+SubcommandRunner AddReportCommand(CLI::App& program, CliContext& context);
 SubcommandRunner AddScheduleCommand(CLI::App& program, CliContext& context);
 // --history FILE and --no-history on the query command: every finished pass goes to the history store.
 void AddRecordingOptions(CLI::App& query, CliContext& context);

@@ -26,6 +26,7 @@ constexpr SubcommandSetup kSubcommands[] = {
     AddStatusCommand,
     AddScheduleCommand,
     AddHistoryCommand,
+    AddReportCommand,
     AddConfigCommand,
 };
 

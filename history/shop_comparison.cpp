@@ -1,5 +1,6 @@
 #include "history/shop_comparison.h"
 
+#include "history/place_label.h"
 #include "history/report_model.h"
 
 #include <algorithm>
@@ -15,6 +16,23 @@ bool Period::Holds(const std::string& started) const {
     // A prefix compares below every longer text that starts with it, so an `until` of a day is cut one
     // character past its length to keep that day's passes.
     return until.empty() || started.compare(0, until.size(), until) <= 0;
+}
+
+base::Result<Period> CheckPeriod(const std::string& since, const std::string& until) {
+    Period period;
+    base::Clock::time_point ignored;
+    const auto day = [&](const std::string& text) {
+        return text.size() == 10 && ParseIsoTime(text + "T00:00:00Z", ignored);
+    };
+    for (const auto& [flag, text] : {std::pair{"--since", &since}, std::pair{"--until", &until}})
+        if (!text->empty() && !day(*text) && !ParseIsoTime(*text, ignored))
+            return base::Fail(std::string(flag) + " takes a date as YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ (UTC), not \"" +
+                              *text + "\"");
+    period.since = day(since) ? since + "T00:00:00Z" : since;
+    period.until = until;
+    if (!since.empty() && !until.empty() && !period.Holds(period.since))
+        return base::Fail("--until " + until + " comes before --since " + since + ": the period holds no time");
+    return period;
 }
 
 namespace {

@@ -15,6 +15,9 @@ struct Period {
     std::string until;
     bool Holds(const std::string& started) const;
 };
+// The period from a command line's --since and --until: each a date (YYYY-MM-DD) or a full IsoTime, UTC as
+// the history keeps its times; otherwise why not.
+base::Result<Period> CheckPeriod(const std::string& since, const std::string& until);
 
 // How visible a watch's shops were in one listing over time. A watch walks each listing once for all its
 // shops, so the passes cut from one walk (one walk ID) are a fair comparison: the same pages, read at the

@@ -1,0 +1,174 @@
+#include "history/shared_report.h"
+
+#include "history/place_label.h"
+#include "history/report_html.h"
+#include "history/report_svg.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace rankmoth::history {
+
+namespace {
+
+constexpr auto kWeek = std::chrono::hours(24 * 7);
+
+ItemTimeline Within(const ItemTimeline& timeline, const Period& period) {
+    ItemTimeline kept;
+    for (std::size_t s = 0; s < timeline.sorts.size(); ++s)
+        for (const TimelinePoint& point : timeline.sorts[s])
+            if (period.Holds(point.started))
+                kept.sorts[s].push_back(point);
+    return kept;
+}
+
+std::array<SortStanding, kSortCount> LatestOf(const ItemTimeline& timeline) {
+    std::array<SortStanding, kSortCount> latest{};
+    for (std::size_t s = 0; s < latest.size(); ++s) {
+        if (timeline.sorts[s].empty())
+            continue;
+        const TimelinePoint& last = timeline.sorts[s].back();
+        latest[s].checked = true;
+        latest[s].state = last.state;
+        latest[s].page = last.page;
+        latest[s].slice = last.slice;
+        latest[s].checkedAt = last.started;
+    }
+    return latest;
+}
+
+// An unnamed file that holds the item sections until the movers above them are known; gone when closed,
+// whatever ends the report.
+struct Scratch {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{std::tmpfile(), &std::fclose};
+    bool Put(const std::string& text) {
+        return std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+    }
+    bool CopyTo(const TextSink& write) {
+        if (std::fflush(file.get()) != 0 || std::fseek(file.get(), 0, SEEK_SET) != 0)
+            return false;
+        char buffer[1 << 16];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;)
+            if (!write(std::string_view(buffer, n)))
+                return false;
+        return std::ferror(file.get()) == 0;
+    }
+};
+
+} // namespace
+
+base::Result<ReportFigures> WriteReport(Store& store, const ReportOptions& options, const TextSink& write) {
+    ReportFigures figures;
+    auto passes = store.Passes(PassFilter{options.shop, "", "", ""});
+    if (!passes)
+        return base::Fail(passes.error());
+    html::HeaderFacts facts;
+    facts.shop = options.shop;
+    facts.generated = IsoTime(options.generatedAt);
+    for (const PassRow& pass : passes.value()) {
+        if (!options.period.Holds(pass.started))
+            continue;
+        ++facts.passes;
+        facts.cleanPasses += pass.clean() ? 1 : 0;
+        if (facts.firstPass.empty())
+            facts.firstPass = pass.started;
+        facts.lastPass = std::max(facts.lastPass, pass.started);
+    }
+    figures.passes = facts.passes;
+    if (figures.passes == 0)
+        return figures;
+    base::Clock::time_point first{}, last{};
+    ParseIsoTime(facts.firstPass, first);
+    ParseIsoTime(facts.lastPass, last);
+    const std::string weekAgo = IsoTime(last - kWeek);
+
+    auto run = store.LatestRun();
+    if (!run)
+        return base::Fail(run.error());
+    facts.lastRun = run.value();
+    auto summaries = store.ItemSummaries(options.shop);
+    if (!summaries)
+        return base::Fail(summaries.error());
+
+    Scratch scratch;
+    if (!scratch.file)
+        return base::Fail("no temporary file for the report's items could be made");
+    MoverBoard sincePrevious(options.movers), overWeek(options.movers);
+    std::vector<html::CrossRow> cross;
+    bool written = scratch.Put(html::ItemsOpening());
+    for (const ItemSummary& summary : summaries.value()) {
+        auto timeline = store.Timeline(options.shop, summary.itemId);
+        if (!timeline)
+            return base::Fail(timeline.error());
+        const ItemTimeline shown = Within(timeline.value(), options.period);
+        html::ItemFacts item{summary.itemId, summary.title, LatestOf(shown), {}, {}};
+        bool any = false;
+        for (const auto& points : shown.sorts)
+            any = any || !points.empty();
+        if (!any)
+            continue;
+        ++figures.items;
+        for (const auto& points : timeline.value().sorts)
+            for (const TimelinePoint& point : points)
+                if (point.state == base::ItemState::Found) {
+                    if (item.firstFound.empty() || point.started < item.firstFound)
+                        item.firstFound = point.started;
+                    item.lastFound = std::max(item.lastFound, point.started);
+                }
+        for (std::size_t s = 0; s < item.latest.size(); ++s)
+            if (item.latest[s].checked && item.latest[s].state == base::ItemState::Found &&
+                item.latest[s].page == 1 && base::ZoneOfSlice(item.latest[s].slice) == base::Zone::Upper)
+                ++facts.upperFirstPage[s];
+        for (Mover& move : MovesOf(summary.itemId, summary.title, shown, ""))
+            sincePrevious.Offer(std::move(move));
+        for (Mover& move : MovesOf(summary.itemId, summary.title, shown, weekAgo))
+            overWeek.Offer(std::move(move));
+
+        std::vector<ChartPlan> plans;
+        int worst = 0;
+        for (const auto& points : shown.sorts) {
+            plans.push_back(PlanPositionChart(points));
+            worst = std::max(worst, plans.back().worst);
+        }
+        std::size_t perColumn = 1;
+        const std::string strip = ZoneStripSvg(BuildTimeline(shown), options.stripColumns, perColumn);
+        written = written && scratch.Put(html::ItemSection(item, strip, perColumn,
+                                                            // Misses alone draw no line: the strip says it all.
+                                                            worst > 0 ? SparklineSvg(plans, first, last) : ""));
+        cross.push_back({summary.itemId, summary.title, item.latest});
+    }
+    written = written && scratch.Put(html::ItemsClosing());
+    if (!written)
+        return base::Fail("the report's items could not be kept in a temporary file");
+    facts.items = figures.items;
+
+    auto compared = CompareShops(store, options.shop, options.period);
+    if (!compared)
+        return base::Fail(compared.error());
+    figures.listings = compared.value().size();
+
+    const bool complete = write(html::Head(options.shop)) && write(html::Header(facts)) &&
+                          write(html::MoversSection(sincePrevious.movers(), overWeek.movers())) &&
+                          scratch.CopyTo(write) && write(html::CrossSection(cross)) &&
+                          write(html::ShareSection(compared.value())) && write(html::Tail());
+    if (!complete)
+        return base::Fail("the report could not be written out whole");
+    return figures;
+}
+
+std::string DefaultReportName(const std::string& shop, base::Clock::time_point day) {
+    std::string safe;
+    for (const char c : shop) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '_' || c == '.' || u >= 0x80;
+        safe += plain ? c : '_';
+    }
+    if (safe.empty() || safe.front() == '.')
+        safe.insert(safe.begin(), '_');
+    const std::string local = IsoLocalTime(day);
+    return "rankmoth-" + safe + "-" + local.substr(0, 10) + ".html";
+}
+
+} // namespace rankmoth::history
