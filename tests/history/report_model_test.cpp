@@ -206,5 +206,34 @@ TEST(ReportModel, SortsDisagreeByPagesOrWhenOneSeesTheItemAndAnotherDoesNot) {
     EXPECT_EQ(DisagreementOf(sorts).tip, "潮流 第1页·上，最新 未找到");
 }
 
+TEST(ReportModel, ALongStripKeepsEachColumnsLatestCellAndEveryBreak) {
+    TimelineRow row{"pop", {}};
+    for (int k = 0; k < 7; ++k)
+        row.cells.push_back({ItemState::Found, k + 1, base::Zone::Upper, "", k == 4});
+    struct Case {
+        std::size_t columns, perColumn;
+        std::vector<int> pages;
+        std::vector<bool> breaks;
+    };
+    const Case cases[] = {
+        {7, 1, {1, 2, 3, 4, 5, 6, 7}, {false, false, false, false, true, false, false}},
+        {9, 1, {1, 2, 3, 4, 5, 6, 7}, {false, false, false, false, true, false, false}},
+        {3, 3, {3, 6, 7}, {false, true, false}}, // the break inside the second column is kept
+        {2, 4, {4, 7}, {false, true}},
+        {0, 7, {7}, {true}},
+    };
+    for (const Case& c : cases) {
+        const StripColumns strip = ColumnsOf(row, c.columns);
+        EXPECT_EQ(strip.perColumn, c.perColumn) << c.columns;
+        std::vector<int> pages;
+        std::vector<bool> breaks;
+        for (const TimelineCell& cell : strip.cells)
+            pages.push_back(cell.page), breaks.push_back(cell.breakBefore);
+        EXPECT_EQ(pages, c.pages) << c.columns;
+        EXPECT_EQ(breaks, c.breaks) << c.columns;
+    }
+    EXPECT_TRUE(ColumnsOf(TimelineRow{"new", {}}, 60).cells.empty());
+}
+
 } // namespace
 } // namespace rankmoth::history
