@@ -13,6 +13,7 @@ packages=(
     desktop-file-utils appstream librsvg2-bin dpkg-dev file lintian man-db x11-utils systemd
     xvfb xauth imagemagick fonts-wqy-microhei curl zip unzip
     qt6-translations-l10n
+    chromium python3-html5lib poppler-utils
 )
 
 missing=()
