@@ -47,7 +47,7 @@ std::string Style() {
                       ".brk{stroke:#909090;stroke-dasharray:2 1.5;stroke-width:.8;fill:none}"
                       ".edge{stroke:" +
                       CssColour(kHatchColour) +
-                      ";stroke-width:.4}polyline{fill:none;stroke-width:1.1;stroke-linejoin:round}";
+                      ";stroke-width:.4}.ln{fill:none;stroke-width:1.1;stroke-linejoin:round;stroke-linecap:round}";
     const std::pair<const char*, base::Zone> zones[] = {
         {"zu", base::Zone::Upper}, {"zm", base::Zone::Middle}, {"zl", base::Zone::Lower}};
     for (const auto& [cls, zone] : zones)
@@ -57,8 +57,7 @@ std::string Style() {
     for (int s = 0; s < kSortCount; ++s) {
         const base::Colour bgr = base::kSortTable[static_cast<std::size_t>(s)].chart;
         const std::uint32_t rgb = ((bgr & 0xff) << 16) | (bgr & 0xff00) | ((bgr >> 16) & 0xff);
-        css += ".s" + std::to_string(s) + "{stroke:" + CssColour(rgb) + ";fill:" + CssColour(rgb) + "}";
-        css += "polyline.s" + std::to_string(s) + "{fill:none}";
+        css += ".s" + std::to_string(s) + "{stroke:" + CssColour(rgb) + "}";
     }
     return css;
 }

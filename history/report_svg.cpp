@@ -31,7 +31,7 @@ std::string SortLabel(const std::string& key) {
 }
 
 std::string Open(double height, const char* label) {
-    return "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " + Num(kWidth) + " " + Num(height) +
+    return "<svg viewBox=\"0 0 " + Num(kWidth) + " " + Num(height) +
            "\" role=\"img\" aria-label=\"" + label + "\">";
 }
 
@@ -125,6 +125,7 @@ std::string ZoneStripSvg(const std::vector<TimelineRow>& rows, std::size_t maxCo
             continue;
         }
         double x = kLabel;
+        texts += "<g transform=\"translate(0 " + Num(middle) + ")\">";
         for (const TimelineCell& cell : strips[r].cells) {
             if (cell.breakBefore) {
                 rules += "M" + Num(x + kBreak / 2) + " " + Num(top - 1) + "v" + Num(kRow + 2);
@@ -133,12 +134,13 @@ std::string ZoneStripSvg(const std::vector<TimelineRow>& rows, std::size_t maxCo
             paths[ZoneClass(cell)] += Box(x, top, pitch - 0.6, kRow);
             if (cell.state == base::ItemState::Found) {
                 const std::string page = std::to_string(cell.page);
-                texts += "<text x=\"" + Num(x + (pitch - 0.6) / 2) + "\" y=\"" + Num(middle) + "\"" +
+                texts += "<text x=\"" + Num(x + (pitch - 0.6) / 2) + "\"" +
                          (page.size() > 2 ? " font-size=\"" + Num(font * 0.75) + "\"" : std::string()) + ">" + page +
                          "</text>";
             }
             x += pitch;
         }
+        texts += "</g>";
     }
     for (const auto& [cls, d] : paths)
         svg += "<path class=\"" + cls + "\" d=\"" + d + "\"/>";
@@ -173,6 +175,7 @@ std::string SparklineSvg(const std::vector<ChartPlan>& plans, base::Clock::time_
     svg += "<text class=\"ax end\" x=\"" + Num(x.x0 - 3) + "\" y=\"" + Num(y(band)) + "\">未找到</text>";
 
     std::map<long, bool> missAt, incompleteAt; // by whole unit of x: a mark each
+    std::vector<std::string> lines(plans.size());
     for (std::size_t s = 0; s < plans.size(); ++s) {
         for (const std::vector<ChartPoint>& run : plans[s].runs) {
             // Many passes to a unit of width: the best and worst of each unit keep the line's true extent.
@@ -189,27 +192,26 @@ std::string SparklineSvg(const std::vector<ChartPlan>& plans, base::Clock::time_
                         low = run[end].position, lowAt = end;
                     ++end;
                 }
-                kept.emplace_back(x(run[std::min(bestAt, lowAt)].at), run[std::min(bestAt, lowAt)].position);
+                // Whole units: finer than a printed line shows, and the file stays small.
+                kept.emplace_back(static_cast<double>(unit), run[std::min(bestAt, lowAt)].position);
                 if (bestAt != lowAt)
-                    kept.emplace_back(x(run[std::max(bestAt, lowAt)].at), run[std::max(bestAt, lowAt)].position);
+                    kept.emplace_back(static_cast<double>(unit), run[std::max(bestAt, lowAt)].position);
                 k = end;
             }
-            const std::string cls = "s" + std::to_string(s);
-            if (kept.size() == 1) {
-                svg += "<circle class=\"" + cls + "\" cx=\"" + Num(kept[0].first) + "\" cy=\"" +
-                       Num(y(kept[0].second)) + "\" r=\"1.6\"/>";
-                continue;
-            }
-            std::string points;
-            for (const auto& [px, position] : kept)
-                points += (points.empty() ? "" : " ") + Num(px) + "," + Num(y(position));
-            svg += "<polyline class=\"" + cls + "\" points=\"" + points + "\"/>";
+            // One path a sort, a subpath a run: a run of one pass is a zero-length subpath, which the round caps
+            // draw as a dot.
+            for (std::size_t k = 0; k < kept.size(); ++k)
+                lines[s] += (k == 0 ? "M" : "L") + Num(kept[k].first) + " " + Num(y(kept[k].second)) +
+                            (kept.size() == 1 ? "h0" : "");
         }
         for (const ChartPoint& p : plans[s].notFound)
             missAt[std::lround(x(p.at))] = true;
         for (const ChartPoint& p : plans[s].incomplete)
             incompleteAt[std::lround(x(p.at))] = true;
     }
+    for (std::size_t s = 0; s < lines.size(); ++s)
+        if (!lines[s].empty())
+            svg += "<path class=\"ln s" + std::to_string(s) + "\" d=\"" + lines[s] + "\"/>";
     std::string misses, unknowns;
     for (const auto& [unit, _] : missAt)
         misses += Box(static_cast<double>(unit) - 1.3, y(band) - 1.3, 2.6, 2.6);
