@@ -183,6 +183,9 @@ std::vector<Mover> MovesOf(const std::string& itemId, const std::string& title, 
             for (const TimelinePoint* point : settled)
                 if (point->started < since)
                     reference = point;
+            // A history younger than the span: its first result stands for where the span began.
+            if (!reference)
+                reference = settled.front();
         }
         if (!reference || reference == &latest)
             continue;

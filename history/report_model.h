@@ -100,7 +100,8 @@ struct Movers {
     std::vector<Mover> losses; // largest first
 };
 // Each item's latest result against its previous one (`since` empty) or against its last result started
-// before `since` (an IsoTime). Incomplete results are passed over; at most `count` of each kind.
+// before `since` (an IsoTime), its first when it has none so old. Incomplete results are passed over; at most
+// `count` of each kind.
 Movers MoversOf(const std::vector<ItemSummary>& items, const std::vector<ItemTimeline>& timelines,
                 const std::string& since, std::size_t count);
 // One item's moves, one per sort that moved, for a reader that takes items one at a time.

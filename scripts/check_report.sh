@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The shared report as a recipient sees it: a history seeded from the local demo marketplace (two single
-# passes and two runs of the example watch), its report rendered by headless Chromium from a file:// address
+# The shared report as a recipient sees it: a history seeded from the local demo marketplace over two of
+# its days (a query of every sort and a run of the example watch each day), its report rendered by headless Chromium from a file:// address
 # with the network off, and checked: it parses as HTML5, the page asks for nothing, it renders and prints on
 # A4 with nothing cut at the right edge. Usage: scripts/check_report.sh BUILD_DIR [SCREENSHOT_DIR]
 # Without Chromium or html5lib it says so and exits 77 (a skip to CTest), unless CI is set.
@@ -26,18 +26,26 @@ set -euo pipefail
 build="$1" work="$2"
 ip link set lo up
 cd "$work"
-"$build/tools/sim/rankmoth-sim" --port=0 --port-file="$work/port" >"$work/sim.log" 2>&1 &
-sim=$!
-trap 'kill $sim 2>/dev/null || true' EXIT
-for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
-port="$(cat "$work/port")"
-export RANKMOTH_MARKET_HOST="127.0.0.1:$port" RANKMOTH_SHOP_BASE="http://127.0.0.1:$port/"
-export RANKMOTH_HISTORY="$work/history.sqlite" HOME="$work" XDG_CONFIG_HOME="$work/config"
 cli="$build/cli/rankmoth-cli"
-"$cli" query --shop demo --pages 2 --delay 0 --sort all >/dev/null
-for _ in 1 2; do
-    sleep 1.1 # the history keeps times to the second: each pass its own moment
+export RANKMOTH_HISTORY="$work/history.sqlite" HOME="$work" XDG_CONFIG_HOME="$work/config"
+sim=""
+trap '[ -z "$sim" ] || kill $sim 2>/dev/null || true' EXIT
+# A day of the demo, then the next, when some items have moved and the rival has gained: on the first a
+# query of every sort, and a run of the watch each day.
+for day in 1 2; do
+    [ -z "$sim" ] || { kill $sim; wait $sim 2>/dev/null || true; }
+    rm -f "$work/port"
+    "$build/tools/sim/rankmoth-sim" --port=0 --port-file="$work/port" --demo-day=$day >>"$work/sim.log" 2>&1 &
+    sim=$!
+    for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
+    port="$(cat "$work/port")"
+    export RANKMOTH_MARKET_HOST="127.0.0.1:$port" RANKMOTH_SHOP_BASE="http://127.0.0.1:$port/"
+    if [ $day = 1 ]; then
+        "$cli" query --shop demo --pages 2 --delay 0 --sort all >/dev/null
+        sleep 1.1 # the history keeps times to the second: each pass its own moment
+    fi
     "$cli" track --watch "$work/watch.toml" >/dev/null
+    sleep 1.1
 done
 "$cli" report --shop demo --output "$work/report.html"
 

@@ -44,11 +44,15 @@ TEST(ReportModel, MoversRankGainsAndLossesAndPassOverIncompleteResults) {
     EXPECT_EQ(last.losses[0].from, 1);
     EXPECT_EQ(last.losses[0].to, 2);
 
-    // Against the last result before a date; an item without one is not a mover.
+    // Against the last result before a date, or the first when the history is younger than that.
     const Movers week = MoversOf(items, timelines, "2026-12-02", 1);
     ASSERT_EQ(week.gains.size(), 1u);
     EXPECT_EQ(week.gains[0].itemId, "entered");
-    EXPECT_EQ(MoversOf(items, timelines, "2026-11-01", 5).gains.size(), 0u);
+    ASSERT_EQ(week.losses.size(), 1u);
+    EXPECT_EQ(week.losses[0].itemId, "down");
+    const Movers young = MoversOf(items, timelines, "2026-11-01", 5);
+    ASSERT_EQ(young.gains.size(), 2u);
+    EXPECT_EQ(young.gains[1].change, 20) << "from the first result, page 3";
 }
 
 TEST(ReportModel, VisibilityWeighsZonesAndPagesAndSharesAddUpToOne) {

@@ -88,7 +88,7 @@ std::string Catalogue::Parse(const std::string& text) {
     return {};
 }
 
-std::string DemoCatalogueText() {
+std::string DemoCatalogueText(int day) {
     static const char* const kStyles[] = {"碎花", "复古", "简约", "宽松", "修身", "法式", "森系", "韩版", "学院风"};
     static const char* const kKinds[] = {"连衣裙", "衬衫", "针织开衫", "半身裙", "卫衣", "牛仔裤", "风衣", "毛衣"};
     std::ostringstream out;
@@ -101,8 +101,21 @@ std::string DemoCatalogueText() {
         std::snprintf(number, sizeof number, "%02d", k);
         out << "item demo " << 52000100 + k << " " << kStyles[k % 9] << kKinds[k % 8] << " 款号" << number << "\n";
     }
-    // The sort selected at start-up is trend ("pop"); the others have a few placements too.
-    out << "place clothing pop 1 1 52000103\n"
+    // The sort selected at start-up is trend ("pop"); the others have a few placements too. The next day some
+    // items have moved, one has come in and one has dropped out, and the rival has gained.
+    if (day >= 2) {
+        out << "place clothing pop 1 1 52000121\n"
+               "place clothing pop 1 4 52000103\n"
+               "place clothing pop 1 5 52000112\n"
+               "place clothing pop 1 9 52000130\n"
+               "place clothing pop 3 2 52000107\n"
+               "place clothing hot30day 1 4 52000105\n"
+               "place clothing hot30day 2 10 52000133\n"
+               "place clothing new 1 2 52000102\n"
+               "place clothing new 1 3 52000144\n"
+               "place shoes pop 1 7 52000118\n";
+    } else {
+        out << "place clothing pop 1 1 52000103\n"
            "place clothing pop 1 2 52000107\n"
            "place clothing pop 1 5 52000112\n"
            "place clothing pop 1 8 52000107\n"
@@ -113,15 +126,22 @@ std::string DemoCatalogueText() {
            "place clothing new 1 1 52000144\n"
            "place clothing new 1 6 52000102\n"
            "place shoes pop 1 7 52000118\n";
+    }
     // A competitor for a watch to follow: its items stand beside the demo shop's in the same listings.
     static const char* const kRivalKinds[] = {"连衣裙", "衬衫", "半身裙", "风衣"};
     out << "shop rival 6\n";
     for (int k = 1; k <= 12; ++k)
         out << "item rival " << 53000100 + k << " 邻家 " << kRivalKinds[k % 4] << " 第" << k << "款\n";
-    out << "place clothing pop 1 3 53000101\n"
-           "place clothing pop 1 9 53000104\n"
-           "place clothing pop 2 2 53000107\n"
-           "place clothing new 1 2 53000110\n";
+    if (day >= 2)
+        out << "place clothing pop 1 2 53000101\n"
+               "place clothing pop 1 9 53000104\n"
+               "place clothing pop 1 7 53000107\n"
+               "place clothing new 1 1 53000110\n";
+    else
+        out << "place clothing pop 1 3 53000101\n"
+               "place clothing pop 1 9 53000104\n"
+               "place clothing pop 2 2 53000107\n"
+               "place clothing new 1 2 53000110\n";
     return out.str();
 }
 

@@ -43,6 +43,6 @@ struct Catalogue {
 };
 
 // The built-in demo: shop "demo" with 45 items in packs of 15, several of them placed on pages 1 and 2.
-std::string DemoCatalogueText();
+std::string DemoCatalogueText(int day = 1);
 
 } // namespace rankmoth::sim

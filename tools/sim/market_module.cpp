@@ -23,6 +23,12 @@ public:
             cataloguePath_ = value;
             return true;
         }
+        if (name == "demo-day") {
+            demoDay_ = std::atoi(std::string(value).c_str());
+            if (demoDay_ < 1 || demoDay_ > 2)
+                error = "wants 1 or 2";
+            return true;
+        }
         if (name == "latency-ms") {
             latencyMs_ = std::atoi(std::string(value).c_str());
             if (latencyMs_ < 0 || latencyMs_ > 600000)
@@ -49,7 +55,7 @@ public:
     }
 
     bool Prepare(std::string& error) override {
-        std::string text = DemoCatalogueText();
+        std::string text = DemoCatalogueText(demoDay_);
         if (!cataloguePath_.empty()) {
             std::ifstream file(cataloguePath_, std::ios::binary);
             if (!file) {
@@ -87,6 +93,7 @@ public:
         return "  marketplace (shop feeds POST /<shop>/index/feeds, listing GET /book/<category>//<page>/<sort>/all/,\n"
                "  slices POST /book/ajax):\n"
                "  --catalogue=PATH  shops, items and their listing places (default: the demo, shop \"demo\")\n"
+               "  --demo-day=2      the demo a day later: some items have moved, the rival has gained\n"
                "  --latency-ms=N    answer every marketplace request N ms late\n"
                "  --log-requests=1  print every marketplace request to stderr (=headers: with its header lines)\n"
                "  --broken-slice=PAGE:SLICE  that slice of every listing answers with a body that is not JSON\n";
@@ -155,6 +162,7 @@ private:
     }
 
     std::string cataloguePath_;
+    int demoDay_ = 1;
     int latencyMs_ = 0;
     bool logRequests_ = false;
     bool logHeaders_ = false;
