@@ -23,6 +23,25 @@ std::string DefaultHistoryPath() {
     return DefaultHistoryPath(std::getenv("RANKMOTH_HISTORY"), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 }
 
+base::Result<void> Store::ForEachTimeline(
+    const std::string& shop, const std::function<bool(const std::string& itemId, const ItemTimeline&)>& sink) {
+    auto summaries = ItemSummaries(shop);
+    if (!summaries)
+        return base::Fail(summaries.error());
+    std::vector<std::string> ids;
+    for (const ItemSummary& summary : summaries.value())
+        ids.push_back(summary.itemId);
+    std::sort(ids.begin(), ids.end());
+    for (const std::string& id : ids) {
+        auto timeline = Timeline(shop, id);
+        if (!timeline)
+            return base::Fail(timeline.error());
+        if (!sink(id, timeline.value()))
+            break;
+    }
+    return {};
+}
+
 base::Result<std::unique_ptr<Store>> OpenStore(const std::string& location, Access access,
                                                std::chrono::milliseconds busyTimeout) {
     auto connection = access == Access::ReadWrite ? sqlite::OpenForWriting(location, busyTimeout)

@@ -64,7 +64,17 @@ bool ParseIsoTime(std::string_view text, base::Clock::time_point& time) {
     if (parts.tm_mon > 11 || parts.tm_mday < 1 || parts.tm_mday > 31 || parts.tm_hour > 23 || parts.tm_min > 59 ||
         parts.tm_sec > 60)
         return false;
-    time = base::Clock::from_time_t(timegm(&parts));
+    // Days from the civil date by arithmetic (what timegm computes, without its locking and normalising): the
+    // report reads this for every result it draws. A day past the month's end runs into the next, as timegm's.
+    const int year = parts.tm_year + 1900 - (parts.tm_mon < 2 ? 1 : 0);
+    const int era = (year >= 0 ? year : year - 399) / 400;
+    const int yearOfEra = year - era * 400;
+    const int month = parts.tm_mon + 1;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + parts.tm_mday - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const long long days = static_cast<long long>(era) * 146097 + dayOfEra - 719468;
+    const long long seconds = days * 86400 + parts.tm_hour * 3600 + parts.tm_min * 60 + parts.tm_sec;
+    time = base::Clock::from_time_t(static_cast<std::time_t>(seconds));
     return true;
 }
 

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <optional>
 
 namespace rankmoth::history {
 
@@ -41,20 +43,43 @@ std::array<SortStanding, kSortCount> LatestOf(const ItemTimeline& timeline) {
 // An unnamed file that holds the item sections until the movers above them are known; gone when closed,
 // whatever ends the report.
 struct Scratch {
+    struct Span {
+        long at = 0;
+        std::size_t size = 0;
+    };
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{std::tmpfile(), &std::fclose};
-    bool Put(const std::string& text) {
-        return std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+    long end = 0;
+
+    std::optional<Span> Put(const std::string& text) {
+        if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size())
+            return std::nullopt;
+        const Span span{end, text.size()};
+        end += static_cast<long>(text.size());
+        return span;
     }
-    bool CopyTo(const TextSink& write) {
-        if (std::fflush(file.get()) != 0 || std::fseek(file.get(), 0, SEEK_SET) != 0)
+    bool CopyTo(const std::vector<std::optional<Span>>& spans, const TextSink& write) {
+        if (std::fflush(file.get()) != 0)
             return false;
-        char buffer[1 << 16];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;)
-            if (!write(std::string_view(buffer, n)))
+        std::string buffer;
+        for (const auto& span : spans) {
+            if (!span)
+                continue;
+            buffer.resize(span->size);
+            if (std::fseek(file.get(), span->at, SEEK_SET) != 0 ||
+                std::fread(buffer.data(), 1, buffer.size(), file.get()) != buffer.size() || !write(buffer))
                 return false;
-        return std::ferror(file.get()) == 0;
+        }
+        return true;
     }
 };
+
+template <typename T> std::vector<T> Present(std::vector<std::optional<T>>& maybe) {
+    std::vector<T> present;
+    for (auto& value : maybe)
+        if (value)
+            present.push_back(std::move(*value));
+    return present;
+}
 
 } // namespace
 
@@ -95,21 +120,28 @@ base::Result<ReportFigures> WriteReport(Store& store, const ReportOptions& optio
     if (!scratch.file)
         return base::Fail("no temporary file for the report's items could be made");
     MoverBoard sincePrevious(options.movers), overWeek(options.movers);
-    std::vector<html::CrossRow> cross;
-    bool written = scratch.Put(html::ItemsOpening());
-    for (const ItemSummary& summary : summaries.value()) {
-        auto timeline = store.Timeline(options.shop, summary.itemId);
-        if (!timeline)
-            return base::Fail(timeline.error());
-        const ItemTimeline shown = Within(timeline.value(), options.period);
+    // The store hands timelines over in item order; the page lists items in the history page's order, so each
+    // section's place in the scratch file is kept and the sections are copied out in that order.
+    std::map<std::string, std::size_t> order;
+    for (std::size_t k = 0; k < summaries.value().size(); ++k)
+        order.emplace(summaries.value()[k].itemId, k);
+    std::vector<std::optional<Scratch::Span>> spans(summaries.value().size());
+    std::vector<std::optional<html::CrossRow>> cross(summaries.value().size());
+    bool written = true;
+    auto read = store.ForEachTimeline(options.shop, [&](const std::string& itemId, const ItemTimeline& timeline) {
+        const auto known = order.find(itemId);
+        if (known == order.end())
+            return true; // a result of an item deleted while the report is read
+        const ItemSummary& summary = summaries.value()[known->second];
+        const ItemTimeline shown = Within(timeline, options.period);
         html::ItemFacts item{summary.itemId, summary.title, LatestOf(shown), {}, {}};
         bool any = false;
         for (const auto& points : shown.sorts)
             any = any || !points.empty();
         if (!any)
-            continue;
+            return true;
         ++figures.items;
-        for (const auto& points : timeline.value().sorts)
+        for (const auto& points : timeline.sorts)
             for (const TimelinePoint& point : points)
                 if (point.state == base::ItemState::Found) {
                     if (item.firstFound.empty() || point.started < item.firstFound)
@@ -133,12 +165,15 @@ base::Result<ReportFigures> WriteReport(Store& store, const ReportOptions& optio
         }
         std::size_t perColumn = 1;
         const std::string strip = ZoneStripSvg(BuildTimeline(shown), options.stripColumns, perColumn);
-        written = written && scratch.Put(html::ItemSection(item, strip, perColumn,
-                                                            // Misses alone draw no line: the strip says it all.
-                                                            worst > 0 ? SparklineSvg(plans, first, last) : ""));
-        cross.push_back({summary.itemId, summary.title, item.latest});
-    }
-    written = written && scratch.Put(html::ItemsClosing());
+        spans[known->second] = scratch.Put(html::ItemSection(item, strip, perColumn,
+                                                             // Misses alone draw no line: the strip says it all.
+                                                             worst > 0 ? SparklineSvg(plans, first, last) : ""));
+        written = spans[known->second].has_value();
+        cross[known->second] = html::CrossRow{summary.itemId, summary.title, item.latest};
+        return written;
+    });
+    if (!read)
+        return base::Fail(read.error());
     if (!written)
         return base::Fail("the report's items could not be kept in a temporary file");
     facts.items = figures.items;
@@ -150,7 +185,8 @@ base::Result<ReportFigures> WriteReport(Store& store, const ReportOptions& optio
 
     const bool complete = write(html::Head(options.shop)) && write(html::Header(facts)) &&
                           write(html::MoversSection(sincePrevious.movers(), overWeek.movers())) &&
-                          scratch.CopyTo(write) && write(html::CrossSection(cross)) &&
+                          write(html::ItemsOpening()) && scratch.CopyTo(spans, write) &&
+                          write(html::ItemsClosing()) && write(html::CrossSection(Present(cross))) &&
                           write(html::ShareSection(compared.value())) && write(html::Tail());
     if (!complete)
         return base::Fail("the report could not be written out whole");

@@ -100,29 +100,39 @@ base::Result<std::vector<ItemSummary>> SqliteStore::ItemSummaries(const std::str
     });
 }
 
+namespace {
+
+// The columns both timeline reads select, after any of their own.
+#define RANKMOTH_TIMELINE_COLUMNS "p.sort, p.id, p.started, r.state, r.page, r.slice, p.stopped, p.failed_requests"
+
+// Reads the timeline columns starting at `first` into the item's timeline.
+void AddPoint(SQLite::Statement& query, int first, ItemTimeline& timeline) {
+    const int sort = SortIndex(query.getColumn(first).getString());
+    if (sort < 0)
+        return;
+    TimelinePoint point;
+    point.passId = query.getColumn(first + 1).getInt64();
+    point.started = query.getColumn(first + 2).getString();
+    point.state = StateOf(query.getColumn(first + 3));
+    point.page = query.getColumn(first + 4).getInt();
+    point.slice = query.getColumn(first + 5).getInt();
+    point.passStopped = query.getColumn(first + 6).getInt() != 0;
+    point.passFailed = query.getColumn(first + 7).getInt() > 0;
+    timeline.sorts[static_cast<std::size_t>(sort)].push_back(std::move(point));
+}
+
+} // namespace
+
 base::Result<ItemTimeline> SqliteStore::Timeline(const std::string& shop, const std::string& itemId) {
     return Guard<ItemTimeline>("read the item's timeline", [&](SQLite::Database& db) {
         ItemTimeline timeline;
         // CROSS JOIN keeps the item's index as the outer loop: one item's results, not every pass of the shop.
-        SQLite::Statement query(db, "SELECT p.sort, p.id, p.started, r.state, r.page, r.slice, p.stopped, "
-                                    "p.failed_requests FROM results r CROSS JOIN passes p ON p.id = r.pass_id "
-                                    "WHERE r.item_id = ? AND p.shop = ? ORDER BY p.started, p.id");
+        SQLite::Statement query(db, "SELECT " RANKMOTH_TIMELINE_COLUMNS " FROM results r CROSS JOIN passes p ON "
+                                    "p.id = r.pass_id WHERE r.item_id = ? AND p.shop = ? ORDER BY p.started, p.id");
         query.bind(1, itemId);
         query.bind(2, shop);
-        while (query.executeStep()) {
-            const int sort = SortIndex(query.getColumn(0).getString());
-            if (sort < 0)
-                continue;
-            TimelinePoint point;
-            point.passId = query.getColumn(1).getInt64();
-            point.started = query.getColumn(2).getString();
-            point.state = StateOf(query.getColumn(3));
-            point.page = query.getColumn(4).getInt();
-            point.slice = query.getColumn(5).getInt();
-            point.passStopped = query.getColumn(6).getInt() != 0;
-            point.passFailed = query.getColumn(7).getInt() > 0;
-            timeline.sorts[static_cast<std::size_t>(sort)].push_back(std::move(point));
-        }
+        while (query.executeStep())
+            AddPoint(query, 0, timeline);
         return timeline;
     });
 }

@@ -111,5 +111,21 @@ TEST(PlaceLabel, ReadsAsTheSellerSeesIt) {
     EXPECT_FALSE(ParseIsoTime("2025-12-01 01:01:00", t));
 }
 
+TEST(PlaceLabel, StoredTimesReadBackAsTimegmReadsThem) {
+    // Every 997,717 s (about 11.5 days, so every day of the month and of leap years comes round) from 1901 to
+    // 2099, and days past a month's end, which timegm runs into the next month.
+    std::vector<std::string> texts = {"2024-02-30T00:00:00Z", "2023-02-29T12:00:00Z", "2100-02-29T00:00:00Z",
+                                      "2000-02-29T23:59:60Z", "1970-01-01T00:00:00Z"};
+    for (std::time_t s = -2145916800; s < 4102444800; s += 997717)
+        texts.push_back(IsoTime(base::Clock::from_time_t(s)));
+    for (const std::string& text : texts) {
+        std::tm parts{};
+        ASSERT_NE(strptime(text.c_str(), "%Y-%m-%dT%H:%M:%SZ", &parts), nullptr) << text;
+        base::Clock::time_point t;
+        ASSERT_TRUE(ParseIsoTime(text, t)) << text;
+        EXPECT_EQ(base::Clock::to_time_t(t), timegm(&parts)) << text;
+    }
+}
+
 } // namespace
 } // namespace rankmoth::history
