@@ -23,8 +23,7 @@ std::string DefaultHistoryPath() {
     return DefaultHistoryPath(std::getenv("RANKMOTH_HISTORY"), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 }
 
-base::Result<void> Store::ForEachTimeline(
-    const std::string& shop, const std::function<bool(const std::string& itemId, const ItemTimeline&)>& sink) {
+base::Result<void> Store::ForEachTimeline(const std::string& shop, const TimelineSink& sink, std::size_t) {
     auto summaries = ItemSummaries(shop);
     if (!summaries)
         return base::Fail(summaries.error());

@@ -187,10 +187,13 @@ public:
     virtual base::Result<void> ForEachExportRow(const std::string& shop, const std::string& itemId,
                                                 const std::function<bool(const ExportRow&)>& sink) = 0;
     // Every item's timeline of the shop, one item at a time in item ID order, read in one pass over the shop's
-    // results rather than an index look-up per result: what a report of a large shop needs. Stops early, without
-    // failing, when `sink` returns false. By default, item by item through Timeline.
-    virtual base::Result<void> ForEachTimeline(
-        const std::string& shop, const std::function<bool(const std::string& itemId, const ItemTimeline&)>& sink);
+    // results rather than an index look-up per result, holding about `resultsAtOnce` results at a time: what a
+    // report of a large shop needs. Stops early, without failing, when `sink` returns false. By default, item by
+    // item through Timeline.
+    using TimelineSink = std::function<bool(const std::string& itemId, const ItemTimeline&)>;
+    static constexpr std::size_t kResultsAtOnce = 4'000'000;
+    virtual base::Result<void> ForEachTimeline(const std::string& shop, const TimelineSink& sink,
+                                               std::size_t resultsAtOnce = kResultsAtOnce);
     virtual base::Result<void> DeleteItem(const std::string& shop, const std::string& itemId) = 0;
     virtual base::Result<void> DeleteShop(const std::string& shop) = 0;
 

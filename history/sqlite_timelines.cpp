@@ -23,13 +23,10 @@ struct Cell {
     std::uint16_t page = 0;
 };
 
-// Cells held at once, whatever the shop's size: a few tens of megabytes.
-constexpr std::size_t kCellsAtOnce = 4'000'000;
-
 } // namespace
 
-base::Result<void> SqliteStore::ForEachTimeline(
-    const std::string& shop, const std::function<bool(const std::string& itemId, const ItemTimeline&)>& sink) {
+base::Result<void> SqliteStore::ForEachTimeline(const std::string& shop, const TimelineSink& sink,
+                                                std::size_t resultsAtOnce) {
     return Guard<void>("read the shop's timelines", [&](SQLite::Database& db) {
         // One read transaction: the passes, the items and their results as of one moment.
         SQLite::Transaction snapshot(db);
@@ -55,7 +52,7 @@ base::Result<void> SqliteStore::ForEachTimeline(
         // Items a span at a time, each span's results read pass by pass through the results' own key (a range
         // of it per pass), so the file is read in its order, no result is sorted, and memory stays bounded:
         // the item index would cost a look-up per result, and ordering every result a sort of them all.
-        const std::size_t span = std::max<std::size_t>(1, kCellsAtOnce / passes.size());
+        const std::size_t span = std::max<std::size_t>(1, resultsAtOnce / passes.size());
         SQLite::Statement results(db, "SELECT r.pass_id, r.item_id, r.state, r.page, r.slice FROM passes p CROSS JOIN "
                                       "results r ON r.pass_id = p.id AND r.item_id BETWEEN ?2 AND ?3 "
                                       "WHERE p.shop = ?1");
