@@ -3,6 +3,7 @@
 #include "app/history_view.h"
 #include "app/qt/window_design.h"
 #include "base/control_names.h"
+#include "base/sort.h"
 #include "history/report_model.h"
 
 #include <QChart>
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
 
 namespace rankmoth::shell {
 
@@ -105,6 +107,11 @@ void ShopCompareView::setListings(std::vector<history::ListingVisibility> listin
     }
     const QString kept = listingChoice_->currentText();
     listings_ = std::move(listings);
+    // The sorts of a listing in the order the rest of the window shows them, not by their keys' spelling.
+    std::sort(listings_.begin(), listings_.end(), [](const auto& a, const auto& b) {
+        const int sortA = base::SortIndex(a.sort), sortB = base::SortIndex(b.sort);
+        return std::tie(a.category, a.subCategory, sortA, a.sort) < std::tie(b.category, b.subCategory, sortB, b.sort);
+    });
     filling_ = true;
     listingChoice_->clear();
     for (const history::ListingVisibility& listing : listings_)
