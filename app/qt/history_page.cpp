@@ -321,7 +321,11 @@ void HistoryPage::Refresh() {
 
     const auto summaries = store->ItemSummaries(shop).value_or({});
     AppendItemRows(items, summaries);
-    shopLabel_->setText(QString::fromUtf8("优店 %1 · %2个").arg(U(shop)).arg(summaries.size()));
+    const QString shown = QString::fromUtf8("优店 %1 · %2个").arg(U(shop)).arg(summaries.size());
+    // Beside the list of shops, which names the shop, the row has no room for it twice: the filter would be
+    // squeezed to nothing.
+    shopLabel_->setText(shopChoice_->isHidden() ? shown : QString::fromUtf8("优店"));
+    shopLabel_->setToolTip(shown);
     AppendCrossRows(cross, history::CrossSort(summaries));
     swapIn();
 
