@@ -1,6 +1,7 @@
 #include "app/qt/shop_compare_view.h"
 
 #include "app/history_view.h"
+#include "app/qt/position_chart.h"
 #include "app/qt/window_design.h"
 #include "base/control_names.h"
 #include "base/sort.h"
@@ -9,17 +10,20 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QCursor>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <tuple>
 
 namespace rankmoth::shell {
@@ -33,13 +37,6 @@ QString U(const std::string& utf8) {
 
 // The page's shop in the blue every chart of the program opens with; the others in colours that stay apart
 // from it and from each other, and lighter, so the eye finds the seller's own line first.
-// A view lets go of the chart it showed without deleting it.
-void Replace(QChartView* view, QChart* chart) {
-    QChart* old = view->chart();
-    view->setChart(chart);
-    delete old;
-}
-
 QPen ShopPen(std::size_t k) {
     if (k == 0)
         return QPen(QColor(0x2f, 0x6f, 0xd0), 3);
@@ -93,7 +90,7 @@ void ShopCompareView::setHint(const QString& text) {
     filling_ = true;
     listingChoice_->clear();
     filling_ = false;
-    Replace(chart_, new QChart);
+    ReplaceChart(chart_, new QChart);
     listingChoice_->setVisible(false);
     chart_->setVisible(false);
     hint_->setText(text);
@@ -131,7 +128,7 @@ void ShopCompareView::ShowListing(int index) {
     chart->layout()->setContentsMargins(0, 0, 0, 0);
     chart->setBackgroundRoundness(0);
     if (index < 0 || index >= static_cast<int>(listings_.size())) {
-        Replace(chart_, chart);
+        ReplaceChart(chart_, chart);
         return;
     }
     const history::ListingVisibility& listing = listings_[static_cast<std::size_t>(index)];
@@ -143,6 +140,24 @@ void ShopCompareView::ShowListing(int index) {
         line->setPen(ShopPen(k));
         // A walk is one reading, not a stretch of time: each shows as a mark on the line.
         line->setPointsVisible(true);
+        // The walk nearest the pointer, in figures: a share read off the axis is a guess.
+        connect(line, &QLineSeries::hovered, this, [this, line](const QPointF& at, bool entered) {
+            const QList<QPointF> points = line->points();
+            if (!entered || points.isEmpty()) {
+                QToolTip::hideText();
+                return;
+            }
+            const QPointF walk = *std::min_element(points.begin(), points.end(), [&](QPointF a, QPointF b) {
+                return std::abs(a.x() - at.x()) < std::abs(b.x() - at.x());
+            });
+            QToolTip::showText(
+                QCursor::pos(),
+                QString("%1 · %2 · %3%")
+                    .arg(line->name(),
+                         QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(walk.x())).toString("MM-dd HH:mm"))
+                    .arg(walk.y(), 0, 'f', 1),
+                chart_);
+        });
         lines.push_back(line);
     }
     qint64 first = 0, last = 0;
@@ -176,7 +191,7 @@ void ShopCompareView::ShowListing(int index) {
         line->attachAxis(x);
         line->attachAxis(y);
     }
-    Replace(chart_, chart);
+    ReplaceChart(chart_, chart);
 }
 
 } // namespace rankmoth::shell
