@@ -98,7 +98,7 @@ bool SeedDemoWatch(const std::string& path) {
                 for (int k = 1; k <= 6; ++k) {
                     base::ItemResult item;
                     item.itemId = Text(std::to_string(52000100 + 1000 * shop + k));
-                    // The demo shop climbs through the day, the rival slips, the outlet stays put.
+                    // Each shop drifts at a pace of its own, so the lines cross.
                     const int drift = shop == 0 ? -4 * walk : shop == 1 ? 3 * walk : (walk % 3) * 2;
                     const int position = 1 + (k * 17 + shop * 11 + s * 7 + 60 + drift) % 180;
                     if (position > 150) {
