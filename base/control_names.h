@@ -138,4 +138,15 @@ inline constexpr std::array kAll = {
 };
 } // namespace update_window
 
+namespace history_page {
+// The "店铺对比" view of the history page: a listing picker over a chart of the watched shops' shares, or a
+// line that says why there is nothing to compare.
+inline constexpr std::string_view kCompareView = "画板_店铺对比";
+inline constexpr std::string_view kCompareListing = "组合框_对比榜单";
+inline constexpr std::string_view kCompareChart = "图表_店铺对比";
+inline constexpr std::string_view kCompareHint = "标签_对比提示";
+
+inline constexpr std::array kAll = {kCompareView, kCompareListing, kCompareChart, kCompareHint};
+} // namespace history_page
+
 } // namespace rankmoth::base::names

@@ -2,8 +2,9 @@
 # Renders both windows to PNG files in out/screenshots/ (main.png, main-pass-done.png, main-pass-failed.png,
 # main-pass-failed-tip.png, main-help.png, main-history*.png, history-window.png, export-dialog.png, update.png,
 # update-download.png, and the shared report: report.png, report-print.png), on a virtual X display so that
-# fonts and style are those of a real desktop. The history
-# page shows the demo shop over a few passes seeded into a database of its own, removed afterwards. The program
+# fonts and style are those of a real desktop. The history page shows the demo shop over a few passes seeded
+# into a database of its own, removed afterwards; its shop comparison is shot before and after a watch of the
+# demo shop and two others is seeded. The program
 # runs in a Chinese locale, as its sellers' desktops are, so that Qt's own dialogs speak as they would there.
 set -euo pipefail
 cd "$(dirname "$0")/.."

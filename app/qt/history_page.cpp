@@ -4,8 +4,10 @@
 #include "app/qt/history_controller.h"
 #include "app/qt/history_models.h"
 #include "app/qt/position_chart.h"
+#include "app/qt/shop_compare_view.h"
 #include "app/qt/zone_timeline.h"
 #include "history/history_report.h"
+#include "history/shop_comparison.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -130,6 +132,8 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     views_->addTab(timelineScroll_, QString::fromUtf8("区位时间线"));
     views_->addTab(chart_, QString::fromUtf8("排名曲线"));
     views_->addTab(crossTable_, QString::fromUtf8("三种排序对比"));
+    compare_ = new ShopCompareView;
+    views_->addTab(compare_, QString::fromUtf8("店铺对比"));
     // Beside the views' tabs, where the row of tabs leaves room; the row above is full.
     if (!ownWindow)
         views_->setCornerWidget(openWindow_, Qt::TopRightCorner);
@@ -165,6 +169,10 @@ HistoryPage::HistoryPage(HistoryController& controller, std::function<std::strin
     QObject::connect(deleteItem_, &QPushButton::clicked, this, [this] { DeleteSelectedItem(); });
     QObject::connect(deleteShop_, &QPushButton::clicked, this, [this] { DeleteShop(); });
     QObject::connect(openWindow_, &QPushButton::clicked, this, [this] { OpenInWindow(); });
+    QObject::connect(views_, &QTabWidget::currentChanged, this, [this] {
+        if (compareStale_ && views_->currentWidget() == compare_)
+            FillComparison();
+    });
 
     chooseExportFile = [this](const QString& suggested) {
         return QFileDialog::getSaveFileName(this, QString::fromUtf8("导出排名历史"), suggested,
@@ -285,6 +293,9 @@ void HistoryPage::SelectItem(const QString& itemId) {
 
 void HistoryPage::Refresh() {
     stale_ = false;
+    compareStale_ = true;
+    if (views_->currentWidget() == compare_)
+        FillComparison();
     const QString keep = SelectedItem();
     const std::string shop = CurrentShop();
     shownShop_ = shop;
@@ -310,7 +321,11 @@ void HistoryPage::Refresh() {
 
     const auto summaries = store->ItemSummaries(shop).value_or({});
     AppendItemRows(items, summaries);
-    shopLabel_->setText(QString::fromUtf8("优店 %1 · %2个").arg(U(shop)).arg(summaries.size()));
+    const QString shown = QString::fromUtf8("优店 %1 · %2个").arg(U(shop)).arg(summaries.size());
+    // Beside the list of shops, which names the shop, the row has no room for it twice: the filter would be
+    // squeezed to nothing.
+    shopLabel_->setText(shopChoice_->isHidden() ? shown : QString::fromUtf8("优店"));
+    shopLabel_->setToolTip(shown);
     AppendCrossRows(cross, history::CrossSort(summaries));
     swapIn();
 
@@ -334,6 +349,21 @@ void HistoryPage::ShowItem(const QString& itemId) {
     chart_->setTimeline(timeline, store != nullptr);
     exportItem_->setEnabled(!itemId.isEmpty());
     deleteItem_->setEnabled(!itemId.isEmpty());
+}
+
+void HistoryPage::FillComparison() {
+    compareStale_ = false;
+    const std::string shop = CurrentShop();
+    history::Store* store = shop.empty() ? nullptr : controller_.Store();
+    if (!store) {
+        compare_->setHint(shop.empty() ? QString::fromUtf8("未选优店") : QString::fromUtf8("历史不可用"));
+        return;
+    }
+    auto compared = history::CompareShops(*store, shop, history::Period{});
+    if (compared.ok())
+        compare_->setListings(std::move(compared).value());
+    else
+        compare_->setHint(QString::fromUtf8("无法读取排名历史:\n%1").arg(U(compared.error())));
 }
 
 bool HistoryPage::ExportCsv(bool wholeShop) {

@@ -24,10 +24,12 @@ namespace rankmoth::shell {
 
 class HistoryController;
 class PositionChart;
+class ShopCompareView;
 class ZoneTimeline;
 
 // The "排名历史" page: the current shop's items with their latest place under each sort, and for the selected
-// item its zone timeline and position chart; the sorts side by side; export and deletion.
+// item its zone timeline and position chart; the sorts side by side; the shop's share of a watch's
+// listings beside the shops it was watched with; export and deletion.
 class HistoryPage : public QWidget {
 public:
     // `shopField` reads the shop ID the window is set to (UTF-8), empty when none. A page that fills a window
@@ -72,6 +74,7 @@ public:
     QSortFilterProxyModel* itemProxy() const { return proxy_; }
     QStandardItemModel* crossSortModel() const { return cross_; }
     ZoneTimeline* timeline() const { return timeline_; }
+    ShopCompareView* comparison() const { return compare_; }
 
     // Columns of the item table.
     enum Column { kId, kTitle, kPop, kPopChange, kHot, kHotChange, kNew, kNewChange, kBest, kLastChecked, kColumns };
@@ -85,6 +88,7 @@ private:
     void ShowRunAlerts(history::Store* store);
     QString SelectedItem() const;
     void ShowItem(const QString& itemId);
+    void FillComparison();
 
     HistoryController& controller_;
     std::function<std::string()> shopField_;
@@ -114,6 +118,10 @@ private:
     PositionChart* chart_;
     QStandardItemModel* cross_;
     QTableView* crossTable_;
+    ShopCompareView* compare_;
+    // The comparison reads every pass of every shop watched with this one: it is read when its tab is shown,
+    // not on every refresh behind another tab.
+    bool compareStale_ = true;
 };
 
 } // namespace rankmoth::shell

@@ -22,6 +22,12 @@ QString U(const std::string& utf8) {
 }
 } // namespace
 
+void ReplaceChart(QChartView* view, QChart* chart) {
+    QChart* old = view->chart();
+    view->setChart(chart);
+    delete old;
+}
+
 PositionChart::PositionChart(QWidget* parent) : QChartView(parent) {
     setObjectName("图表_排名曲线");
     setRenderHint(QPainter::Antialiasing);
@@ -35,7 +41,7 @@ void PositionChart::setTimeline(const history::ItemTimeline& timeline, bool any)
     chart->layout()->setContentsMargins(0, 0, 0, 0);
     chart->setBackgroundRoundness(0);
     if (!any) {
-        setChart(chart);
+        ReplaceChart(this, chart);
         return;
     }
 
@@ -127,7 +133,7 @@ void PositionChart::setTimeline(const history::ItemTimeline& timeline, bool any)
         if (owner->property("continued").toBool() || (scatter && scatter->count() == 0))
             marker->setVisible(false);
     }
-    setChart(chart);
+    ReplaceChart(this, chart);
 }
 
 } // namespace rankmoth::shell

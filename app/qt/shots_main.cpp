@@ -76,6 +76,50 @@ bool SeedDemoHistory(const std::string& path) {
     }
     return true;
 }
+// A watch of the demo shop and two others over the last ten hours, walking two listings each hour, so the
+// comparison tab has lines that cross. Recorded beside the running program, as a watch run would.
+bool SeedDemoWatch(const std::string& path) {
+    auto store = history::OpenStore(path, history::Access::ReadWrite);
+    if (!store)
+        return false;
+    const char* const shops[] = {"demo", "rival", "outlet"};
+    const auto start = base::Clock::now() - std::chrono::hours(10);
+    for (int walk = 0; walk < 10; ++walk) {
+        for (int s = 0; s < 2; ++s) {
+            const auto started = start + std::chrono::hours(walk) + std::chrono::minutes(5 * s);
+            for (int shop = 0; shop < 3; ++shop) {
+                base::PassOutcome pass;
+                pass.request = {Text(shops[shop]), "clothing", Text(), std::string(base::kSortTable[s].key), 20};
+                pass.started = started;
+                pass.finished = started + std::chrono::minutes(3);
+                pass.pagesWalked = 20;
+                pass.requests = 80;
+                pass.walkId = "shots-" + std::to_string(walk) + "-" + std::to_string(s);
+                for (int k = 1; k <= 6; ++k) {
+                    base::ItemResult item;
+                    item.itemId = Text(std::to_string(52000100 + 1000 * shop + k));
+                    // Each shop drifts at a pace of its own, so the lines cross.
+                    const int drift = shop == 0 ? -4 * walk : shop == 1 ? 3 * walk : (walk % 3) * 2;
+                    const int position = 1 + (k * 17 + shop * 11 + s * 7 + 60 + drift) % 180;
+                    if (position > 150) {
+                        item.state = base::ItemState::NotFound;
+                    } else {
+                        item.state = base::ItemState::Found;
+                        item.page = (position - 1) / 10 + 1;
+                        item.slice = (position - 1) % 10 + 1;
+                        item.hits = 1;
+                    }
+                    item.checkedAt = pass.finished;
+                    pass.items.push_back(item);
+                }
+                if (!store.value()->RecordPass(pass))
+                    return false;
+            }
+        }
+    }
+    return true;
+}
+
 // A listing in memory for the window's own pass: page 1 of every sort, two of the three items placed on it.
 rank::ListingTransport DemoListing() {
     auto slice = std::make_shared<int>(0);
@@ -238,6 +282,16 @@ int main(int argc, char** argv) {
             views->setCurrentIndex(2);
             QCoreApplication::processEvents();
             save(program.mainWindow(), "main-history-sorts.png");
+            // The comparison before the demo shop was ever watched with others, and after.
+            views->setCurrentIndex(3);
+            QCoreApplication::processEvents();
+            save(program.mainWindow(), "main-history-compare-none.png");
+            if (!SeedDemoWatch(*options.historyFile))
+                std::fprintf(stderr, "rankmoth-shots: could not seed the watch\n");
+            page->Refresh();
+            for (int i = 0; i < 10; ++i)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            save(program.mainWindow(), "main-history-compare.png");
             views->setCurrentIndex(1);
         }
         // The page in a window of its own, grown past the main window's size.

@@ -1,10 +1,16 @@
-// The history page over a seeded database: what the table, the timeline and the export show, and how the
-// controller records passes, alerts once per pass and says a broken store once.
+// The history page over a seeded database: what the table, the timeline, the shop comparison and the export
+// show, and how the controller records passes, alerts once per pass and says a broken store once. What the
+// timeline and the comparison draw is checked against what the core works out from the same store, as a
+// shared report draws it.
 // moc stumbles over the C++20 standard headers the store pulls in; it needs none of them.
 #ifndef Q_MOC_RUN
 #include "app/qt/history_controller.h"
 #include "app/qt/history_page.h"
+#include "app/qt/shop_compare_view.h"
 #include "app/qt/zone_timeline.h"
+#include "history/report_model.h"
+#include "history/shop_comparison.h"
+#include "tests/gui/history_passes.h"
 
 #include <sqlite3.h>
 #endif
@@ -12,13 +18,15 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
-#include <QLabel>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineSeries>
 #include <QPointer>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QValueAxis>
 #include <QtTest>
@@ -27,38 +35,20 @@ using namespace rankmoth;
 using base::ItemState;
 using Col = shell::HistoryPage;
 
+using testing::Found;
+using testing::Missing;
+using testing::Pass;
+
 namespace {
-base::ItemResult Found(const char* id, int page, int slice, const char* title = "") {
-    base::ItemResult item;
-    item.itemId = Text(id);
-    item.title = Text::FromUtf8(title);
-    item.state = ItemState::Found;
-    item.page = page;
-    item.slice = slice;
-    item.hits = 1;
-    return item;
-}
-
-base::ItemResult Missing(const char* id, ItemState state) {
-    base::ItemResult item;
-    item.itemId = Text(id);
-    item.state = state;
-    return item;
-}
-
-// A pass of shop 8001 started `minute` minutes into 2025-12-01 (UTC).
-base::PassOutcome Pass(const char* sort, int minute, std::vector<base::ItemResult> items, const char* shop = "8001") {
-    base::PassOutcome pass;
-    pass.request.shop = Text(shop);
-    pass.request.category = "clothing";
-    pass.request.sort = sort;
-    pass.request.pageLimit = 10;
-    pass.started = base::Clock::from_time_t(1764547200) + std::chrono::minutes(minute);
-    pass.finished = pass.started + std::chrono::minutes(2);
-    pass.pagesWalked = 10;
-    pass.requests = 40;
-    pass.items = std::move(items);
-    return pass;
+// Every field the painter reads, one text per cell, so that a difference names its row and cell.
+QStringList CellsOf(const std::vector<history::TimelineRow>& rows) {
+    QStringList cells;
+    for (const history::TimelineRow& row : rows)
+        for (const history::TimelineCell& c : row.cells)
+            cells << QString::asprintf("%s %s state=%d page=%d zone=%d hatched=%d break=%d", row.sort.c_str(),
+                                       c.started.c_str(), int(c.state), c.page, int(c.zone), c.hatched(),
+                                       c.breakBefore);
+    return cells;
 }
 } // namespace
 
@@ -80,6 +70,9 @@ class HistoryPageTest : public QObject {
 
     QString Cell(int proxyRow, int column) const {
         return page_->itemProxy()->index(proxyRow, column).data().toString();
+    }
+    static void ShowComparison(shell::HistoryPage& page) {
+        page.findChild<QTabWidget*>("选择夹_历史视图")->setCurrentWidget(page.comparison());
     }
     int RowOf(const QString& id) const {
         for (int r = 0; r < page_->itemProxy()->rowCount(); ++r)
@@ -333,11 +326,11 @@ private slots:
     }
 
     // Neither a store that fails while it is read nor a file that cannot be written passes for an export:
-    // each is said, every time, and no file is left behind or spoilt.
+    // each is said, every time, and no file is left behind or spoilt. The comparison says the failed read too.
     void aFailedExportIsSaidAndLeavesNoFile() {
         const QString database = dir_.filePath("failing.sqlite");
         auto controller = NewController(database);
-        controller->PassFinished(Pass("pop", 0, {Found("1001", 2, 2)}));
+        controller->PassFinished(Pass("pop", 0, {Found("1001", 2, 2)}, "8001", "w1"));
         shell::HistoryPage page(*controller, [] { return std::string("8001"); });
         QStringList warnings;
         page.warn = [&](const QString& text) { warnings << text; };
@@ -355,6 +348,9 @@ private slots:
         sqlite3_close(db);
         QVERIFY(!page.ExportCsv(true));
         QVERIFY(!page.ExportCsv(true));
+        // The comparison's read fails the same way, and says so in the same words.
+        ShowComparison(page);
+        QVERIFY(page.comparison()->hint()->text().startsWith("无法读取排名历史"));
 
         QCOMPARE(warnings.size(), 3);
         QVERIFY2(warnings[0].startsWith("无法写入文件"), qPrintable(warnings[0]));
@@ -364,6 +360,82 @@ private slots:
         QCOMPARE(kept.readAll(), QByteArray("old"));
         QCOMPARE(QDir(dir_.path()).entryList({"*.part"}, QDir::Files), QStringList());
         QVERIFY(!QDir(dir_.filePath("no-such-folder")).exists());
+    }
+
+    // Item 4001 under two sorts: a miss, a failed pass, and a night between.
+    void timelineDrawsTheCellsTheReportDoes() {
+        auto failed = Pass("pop", 220, {Missing("4001", ItemState::Incomplete)});
+        failed.failedRequests = 3;
+        for (const base::PassOutcome& pass :
+             {Pass("pop", 200, {Found("4001", 2, 2)}), Pass("hot30day", 205, {Found("4001", 1, 9)}),
+              Pass("pop", 210, {Found("4001", 1, 5)}), Pass("hot30day", 215, {Missing("4001")}), failed,
+              Pass("hot30day", 225, {Found("4001", 4, 4)}), Pass("pop", 230, {Missing("4001")}),
+              Pass("pop", 800, {Found("4001", 3, 1)})})
+            controller_->PassFinished(pass);
+        page_->SelectItem("4001");
+        const auto stored = controller_->Store()->Timeline("8001", "4001");
+        QVERIFY(stored.ok());
+        const QStringList expected = CellsOf(history::BuildTimeline(stored.value()));
+        // The seeding holds what is easy to draw wrongly: else the comparison would prove little.
+        const QString all = expected.join('\n');
+        QVERIFY(all.contains("hatched=1") && all.contains("break=1"));
+        QVERIFY(all.contains(QString("state=%1").arg(static_cast<int>(ItemState::NotFound))));
+        QCOMPARE(CellsOf(page_->timeline()->rows()), expected);
+    }
+
+    // Two shops over three walks of one listing and one of another; the last pop walk finds none of the
+    // rival's items. The tab follows the recorded passes and draws CompareShops' walks through SharesOf.
+    void comparisonLinesAreTheWatchedShopsShares() {
+        ShowComparison(*page_);
+        const shell::ShopCompareView* view = page_->comparison();
+        // Never watched with others yet: a line that says so, not an empty chart.
+        QVERIFY(view->hint()->isVisibleTo(page_.get()) && !view->chartView()->isVisibleTo(page_.get()));
+        QVERIFY(view->hint()->text().contains("rankmoth-cli track"));
+        for (const base::PassOutcome& pass :
+             {Pass("pop", 300, {Found("1001", 1, 2)}, "8001", "w1"),
+              Pass("pop", 300, {Found("3001", 1, 8), Found("3002", 2, 1)}, "9009", "w1"),
+              Pass("pop", 360, {Found("1001", 3, 9)}, "8001", "w2"),
+              Pass("pop", 361, {Found("3001", 1, 1)}, "9009", "w2"),
+              Pass("hot30day", 365, {Found("1001", 1, 1)}, "8001", "w2h"),
+              Pass("hot30day", 365, {Found("3001", 1, 1)}, "9009", "w2h"),
+              Pass("pop", 420, {Found("1001", 2, 5)}, "8001", "w3"), Pass("pop", 420, {Missing("3001")}, "9009", "w3")})
+            controller_->PassFinished(pass);
+
+        QVERIFY(!view->hint()->isVisibleTo(page_.get()));
+        const auto compared = history::CompareShops(*controller_->Store(), "8001", {});
+        QVERIFY(compared.ok() && compared.value().size() == 2);
+        // The sorts in the window's order, whatever their keys' spelling.
+        QComboBox* choice = view->listingChoice();
+        QVERIFY(choice->count() == 2 && choice->itemText(0) == QString("clothing · 潮流"));
+        for (const history::ListingVisibility& listing : compared.value()) {
+            QStringList expected, drawn;
+            for (std::size_t k = 0; k < listing.shops.size(); ++k) {
+                expected << QString::fromStdString(listing.shops[k]);
+                for (const history::VisibilityPoint& point : listing.points)
+                    expected.back() +=
+                        QString(" %1:%2")
+                            .arg(QDateTime::fromString(QString::fromStdString(point.started), Qt::ISODate)
+                                     .toMSecsSinceEpoch())
+                            .arg(history::SharesOf(point.scores)[k] * 100);
+            }
+            choice->setCurrentIndex(choice->findText(shell::ShopCompareView::ListingCaption(listing)));
+            QChart* chart = view->chartView()->chart();
+            for (QAbstractSeries* series : chart->series()) {
+                drawn << series->name();
+                for (const QPointF& at : qobject_cast<QLineSeries*>(series)->points())
+                    drawn.back() += QString(" %1:%2").arg(static_cast<qint64>(at.x())).arg(at.y());
+            }
+            QCOMPARE(drawn, expected);
+            // The page's shop first and strongest, on a whole 0-100% axis.
+            const auto lines = chart->series();
+            QVERIFY(qobject_cast<QLineSeries*>(lines[0])->pen().widthF() >
+                    qobject_cast<QLineSeries*>(lines[1])->pen().widthF());
+            auto* y = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).value(0));
+            QVERIFY(y && y->min() == 0 && y->max() == 100);
+        }
+        // Three pop walks, the last all the seller's: the lines compared above are not a run of zeros.
+        const auto& pop = compared.value()[0].sort == "pop" ? compared.value()[0] : compared.value()[1];
+        QCOMPARE(history::SharesOf(pop.points.at(2).scores), (std::vector<double>{1.0, 0.0}));
     }
 
     void cleanupTestCase() {
