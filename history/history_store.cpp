@@ -1,5 +1,6 @@
 #include "history/history_store.h"
 
+#include "history/pg_store.h"
 #include "history/sqlite_store.h"
 
 #include <algorithm>
@@ -23,8 +24,57 @@ std::string DefaultHistoryPath() {
     return DefaultHistoryPath(std::getenv("RANKMOTH_HISTORY"), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 }
 
+bool IsDatabaseUrl(std::string_view location) {
+    return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
+}
+
+namespace {
+
+// Where a URL's password sits: [begin, end) of its text, or begin == npos for none. The user part's (between
+// the scheme and the last '@' before the path), else a `password=` query parameter's.
+std::pair<std::size_t, std::size_t> PasswordSpan(const std::string& url) {
+    const std::size_t authority = url.find("://") + 3;
+    const std::size_t pathAt = url.find_first_of("/?", authority);
+    const std::size_t at = url.rfind('@', pathAt == std::string::npos ? std::string::npos : pathAt);
+    if (at != std::string::npos && at >= authority) {
+        const std::size_t colon = url.find(':', authority);
+        if (colon != std::string::npos && colon < at)
+            return {colon + 1, at};
+    }
+    for (std::size_t key = url.find('?'); key != std::string::npos; key = url.find('&', key + 1))
+        if (url.compare(key + 1, 9, "password=") == 0) {
+            const std::size_t begin = key + 10;
+            return {begin, std::min(url.find('&', begin), url.size())};
+        }
+    return {std::string::npos, std::string::npos};
+}
+
+} // namespace
+
+std::string MaskedLocation(const std::string& location) {
+    if (!IsDatabaseUrl(location))
+        return location;
+    const auto [begin, end] = PasswordSpan(location);
+    if (begin == std::string::npos)
+        return location;
+    return location.substr(0, begin) + "***" + location.substr(end);
+}
+
+bool HoldsPassword(const std::string& location) {
+    if (!IsDatabaseUrl(location))
+        return false;
+    const auto [begin, end] = PasswordSpan(location);
+    return begin != std::string::npos && end > begin;
+}
+
 base::Result<std::unique_ptr<Store>> OpenStore(const std::string& location, Access access,
                                                std::chrono::milliseconds busyTimeout) {
+    if (IsDatabaseUrl(location)) {
+        auto session = pg::Connect(location, access, busyTimeout);
+        if (!session)
+            return base::Fail(session.error());
+        return std::unique_ptr<Store>(std::make_unique<pg::PgStore>(std::move(session).value()));
+    }
     auto connection = access == Access::ReadWrite ? sqlite::OpenForWriting(location, busyTimeout)
                                                   : sqlite::OpenForReading(location, busyTimeout);
     if (!connection)

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rankmoth::history {
@@ -23,6 +24,13 @@ namespace rankmoth::history {
 std::string DefaultHistoryPath(const char* rankmothHistory, const char* xdgDataHome, const char* home);
 // The same from RANKMOTH_HISTORY, XDG_DATA_HOME and HOME.
 std::string DefaultHistoryPath();
+
+// A location that names a shared PostgreSQL database (postgresql:// or postgres://) rather than a file.
+bool IsDatabaseUrl(std::string_view location);
+// The location as messages and listings show it: a URL's password, in its user part or its query, as ***.
+std::string MaskedLocation(const std::string& location);
+// A URL that carries its password, which anyone on the machine may read from a command line or an environment.
+bool HoldsPassword(const std::string& location);
 
 // One stored pass. Text is UTF-8; times are ISO 8601 UTC (IsoTime).
 struct PassRow {
@@ -216,9 +224,10 @@ public:
 
 inline constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
 
-// Opens the history at `location` (today a file path: the SQLite store). ReadWrite refuses, without writing a
-// byte, a file that is not a history database or was made by a newer version. ReadOnly refuses a missing file
-// with "no such history file", and so a file of an older schema, which only a writer may bring forward.
+// Opens the history at `location`: a PostgreSQL store for a database URL, else the SQLite store of that file.
+// ReadWrite refuses, without writing a byte, a file or database that is not a history or was made by a newer
+// version. ReadOnly creates nothing: it refuses a missing file with "no such history file", a database without a
+// history with "no such history in the database", and an older schema, which only a writer may bring forward.
 base::Result<std::unique_ptr<Store>> OpenStore(const std::string& location, Access access,
                                                std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
 

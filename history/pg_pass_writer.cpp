@@ -1,0 +1,212 @@
+#include "history/pg_store.h"
+
+#include "history/place_label.h"
+
+#include <map>
+#include <set>
+#include <tuple>
+
+namespace rankmoth::history::pg {
+
+namespace {
+
+// Keeps an item's first and last sighting and its newest title, by the SQLite store's rule: the newest title
+// wins, whichever order sightings arrive in; an empty title never replaces one.
+constexpr const char* kUpsertItem =
+    "INSERT INTO items(shop, item_id, title, first_seen, last_seen) VALUES($1, $2, $3, $4, $4) "
+    "ON CONFLICT(shop, item_id) DO UPDATE SET "
+    "title = CASE WHEN excluded.last_seen >= items.last_seen AND excluded.title <> '' "
+    "THEN excluded.title ELSE items.title END, "
+    "first_seen = least(items.first_seen, excluded.first_seen), "
+    "last_seen = greatest(items.last_seen, excluded.last_seen)";
+
+const char* OrNull(const std::string* text) {
+    return text ? text->c_str() : nullptr;
+}
+
+} // namespace
+
+base::ItemState StateOf(const pqxx::field& field) {
+    base::ItemState state = base::ItemState::Incomplete;
+    base::StateFromName(field.c_str(), state);
+    return state;
+}
+
+Standing ReadStanding(const pqxx::row& row, int first) {
+    Standing standing;
+    standing.passId = row[first].as<std::int64_t>();
+    standing.started = row[first + 1].c_str();
+    standing.latest = {StateOf(row[first + 2]), row[first + 3].as<int>(), row[first + 4].as<int>()};
+    standing.checkedAt = row[first + 5].c_str();
+    if (!row[first + 6].is_null())
+        standing.previous = Place{StateOf(row[first + 6]), row[first + 7].as<int>(), row[first + 8].as<int>()};
+    standing.bestPosition = row[first + 9].as<int>();
+    return standing;
+}
+
+void WriteStanding(pqxx::transaction_base& work, const std::string& shop, const std::string& itemId,
+                   const std::string& sort, const Standing& standing) {
+    const std::string latest(base::StateName(standing.latest.state));
+    std::string previous, previousPage, previousSlice;
+    if (standing.previous) {
+        previous = base::StateName(standing.previous->state);
+        previousPage = std::to_string(standing.previous->page);
+        previousSlice = std::to_string(standing.previous->slice);
+    }
+    const bool held = standing.previous.has_value();
+    work.exec_params("INSERT INTO standings VALUES($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13) "
+                     "ON CONFLICT(shop, item_id, sort) DO UPDATE SET pass_id = excluded.pass_id, "
+                     "started = excluded.started, state = excluded.state, page = excluded.page, "
+                     "slice = excluded.slice, checked_at = excluded.checked_at, prev_state = excluded.prev_state, "
+                     "prev_page = excluded.prev_page, prev_slice = excluded.prev_slice, "
+                     "best_position = excluded.best_position",
+                     shop, itemId, sort, standing.passId, standing.started, latest, standing.latest.page,
+                     standing.latest.slice, standing.checkedAt, OrNull(held ? &previous : nullptr),
+                     OrNull(held ? &previousPage : nullptr), OrNull(held ? &previousSlice : nullptr),
+                     standing.bestPosition);
+}
+
+base::Result<std::int64_t> PgStore::RecordPass(const base::PassOutcome& pass) {
+    return Guard<std::int64_t>("record the pass", [&](pqxx::connection& db) {
+        const std::string shop = pass.request.shop.ToUtf8();
+        const std::string& sort = pass.request.sort;
+        const std::string started = IsoTime(pass.started);
+        const std::string finished = IsoTime(pass.finished);
+
+        // A feed that lists an item twice must not cost the pass: the first result of an item stands.
+        std::vector<const base::ItemResult*> items;
+        std::set<std::string> seen;
+        int found = 0;
+        for (const base::ItemResult& item : pass.items) {
+            if (item.itemId.empty() || !seen.insert(item.itemId.ToUtf8()).second)
+                continue;
+            items.push_back(&item);
+            found += item.state == base::ItemState::Found;
+        }
+
+        pqxx::work work(db);
+        LockShop(work, shop);
+        const std::int64_t passId =
+            work.exec_params1("INSERT INTO passes(shop, category, sub_category, sort, page_limit, started, finished, "
+                              "pages_walked, requests, failed_requests, stopped, items, found, walk_id) "
+                              "VALUES($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14) RETURNING id",
+                              shop, pass.request.category, pass.request.subCategory.ToUtf8(), sort,
+                              pass.request.pageLimit, started, finished, pass.pagesWalked, pass.requests,
+                              pass.failedRequests, pass.stopped ? 1 : 0, static_cast<int>(items.size()), found,
+                              pass.walkId)[0]
+                .as<std::int64_t>();
+
+        // The standings of the pass's sort, read once rather than an item at a time.
+        std::map<std::string, Standing> held;
+        for (const pqxx::row& row : work.exec_params(
+                 "SELECT item_id, pass_id, started, state, page, slice, checked_at, prev_state, prev_page, "
+                 "prev_slice, best_position FROM standings WHERE shop = $1 AND sort = $2",
+                 shop, sort))
+            held.emplace(row[0].c_str(), ReadStanding(row, 1));
+
+        for (const base::ItemResult* item : items) {
+            const std::string itemId = item->itemId.ToUtf8();
+            const bool isFound = item->state == base::ItemState::Found;
+            const PassObservation observed{passId,
+                                           started,
+                                           {item->state, isFound ? item->page : 0, isFound ? item->slice : 0},
+                                           item->checkedAt == base::Clock::time_point{} ? finished
+                                                                                        : IsoTime(item->checkedAt)};
+            work.exec_params("INSERT INTO results(pass_id, item_id, state, page, slice, hits, checked_at) "
+                             "VALUES($1, $2, $3, $4, $5, $6, $7)",
+                             passId, itemId, std::string(base::StateName(item->state)), observed.place.page,
+                             observed.place.slice, item->hits, observed.checkedAt);
+            work.exec_params(kUpsertItem, shop, itemId, item->title.ToUtf8(), started);
+            const auto standing = held.find(itemId);
+            WriteStanding(work, shop, itemId, sort,
+                          AdvanceStanding(standing == held.end() ? nullptr : &standing->second, observed));
+        }
+        work.commit();
+        return passId;
+    });
+}
+
+base::Result<std::optional<Baseline>> PgStore::BaselineFor(const base::PassOutcome& pass) {
+    return Guard<std::optional<Baseline>>("read the previous pass", [&](pqxx::connection& db) {
+        pqxx::read_transaction work(db);
+        const pqxx::result latest = work.exec_params(
+            "SELECT id, page_limit FROM passes WHERE shop = $1 AND sort = $2 AND category = $3 AND "
+            "sub_category = $4 AND started < $5 AND stopped = 0 AND failed_requests = 0 "
+            "ORDER BY started DESC, id DESC LIMIT 1",
+            pass.request.shop.ToUtf8(), pass.request.sort, pass.request.category, pass.request.subCategory.ToUtf8(),
+            IsoTime(pass.started));
+        if (latest.empty())
+            return std::optional<Baseline>();
+        Baseline baseline;
+        baseline.passId = latest[0][0].as<std::int64_t>();
+        baseline.pageLimit = latest[0][1].as<int>();
+        for (const pqxx::row& row :
+             work.exec_params("SELECT item_id, state, page, slice FROM results WHERE pass_id = $1", baseline.passId))
+            baseline.items.push_back({row[0].c_str(), StateOf(row[1]), row[2].as<int>(), row[3].as<int>()});
+        return std::optional<Baseline>(std::move(baseline));
+    });
+}
+
+// Rebuilds every standing from the results, passes in time order, as the SQLite store's rebuild does.
+void RebuildStandingsIn(pqxx::transaction_base& work) {
+    work.exec("LOCK TABLE standings IN EXCLUSIVE MODE");
+    std::map<std::tuple<std::string, std::string, std::string>, Standing> standings;
+    const pqxx::result passes = work.exec("SELECT id, shop, sort, started, finished FROM passes ORDER BY started, id");
+    for (const pqxx::row& pass : passes) {
+        const std::int64_t id = pass[0].as<std::int64_t>();
+        for (const pqxx::row& result : work.exec_params(
+                 "SELECT item_id, state, page, slice, coalesce(checked_at, '') FROM results WHERE pass_id = $1", id)) {
+            PassObservation seen{id,
+                                 pass[3].c_str(),
+                                 {StateOf(result[1]), result[2].as<int>(), result[3].as<int>()},
+                                 result[4].c_str()};
+            if (seen.checkedAt.empty())
+                seen.checkedAt = pass[4].c_str();
+            const auto [held, first] = standings.try_emplace({pass[1].c_str(), result[0].c_str(), pass[2].c_str()});
+            held->second = AdvanceStanding(first ? nullptr : &held->second, seen);
+        }
+    }
+    work.exec("DELETE FROM standings");
+    for (const auto& [key, standing] : standings)
+        WriteStanding(work, std::get<0>(key), std::get<1>(key), std::get<2>(key), standing);
+}
+
+base::Result<void> PgStore::DeleteItem(const std::string& shop, const std::string& itemId) {
+    return Guard<void>("delete the item's history", [&](pqxx::connection& db) {
+        pqxx::work work(db);
+        LockShop(work, shop);
+        // The passes stay (they walked the listing for the other items too), so their counts drop the item.
+        work.exec_params("UPDATE passes SET items = items - 1, found = found - (SELECT CASE WHEN state = 'found' "
+                         "THEN 1 ELSE 0 END FROM results WHERE pass_id = passes.id AND item_id = $2) "
+                         "WHERE shop = $1 AND id IN (SELECT pass_id FROM results WHERE item_id = $2)",
+                         shop, itemId);
+        for (const char* sql : {"DELETE FROM results WHERE item_id = $2 AND pass_id IN "
+                                "(SELECT id FROM passes WHERE shop = $1)",
+                                "DELETE FROM items WHERE shop = $1 AND item_id = $2",
+                                "DELETE FROM standings WHERE shop = $1 AND item_id = $2"})
+            work.exec_params(sql, shop, itemId);
+        work.commit();
+    });
+}
+
+base::Result<void> PgStore::DeleteShop(const std::string& shop) {
+    return Guard<void>("delete the shop's history", [&](pqxx::connection& db) {
+        pqxx::work work(db);
+        LockShop(work, shop);
+        for (const char* sql : {"DELETE FROM results WHERE pass_id IN (SELECT id FROM passes WHERE shop = $1)",
+                                "DELETE FROM passes WHERE shop = $1", "DELETE FROM items WHERE shop = $1",
+                                "DELETE FROM standings WHERE shop = $1", "DELETE FROM feeds WHERE shop = $1"})
+            work.exec_params(sql, shop);
+        work.commit();
+    });
+}
+
+base::Result<void> PgStore::RebuildStandings() {
+    return Guard<void>("rebuild the standings", [](pqxx::connection& db) {
+        pqxx::work work(db);
+        RebuildStandingsIn(work);
+        work.commit();
+    });
+}
+
+} // namespace rankmoth::history::pg
