@@ -1,4 +1,4 @@
-// Two processes at one history file: writers that meet, and a writer killed in the middle of a pass.
+// Two processes at one history: writers that meet, and a writer killed in the middle of a pass.
 #include "history/history_store.h"
 
 #include "history_fixture.h"
@@ -27,9 +27,8 @@ template <typename Body> pid_t Child(Body body) {
     return pid;
 }
 
-TEST(HistoryStore, TwoProcessesWriteAtOnce) {
-    testing::TempFolder dir;
-    const std::string path = HistoryFile(dir);
+TEST_P(HistoryStore, TwoProcessesWriteAtOnce) {
+    const std::string& path = location();
     constexpr int kPasses = 25;
     constexpr int kItems = 300;
     const auto writer = [&](const char* sort) {
@@ -51,7 +50,7 @@ TEST(HistoryStore, TwoProcessesWriteAtOnce) {
             return true;
         };
     };
-    // Both open a file that does not exist yet, so they also race to create the schema.
+    // Both open a history that does not exist yet, so they also race to create the schema.
     const pid_t a = Child(writer("pop"));
     const pid_t b = Child(writer("new"));
     for (const pid_t pid : {a, b}) {
@@ -59,12 +58,12 @@ TEST(HistoryStore, TwoProcessesWriteAtOnce) {
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     }
-    EXPECT_EQ(Count(path, "SELECT count(*) FROM passes"), 2 * kPasses);
-    EXPECT_EQ(Count(path, "SELECT count(*) FROM results"), 2 * kPasses * kItems);
-    EXPECT_EQ(Count(path, "SELECT count(*) FROM standings"), 2 * kItems);
+    EXPECT_EQ(place_->Count("SELECT count(*) FROM passes"), 2 * kPasses);
+    EXPECT_EQ(place_->Count("SELECT count(*) FROM results"), 2 * kPasses * kItems);
+    EXPECT_EQ(place_->Count("SELECT count(*) FROM standings"), 2 * kItems);
 }
 
-TEST(HistoryStore, KilledWriterLeavesNoPartialPass) {
+TEST(SqliteHistory, KilledWriterLeavesNoPartialPass) {
     testing::TempFolder dir;
     const std::string path = HistoryFile(dir);
     ASSERT_TRUE(Opened(path));

@@ -106,9 +106,8 @@ TEST(HistoryReading, AWritersFilesStayAndItsPassesAreSeen) {
     EXPECT_EQ(reader->Passes({"8001", "", "", ""}).value_or({}).size(), 2u);
 }
 
-TEST(HistoryReport, CommandLineWordsAndFormats) {
-    TempFolder dir;
-    auto store = Opened(HistoryFile(dir));
+TEST_P(HistoryReport, CommandLineWordsAndFormats) {
+    auto store = Opened(location());
     ASSERT_TRUE(store);
     const base::PassOutcome pop = Pass("pop", 0, {Found("=1+1", 1, 2, "\x1B]0;x\x07衬衫"), Missing("200")});
     base::PassOutcome fresh = Pass("new", 10, {Found("=1+1", 3, 8), Missing("200", ItemState::Incomplete)});
