@@ -144,5 +144,39 @@ TEST_P(HistoryReport, CommandLineWordsAndFormats) {
     EXPECT_FALSE(has(print({"8001", "=1+1", "", ""}, OutputFormat::Table), "第")) << "Chinese place cells";
 }
 
+// What the SQLite store refuses of a file, the PostgreSQL store refuses of a database: a reader creates nothing,
+// and a newer schema or another program's tables are left as they are.
+class PostgresHistory : public BackendCase {};
+
+TEST_P(PostgresHistory, ReadsWithoutCreatingAndRefusesWhatItCannotOwn) {
+    const std::string tables = "SELECT count(*) FROM information_schema.tables WHERE table_schema = 'public'";
+    const auto refusal = [](const std::string& url, Access access) {
+        auto store = OpenStore(url, access);
+        return store ? std::string("opened") : store.error();
+    };
+    EXPECT_NE(refusal(location(), Access::ReadOnly).find("no such history in the database"), std::string::npos);
+    EXPECT_EQ(place_->Count(tables), 0);
+    if (auto store = Opened(location())) {
+        EXPECT_EQ(store->location(), location());
+        Record(*store, Pass("pop", 0, {Found("100", 1, 2)}));
+    }
+    ASSERT_EQ(place_->Count("SELECT version FROM rankmoth_schema"), 3);
+    place_->Exec("UPDATE rankmoth_schema SET version = 4");
+    for (const Access access : {Access::ReadWrite, Access::ReadOnly})
+        EXPECT_NE(refusal(location(), access).find("was made by a newer version of Rankmoth (schema 4"),
+                  std::string::npos);
+
+    const std::string other = testing::SharedPgCluster().NewDatabase();
+    ASSERT_FALSE(other.empty());
+    pqxx::connection db(other);
+    pqxx::nontransaction(db).exec("CREATE TABLE passes(x INTEGER)");
+    EXPECT_NE(refusal(other, Access::ReadWrite).find("holds tables of another program"), std::string::npos);
+    EXPECT_EQ(pqxx::nontransaction(db).exec("SELECT count(*) FROM information_schema.tables WHERE "
+                                            "table_schema = 'public'")[0][0].as<int>(),
+              1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, PostgresHistory, ::testing::Values(Backend::Postgres), testing::BackendName);
+
 } // namespace
 } // namespace rankmoth::history

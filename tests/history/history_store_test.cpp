@@ -408,15 +408,6 @@ TEST(PassRecorder, AlertsAfterWritingAndWarnsOnceWhenItCannot) {
     EXPECT_FALSE(PassRecorder(RecordingPath("x.sqlite", true)).Record(Pass("pop", 0, {})).recorded);
 }
 
-TEST(HistoryLocation, DefaultPath) {
-    EXPECT_EQ(DefaultHistoryPath("/x/h.db", "/data", "/home/u"), "/x/h.db");
-    EXPECT_EQ(DefaultHistoryPath("", "/data", "/home/u"), "/data/rankmoth/history.sqlite");
-    EXPECT_EQ(DefaultHistoryPath(nullptr, "", "/home/u"), "/home/u/.local/share/rankmoth/history.sqlite");
-    EXPECT_EQ(DefaultHistoryPath(nullptr, nullptr, nullptr), "");
-    // A relative XDG folder is not one: the history must not follow the current directory.
-    EXPECT_EQ(DefaultHistoryPath(nullptr, "data", "/home/u"), "/home/u/.local/share/rankmoth/history.sqlite");
-}
-
 RANKMOTH_ON_EACH_BACKEND(RecordedShop);
 RANKMOTH_ON_EACH_BACKEND(HistoryStore);
 RANKMOTH_ON_EACH_BACKEND(HistoryReport);
