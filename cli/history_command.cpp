@@ -72,7 +72,7 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
         }
         // Reading must not make what it reads: a mistyped path is said to be missing, not created empty.
         base::Result<std::unique_ptr<history::Store>> store =
-            history::OpenStore(history::RecordingPath(words->file, false), history::Access::ReadOnly);
+            history::OpenStore(HistoryLocation(words->file), history::Access::ReadOnly);
         if (!store) {
             ReportError("history: " + store.error());
             return static_cast<int>(kExitNoShop);
@@ -119,17 +119,35 @@ void AddRecordingOptions(CLI::App& query, CliContext& context) {
     // The recorder is made once the command line is parsed, when both options are known. A pass that cannot be
     // kept is said once on stderr, naming the file and the reason, and ends the run with exit status 5.
     query.final_callback([file, off, &context] {
-        auto recorder = std::make_shared<history::PassRecorder>(history::RecordingPath(*file, *off));
-        if (!recorder->enabled())
-            return;
-        context.recorder = recorder;
-        context.passSink = [recorder](const base::PassOutcome& pass) {
-            const history::PassRecorder::Outcome recorded = recorder->Record(pass);
-            if (!recorded.warning.empty())
-                ReportError(recorded.warning);
-            return recorded.recorded;
-        };
+        context.historyFlag = *file;
+        context.noHistory = *off;
+        RecordTo(context, *off ? std::string() : HistoryLocation(*file));
     });
+}
+
+std::string HistoryLocation(const std::string& flag, const std::string& watchUrl) {
+    static bool warned = false;
+    const history::HistoryChoice choice = history::ChooseHistory(flag, watchUrl);
+    if (!choice.warning.empty() && !warned) {
+        warned = true;
+        ReportError("warning: " + choice.warning);
+    }
+    return choice.location;
+}
+
+void RecordTo(CliContext& context, const std::string& location) {
+    context.recorder.reset();
+    context.passSink = nullptr;
+    if (context.noHistory || location.empty())
+        return;
+    auto recorder = std::make_shared<history::PassRecorder>(location);
+    context.recorder = recorder;
+    context.passSink = [recorder](const base::PassOutcome& pass) {
+        const history::PassRecorder::Outcome recorded = recorder->Record(pass);
+        if (!recorded.warning.empty())
+            ReportError(recorded.warning);
+        return recorded.recorded;
+    };
 }
 
 } // namespace rankmoth::cli

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     IgnoreBrokenPipe();
     OutputStream out(STDOUT_FILENO);
-    CliContext context{{}, {}, out, {}, {}};
+    CliContext context{{}, {}, out, {}, {}, {}, false};
 
     CLI::App program("rankmoth-cli: where a shop's items stand in the marketplace's category listing.", "rankmoth-cli");
     program.set_version_flag("--version", "rankmoth-cli " + std::string(rankmoth::base::kVersion));

@@ -77,7 +77,11 @@ SubcommandRunner AddStatusCommand(CLI::App& program, CliContext& context) {
         }
         const std::string watchFile =
             words->watch.empty() ? DefaultWatchFile(base::ProcessFileLocations()) : words->watch;
-        auto store = history::OpenStore(history::RecordingPath(words->history, false), history::Access::ReadOnly);
+        // The watch's own history, when its file names one; a file that cannot be read names none.
+        std::string unread;
+        const auto watch = ReadWatch(watchFile, unread);
+        auto store = history::OpenStore(HistoryLocation(words->history, watch ? watch->historyUrl : std::string()),
+                                        history::Access::ReadOnly);
         if (!store) {
             ReportError("status: " + store.error());
             return static_cast<int>(kExitNoShop);

@@ -1,5 +1,6 @@
 #include "history/history_store.h"
 
+#include "base/settings.h"
 #include "history/pg_store.h"
 #include "history/sqlite_store.h"
 
@@ -22,6 +23,46 @@ std::string DefaultHistoryPath(const char* rankmothHistory, const char* xdgDataH
 
 std::string DefaultHistoryPath() {
     return DefaultHistoryPath(std::getenv("RANKMOTH_HISTORY"), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+}
+
+HistoryChoice ChooseHistory(const HistorySources& sources) {
+    const struct {
+        const std::string& location;
+        std::string from;
+        bool readable; // by other users of the machine
+    } ranked[] = {
+        {sources.flag, "--history", true},
+        {sources.environment, "environment RANKMOTH_HISTORY", true},
+        {sources.watchFile, "the watch file's [history] url", false},
+        {sources.configFile, "config.ini's [history] url", false},
+        {sources.defaultFile, sources.defaultFrom, false},
+    };
+    for (const auto& source : ranked) {
+        if (source.location.empty())
+            continue;
+        HistoryChoice choice{source.location, source.from, {}};
+        if (source.readable && HoldsPassword(source.location))
+            choice.warning = "the history's password in " + source.from +
+                             " can be read by others on this machine from the command line or the environment; "
+                             "keep it in PGPASSFILE or ~/.pgpass instead";
+        return choice;
+    }
+    return {};
+}
+
+HistoryChoice ChooseHistory(const std::string& flag, const std::string& watchUrl, const std::string& configIni) {
+    const char* environment = std::getenv("RANKMOTH_HISTORY");
+    const char* xdgDataHome = std::getenv("XDG_DATA_HOME");
+    HistorySources sources{flag, environment ? environment : "", watchUrl, {},
+                           DefaultHistoryPath(nullptr, xdgDataHome, std::getenv("HOME")),
+                           xdgDataHome && xdgDataHome[0] == '/' ? "XDG_DATA_HOME" : "HOME, ~/.local/share"};
+    if (!configIni.empty())
+        sources.configFile = base::ReadSetting(configIni, Text("history"), Text("url")).ToUtf8();
+    return ChooseHistory(sources);
+}
+
+HistoryChoice ChooseHistory(const std::string& flag, const std::string& watchUrl) {
+    return ChooseHistory(flag, watchUrl, base::ConfigFile());
 }
 
 bool IsDatabaseUrl(std::string_view location) {

@@ -25,6 +25,29 @@ std::string DefaultHistoryPath(const char* rankmothHistory, const char* xdgDataH
 // The same from RANKMOTH_HISTORY, XDG_DATA_HOME and HOME.
 std::string DefaultHistoryPath();
 
+// Every place that may name the history, strongest first; empty where one says nothing.
+struct HistorySources {
+    std::string flag;        // --history
+    std::string environment; // RANKMOTH_HISTORY
+    std::string watchFile;   // the watch file's [history] url, for track
+    std::string configFile;  // [history] url of config.ini
+    std::string defaultFile; // DefaultHistoryPath without RANKMOTH_HISTORY
+    std::string defaultFrom = "the user's data folder"; // which variable made it
+};
+struct HistoryChoice {
+    std::string location; // empty when nothing names one
+    std::string from;     // where it came from, as `config show` says it
+    // Set when a password sits where others on the machine can read it (a command line, the environment).
+    std::string warning;
+};
+// The one rule every front end finds its history by: flags win, then the environment, then the watch file,
+// then config.ini, then the default file.
+HistoryChoice ChooseHistory(const HistorySources& sources);
+// The same from the process's environment and the config.ini at `configIni` (empty: none).
+HistoryChoice ChooseHistory(const std::string& flag, const std::string& watchUrl, const std::string& configIni);
+// The same with the settings file the program reads (base::ConfigFile).
+HistoryChoice ChooseHistory(const std::string& flag = {}, const std::string& watchUrl = {});
+
 // A location that names a shared PostgreSQL database (postgresql:// or postgres://) rather than a file.
 bool IsDatabaseUrl(std::string_view location);
 // The location as messages and listings show it: a URL's password, in its user part or its query, as ***.

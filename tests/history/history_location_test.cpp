@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <tuple>
+
 namespace rankmoth::history {
 namespace {
 
@@ -15,6 +19,37 @@ TEST(HistoryLocation, DefaultPath) {
     EXPECT_EQ(DefaultHistoryPath(nullptr, nullptr, nullptr), "");
     // A relative XDG folder is not one: the history must not follow the current directory.
     EXPECT_EQ(DefaultHistoryPath(nullptr, "data", "/home/u"), "/home/u/.local/share/rankmoth/history.sqlite");
+}
+
+// Flags win, then the environment, then the watch file, then config.ini, then the default file; a password is
+// warned of only where others can read it.
+TEST(HistoryLocation, TheStrongestSourceNamesItAndExposedPasswordsAreWarnedOf) {
+    const std::string url = "postgresql://ann:s3cret@/h";
+    const struct {
+        HistorySources sources;
+        std::string location;
+        std::string from;
+        bool warned;
+    } cases[] = {
+        {{"/f.sqlite", url, url, url, "/d.sqlite"}, "/f.sqlite", "--history", false},
+        {{"", url, "/w", "/c", "/d.sqlite"}, url, "environment RANKMOTH_HISTORY", true},
+        {{url, "", "", "", ""}, url, "--history", true},
+        {{"", "", url, "/c", "/d.sqlite"}, url, "the watch file's [history] url", false},
+        {{"", "", "", url, "/d.sqlite"}, url, "config.ini's [history] url", false},
+        {{"", "", "", "", "/d.sqlite", "XDG_DATA_HOME"}, "/d.sqlite", "XDG_DATA_HOME", false},
+        {{}, "", "", false},
+    };
+    for (const auto& c : cases) {
+        const HistoryChoice choice = ChooseHistory(c.sources);
+        EXPECT_EQ(std::tie(choice.location, choice.from), std::tie(c.location, c.from));
+        EXPECT_EQ(!choice.warning.empty(), c.warned) << c.from;
+        EXPECT_EQ(choice.warning.find("s3cret"), std::string::npos);
+    }
+    // config.ini's key, read from the file.
+    testing::TempFolder dir;
+    std::ofstream(dir / "config.ini") << "[history]\nurl=" << url << "\n";
+    ::unsetenv("RANKMOTH_HISTORY");
+    EXPECT_EQ(ChooseHistory("", "", dir / "config.ini").location, url);
 }
 
 TEST(HistoryLocation, PasswordsNeverShow) {
