@@ -3,6 +3,7 @@
 #include "cli/pass_printer.h"
 
 #include "history/history_report.h"
+#include "history/migrate.h"
 #include "history/pass_recorder.h"
 
 #include <CLI/CLI.hpp>
@@ -38,12 +39,36 @@ struct HistoryWords {
     bool results = false;
 };
 
+struct MigrateWords {
+    std::string from;
+    std::string to;
+};
+
+int Migrate(const MigrateWords& words, CliContext& context) {
+    if (history::HoldsPassword(words.to))
+        ReportError("warning: the database password on the command line can be read by others on this machine; "
+                    "keep it in PGPASSFILE or ~/.pgpass instead");
+    const base::Result<history::MigrationCount> count = history::MigrateToDatabase(words.from, words.to);
+    if (!count) {
+        ReportError("history: " + count.error());
+        return static_cast<int>(kExitNoShop);
+    }
+    const std::string line = "history: migrated " + std::to_string(count.value().copied) + " passes (" +
+                             std::to_string(count.value().alreadyThere) + " were already there) to " +
+                             history::MaskedLocation(words.to) + "\n";
+    if (!context.out.Write(line)) {
+        ReportError(context.out.failure());
+        return static_cast<int>(kExitNotKept);
+    }
+    return static_cast<int>(kExitClean);
+}
+
 } // namespace
 
 SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
     auto words = std::make_shared<HistoryWords>();
     CLI::App* command = program.add_subcommand("history", "Print the passes kept in the history of a shop.");
-    command->add_option("--shop", words->query.shop, "the shop ID")->required()->type_name("ID");
+    command->add_option("--shop", words->query.shop, "the shop ID (required)")->type_name("ID");
     command->add_option("--item", words->query.itemId, "one item: its place in each pass")->type_name("ID");
     command->add_flag("--results", words->results,
                       "every item result of every pass, streamed, as csv, json or jsonl (not table)");
@@ -57,7 +82,20 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
                      "the history database (default: RANKMOTH_HISTORY or the user's "
                      "data folder); read, never created")
         ->type_name("FILE");
-    return [words, &context] {
+    auto move = std::make_shared<MigrateWords>();
+    CLI::App* migrate = command->add_subcommand(
+        "migrate", "Copy a history file into a shared PostgreSQL database; passes already there are skipped.");
+    migrate->add_option("--from", move->from, "the history file to copy")->required()->type_name("FILE");
+    migrate->add_option("--to", move->to, "the database, postgresql://[user@]host[:port]/name")
+        ->required()
+        ->type_name("URL");
+    return [words, move, migrate, &context] {
+        if (migrate->parsed())
+            return Migrate(*move, context);
+        if (words->query.shop.empty()) {
+            ReportError("--shop is required (see --help)");
+            return static_cast<int>(kExitUsage);
+        }
         const auto format = FormatOrSay(words->format);
         if (!format)
             return static_cast<int>(kExitUsage);

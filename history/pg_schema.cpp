@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -163,6 +164,14 @@ bool HoldsForeignTables(pqxx::transaction_base& work) {
 } // namespace
 
 std::string DescribeLostConnection(const std::string& action, const Target& target, const std::string& detail) {
+    // The server answered, and said no: a database, user or password it does not know.
+    const std::size_t fatal = detail.find("FATAL:");
+    if (fatal != std::string::npos) {
+        std::string why = FirstLine(detail.substr(fatal + 6));
+        why.erase(0, std::min(why.find_first_not_of(' '), why.size()));
+        return "Cannot " + action + ": the history database server at host " + target.host + " refused: " +
+               Scrubbed(why, target.password) + ".";
+    }
     return "Cannot " + action + ": cannot reach the history database at host " + target.host + ": " +
            Scrubbed(FirstLine(detail), target.password) + ".";
 }
