@@ -79,9 +79,9 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
         ->type_name("FORMAT");
     command
         ->add_option("--history", words->file,
-                     "the history database (default: RANKMOTH_HISTORY or the user's "
-                     "data folder); read, never created")
-        ->type_name("FILE");
+                     "the history file or postgresql:// database (default: RANKMOTH_HISTORY, config.ini's "
+                     "[history] url or the user's data folder); read, never created")
+        ->type_name("FILE|URL");
     auto move = std::make_shared<MigrateWords>();
     CLI::App* migrate = command->add_subcommand(
         "migrate", "Copy a history file into a shared PostgreSQL database; passes already there are skipped.");
@@ -150,9 +150,9 @@ void AddRecordingOptions(CLI::App& query, CliContext& context) {
     auto off = std::make_shared<bool>(false);
     query
         .add_option("--history", *file,
-                    "keep the passes in FILE (default: RANKMOTH_HISTORY or the user's data "
-                    "folder)")
-        ->type_name("FILE");
+                    "keep the passes in FILE or the postgresql:// database URL (default: RANKMOTH_HISTORY, the "
+                    "watch file's or config.ini's [history] url, or the user's data folder)")
+        ->type_name("FILE|URL");
     query.add_flag("--no-history", *off, "keep no history of this run");
     // The recorder is made once the command line is parsed, when both options are known. A pass that cannot be
     // kept is said once on stderr, naming the file and the reason, and ends the run with exit status 5.

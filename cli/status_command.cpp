@@ -65,8 +65,9 @@ SubcommandRunner AddStatusCommand(CLI::App& program, CliContext& context) {
         ->type_name("FILE");
     command
         ->add_option("--history", words->history,
-                     "the history database (default: RANKMOTH_HISTORY or the user's data folder); read, never created")
-        ->type_name("FILE");
+                     "the history file or postgresql:// database (default: RANKMOTH_HISTORY, the watch file's or "
+                     "config.ini's [history] url, or the user's data folder); read, never created")
+        ->type_name("FILE|URL");
     command->add_option("--format", words->format, "table or json (default table)")->type_name("FORMAT");
     return [words, &context] {
         std::string error;
