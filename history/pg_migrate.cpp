@@ -163,7 +163,12 @@ base::Result<MigrationCount> MigrateToDatabase(const std::string& file, const st
         if (!work)
             work = std::make_unique<pqxx::work>(db);
         CopyItems(from, *work);
-        pg::RebuildStandingsIn(*work);
+        // Every shop of the file, copied now or by a run cut short before it got here.
+        SQLite::Statement shops(from, "SELECT DISTINCT shop FROM passes");
+        while (shops.executeStep()) {
+            pg::LockShop(*work, shops.getColumn(0).getString());
+            pg::RebuildShopStandingsIn(*work, shops.getColumn(0).getString());
+        }
         work->commit();
     } catch (const SQLite::Exception& e) {
         return base::Fail(sqlite::Describe("read the history", file, e.getErrorCode(), e.getErrorStr(),

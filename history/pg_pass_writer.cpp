@@ -147,28 +147,33 @@ base::Result<std::optional<Baseline>> PgStore::BaselineFor(const base::PassOutco
     });
 }
 
-// Rebuilds every standing from the results, passes in time order, as the SQLite store's rebuild does.
+// Rebuilds a shop's standings from its results, passes in time order, as the SQLite store's rebuild does: one
+// query, so a shop's history is read once and in sequence.
+void RebuildShopStandingsIn(pqxx::transaction_base& work, const std::string& shop) {
+    std::map<std::pair<std::string, std::string>, Standing> standings; // by item and sort
+    for (const pqxx::row& row : work.exec_params(
+             "SELECT p.id, p.sort, p.started, p.finished, r.item_id, r.state, r.page, r.slice, r.checked_at "
+             "FROM passes p JOIN results r ON r.pass_id = p.id WHERE p.shop = $1 ORDER BY p.started, p.id",
+             shop)) {
+        PassObservation seen{row[0].as<std::int64_t>(),
+                             row[2].c_str(),
+                             {StateOf(row[5]), row[6].as<int>(), row[7].as<int>()},
+                             row[8].is_null() ? "" : row[8].c_str()};
+        if (seen.checkedAt.empty())
+            seen.checkedAt = row[3].c_str();
+        const auto [held, first] = standings.try_emplace({row[4].c_str(), row[1].c_str()});
+        held->second = AdvanceStanding(first ? nullptr : &held->second, seen);
+    }
+    work.exec_params("DELETE FROM standings WHERE shop = $1", shop);
+    for (const auto& [key, standing] : standings)
+        WriteStanding(work, shop, key.first, key.second, standing);
+}
+
 void RebuildStandingsIn(pqxx::transaction_base& work) {
     work.exec("LOCK TABLE standings IN EXCLUSIVE MODE");
-    std::map<std::tuple<std::string, std::string, std::string>, Standing> standings;
-    const pqxx::result passes = work.exec("SELECT id, shop, sort, started, finished FROM passes ORDER BY started, id");
-    for (const pqxx::row& pass : passes) {
-        const std::int64_t id = pass[0].as<std::int64_t>();
-        for (const pqxx::row& result : work.exec_params(
-                 "SELECT item_id, state, page, slice, coalesce(checked_at, '') FROM results WHERE pass_id = $1", id)) {
-            PassObservation seen{id,
-                                 pass[3].c_str(),
-                                 {StateOf(result[1]), result[2].as<int>(), result[3].as<int>()},
-                                 result[4].c_str()};
-            if (seen.checkedAt.empty())
-                seen.checkedAt = pass[4].c_str();
-            const auto [held, first] = standings.try_emplace({pass[1].c_str(), result[0].c_str(), pass[2].c_str()});
-            held->second = AdvanceStanding(first ? nullptr : &held->second, seen);
-        }
-    }
     work.exec("DELETE FROM standings");
-    for (const auto& [key, standing] : standings)
-        WriteStanding(work, std::get<0>(key), std::get<1>(key), std::get<2>(key), standing);
+    for (const pqxx::row& shop : work.exec("SELECT DISTINCT shop FROM passes"))
+        RebuildShopStandingsIn(work, shop[0].c_str());
 }
 
 base::Result<void> PgStore::DeleteItem(const std::string& shop, const std::string& itemId) {

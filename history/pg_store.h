@@ -67,6 +67,7 @@ base::Result<std::unique_ptr<Session>> Connect(const std::string& url, Access ac
                                                std::chrono::milliseconds busyTimeout);
 
 void RebuildStandingsIn(pqxx::transaction_base& work);
+void RebuildShopStandingsIn(pqxx::transaction_base& work, const std::string& shop);
 // A standings row from `row`'s columns pass_id, started, state, page, slice, checked_at, prev_state, prev_page,
 // prev_slice, best_position from `first` on.
 Standing ReadStanding(const pqxx::row& row, int first);
