@@ -10,19 +10,13 @@ namespace rankmoth::history::pg {
 
 namespace {
 
-// Keeps an item's first and last sighting and its newest title, by the SQLite store's rule: the newest title
+// Keeps the items' first and last sightings and newest titles, by the SQLite store's rule: the newest title
 // wins, whichever order sightings arrive in; an empty title never replaces one.
-constexpr const char* kUpsertItem =
-    "INSERT INTO items(shop, item_id, title, first_seen, last_seen) VALUES($1, $2, $3, $4, $4) "
-    "ON CONFLICT(shop, item_id) DO UPDATE SET "
-    "title = CASE WHEN excluded.last_seen >= items.last_seen AND excluded.title <> '' "
-    "THEN excluded.title ELSE items.title END, "
-    "first_seen = least(items.first_seen, excluded.first_seen), "
-    "last_seen = greatest(items.last_seen, excluded.last_seen)";
-
-const char* OrNull(const std::string* text) {
-    return text ? text->c_str() : nullptr;
-}
+constexpr const char* kUpsertItems = " ON CONFLICT(shop, item_id) DO UPDATE SET "
+                                     "title = CASE WHEN excluded.last_seen >= items.last_seen AND excluded.title <> '' "
+                                     "THEN excluded.title ELSE items.title END, "
+                                     "first_seen = least(items.first_seen, excluded.first_seen), "
+                                     "last_seen = greatest(items.last_seen, excluded.last_seen)";
 
 } // namespace
 
@@ -44,26 +38,40 @@ Standing ReadStanding(const pqxx::row& row, int first) {
     return standing;
 }
 
-void WriteStanding(pqxx::transaction_base& work, const std::string& shop, const std::string& itemId,
-                   const std::string& sort, const Standing& standing) {
-    const std::string latest(base::StateName(standing.latest.state));
-    std::string previous, previousPage, previousSlice;
-    if (standing.previous) {
-        previous = base::StateName(standing.previous->state);
-        previousPage = std::to_string(standing.previous->page);
-        previousSlice = std::to_string(standing.previous->slice);
+void InsertRows(pqxx::transaction_base& work, const std::string& head, const std::vector<std::string>& rows,
+                const std::string& tail) {
+    // A few hundred rows a statement: one round trip each rather than one a row, for a server across a network.
+    constexpr std::size_t kRowsPerStatement = 500;
+    for (std::size_t first = 0; first < rows.size(); first += kRowsPerStatement) {
+        std::string sql = head;
+        for (std::size_t i = first; i < std::min(rows.size(), first + kRowsPerStatement); ++i)
+            sql += (i > first ? ",(" : "(") + rows[i] + ")";
+        work.exec(sql + tail);
     }
-    const bool held = standing.previous.has_value();
-    work.exec_params("INSERT INTO standings VALUES($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13) "
-                     "ON CONFLICT(shop, item_id, sort) DO UPDATE SET pass_id = excluded.pass_id, "
-                     "started = excluded.started, state = excluded.state, page = excluded.page, "
-                     "slice = excluded.slice, checked_at = excluded.checked_at, prev_state = excluded.prev_state, "
-                     "prev_page = excluded.prev_page, prev_slice = excluded.prev_slice, "
-                     "best_position = excluded.best_position",
-                     shop, itemId, sort, standing.passId, standing.started, latest, standing.latest.page,
-                     standing.latest.slice, standing.checkedAt, OrNull(held ? &previous : nullptr),
-                     OrNull(held ? &previousPage : nullptr), OrNull(held ? &previousSlice : nullptr),
-                     standing.bestPosition);
+}
+
+std::string StandingRow(pqxx::transaction_base& work, const std::string& shop, const std::string& itemId,
+                        const std::string& sort, const Standing& standing) {
+    const auto number = [](int n) { return "," + std::to_string(n); };
+    std::string row = work.quote(shop) + "," + work.quote(itemId) + "," + work.quote(sort) + "," +
+                      std::to_string(standing.passId) + "," + work.quote(standing.started) + "," +
+                      work.quote(std::string(base::StateName(standing.latest.state))) + number(standing.latest.page) +
+                      number(standing.latest.slice) + "," + work.quote(standing.checkedAt);
+    if (standing.previous)
+        row += "," + work.quote(std::string(base::StateName(standing.previous->state))) +
+               number(standing.previous->page) + number(standing.previous->slice);
+    else
+        row += ",NULL,NULL::integer,NULL::integer";
+    return row + number(standing.bestPosition);
+}
+
+void WriteStandings(pqxx::transaction_base& work, const std::vector<std::string>& rows) {
+    InsertRows(work, "INSERT INTO standings VALUES ", rows,
+               " ON CONFLICT(shop, item_id, sort) DO UPDATE SET pass_id = excluded.pass_id, "
+               "started = excluded.started, state = excluded.state, page = excluded.page, "
+               "slice = excluded.slice, checked_at = excluded.checked_at, prev_state = excluded.prev_state, "
+               "prev_page = excluded.prev_page, prev_slice = excluded.prev_slice, "
+               "best_position = excluded.best_position");
 }
 
 base::Result<std::int64_t> PgStore::RecordPass(const base::PassOutcome& pass) {
@@ -104,6 +112,9 @@ base::Result<std::int64_t> PgStore::RecordPass(const base::PassOutcome& pass) {
                  shop, sort))
             held.emplace(row[0].c_str(), ReadStanding(row, 1));
 
+        std::vector<std::string> results, sightings, standings;
+        const std::string quotedShop = work.quote(shop);
+        const std::string quotedStarted = work.quote(started);
         for (const base::ItemResult* item : items) {
             const std::string itemId = item->itemId.ToUtf8();
             const bool isFound = item->state == base::ItemState::Found;
@@ -112,15 +123,22 @@ base::Result<std::int64_t> PgStore::RecordPass(const base::PassOutcome& pass) {
                                            {item->state, isFound ? item->page : 0, isFound ? item->slice : 0},
                                            item->checkedAt == base::Clock::time_point{} ? finished
                                                                                         : IsoTime(item->checkedAt)};
-            work.exec_params("INSERT INTO results(pass_id, item_id, state, page, slice, hits, checked_at) "
-                             "VALUES($1, $2, $3, $4, $5, $6, $7)",
-                             passId, itemId, std::string(base::StateName(item->state)), observed.place.page,
-                             observed.place.slice, item->hits, observed.checkedAt);
-            work.exec_params(kUpsertItem, shop, itemId, item->title.ToUtf8(), started);
+            results.push_back(std::to_string(passId) + "," + work.quote(itemId) + "," +
+                              work.quote(std::string(base::StateName(item->state))) + "," +
+                              std::to_string(observed.place.page) + "," + std::to_string(observed.place.slice) + "," +
+                              std::to_string(item->hits) + "," + work.quote(observed.checkedAt));
+            sightings.push_back(quotedShop + "," + work.quote(itemId) + "," + work.quote(item->title.ToUtf8()) + "," +
+                                quotedStarted + "," + quotedStarted);
             const auto standing = held.find(itemId);
-            WriteStanding(work, shop, itemId, sort,
-                          AdvanceStanding(standing == held.end() ? nullptr : &standing->second, observed));
+            standings.push_back(StandingRow(work, shop, itemId, sort,
+                                            AdvanceStanding(standing == held.end() ? nullptr : &standing->second,
+                                                            observed)));
         }
+        InsertRows(work, "INSERT INTO results(pass_id, item_id, state, page, slice, hits, checked_at) VALUES ",
+                   results, "");
+        InsertRows(work, "INSERT INTO items(shop, item_id, title, first_seen, last_seen) VALUES ", sightings,
+                   kUpsertItems);
+        WriteStandings(work, standings);
         work.commit();
         return passId;
     });
@@ -165,8 +183,11 @@ void RebuildShopStandingsIn(pqxx::transaction_base& work, const std::string& sho
         held->second = AdvanceStanding(first ? nullptr : &held->second, seen);
     }
     work.exec_params("DELETE FROM standings WHERE shop = $1", shop);
+    std::vector<std::string> rows;
+    rows.reserve(standings.size());
     for (const auto& [key, standing] : standings)
-        WriteStanding(work, shop, key.first, key.second, standing);
+        rows.push_back(StandingRow(work, shop, key.first, key.second, standing));
+    WriteStandings(work, rows);
 }
 
 void RebuildStandingsIn(pqxx::transaction_base& work) {

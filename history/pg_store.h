@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 // The PostgreSQL store, for a history several machines share, in files by job like the SQLite one: pg_schema.cpp
 // connects and brings the schema forward, pg_pass_writer.cpp records passes and rebuilds standings, pg_queries.cpp
@@ -71,9 +72,14 @@ void RebuildShopStandingsIn(pqxx::transaction_base& work, const std::string& sho
 // A standings row from `row`'s columns pass_id, started, state, page, slice, checked_at, prev_state, prev_page,
 // prev_slice, best_position from `first` on.
 Standing ReadStanding(const pqxx::row& row, int first);
-// Writes the whole standings row, replacing the one held.
-void WriteStanding(pqxx::transaction_base& work, const std::string& shop, const std::string& itemId,
-                   const std::string& sort, const Standing& standing);
+// Inserts `rows` (each the inside of a VALUES tuple, its literals quoted) after `head`, with `tail` (an ON
+// CONFLICT clause, or nothing) after each statement's rows.
+void InsertRows(pqxx::transaction_base& work, const std::string& head, const std::vector<std::string>& rows,
+                const std::string& tail);
+// A whole standings row, in table order, as InsertRows takes it; WriteStandings replaces the rows held.
+std::string StandingRow(pqxx::transaction_base& work, const std::string& shop, const std::string& itemId,
+                        const std::string& sort, const Standing& standing);
+void WriteStandings(pqxx::transaction_base& work, const std::vector<std::string>& rows);
 base::ItemState StateOf(const pqxx::field& field);
 
 class PgStore final : public Store {
