@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <regex>
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -84,11 +85,41 @@ PgCluster::PgCluster() : bin_(ServerBinaries()) {
         return;
     }
     running_ = true;
+    StartWatchdog();
 }
 
 PgCluster::~PgCluster() {
     if (running_)
         Run(Quoted(bin_ + "/pg_ctl") + " -w -m immediate -D " + Quoted(folder_->file("data")) + " stop");
+    if (watchdog_ >= 0)
+        ::close(watchdog_);
+}
+
+// A test binary that crashes or is killed at its time-out runs no destructor: a process of its own waits for
+// the binary's end (the pipe's last writer gone) and then stops the server and removes its folder, so that no
+// server outlives its tests.
+void PgCluster::StartWatchdog() {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return;
+    // Made before the fork: the child only reads, then replaces itself with the shell.
+    const std::string cleanup = asUser_ + Quoted(bin_ + "/pg_ctl") + " -w -m immediate -D " +
+                                Quoted(folder_->file("data")) + " stop >/dev/null 2>&1; rm -rf " +
+                                Quoted(folder_->path());
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(ends[1]);
+        char byte;
+        while (::read(ends[0], &byte, 1) > 0) {
+        }
+        ::execl("/bin/sh", "sh", "-c", cleanup.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(ends[0]);
+    if (pid > 0)
+        watchdog_ = ends[1];
+    else
+        ::close(ends[1]);
 }
 
 std::string PgCluster::Run(const std::string& command) const {

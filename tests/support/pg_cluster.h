@@ -29,6 +29,7 @@ public:
 
 private:
     std::string Run(const std::string& command) const; // its output when it failed; empty when it succeeded
+    void StartWatchdog();
 
     std::unique_ptr<TempFolder> folder_;
     std::string bin_;
@@ -36,6 +37,7 @@ private:
     bool running_ = false;
     std::string whyNot_;
     int databases_ = 0;
+    int watchdog_ = -1; // the write end of the watchdog's pipe
 };
 
 // The test binary's one cluster, started on first use and stopped when the tests end.
