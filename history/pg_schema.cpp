@@ -211,13 +211,12 @@ base::Result<std::unique_ptr<Session>> Connect(const std::string& url, Access ac
     const std::string& where = session->target.masked;
     return Guarded<std::unique_ptr<Session>>(
         session.get(), action, [&](pqxx::connection& db) -> base::Result<std::unique_ptr<Session>> {
-            pqxx::nontransaction setup(db);
-            // A writer waits for another's locks as long as the SQLite store waits for a busy file.
-            setup.exec("SET lock_timeout = " + std::to_string(busyTimeout.count()));
-            // A reader must not write a byte, whatever a caller asks of it.
+            // Kept by the connection, which sets them again when it reconnects after a lost connection. A writer
+            // waits for another's locks as long as the SQLite store waits for a busy file; a reader must not
+            // write a byte, whatever a caller asks of it.
+            db.set_variable("lock_timeout", std::to_string(busyTimeout.count()));
             if (access == Access::ReadOnly)
-                setup.exec("SET default_transaction_read_only = on");
-            setup.commit();
+                db.set_variable("default_transaction_read_only", "on");
 
             pqxx::work work(db);
             if (access == Access::ReadWrite)
