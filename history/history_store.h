@@ -189,8 +189,8 @@ struct RunRow {
 };
 
 enum class Access {
-    ReadWrite, // creates the file and its folders when absent, and brings an older schema up to date
-    ReadOnly,  // creates nothing and writes no byte, so a read-only file can be read
+    ReadWrite, // creates the file and its folders, or a database's tables, when absent; brings older schemas forward
+    ReadOnly,  // creates nothing and writes no byte, so a read-only file or database user can read
 };
 
 // The history database, whichever engine keeps it. Every operation catches its own failures and returns them
@@ -199,7 +199,7 @@ class Store {
 public:
     virtual ~Store() = default;
 
-    // Where the history lives, as the user named it.
+    // Where the history lives, as the user named it; a database URL with its password masked.
     virtual const std::string& location() const = 0;
 
     // Writes the pass, its results, the items' titles and standings in one transaction; the pass id. Nothing of
