@@ -78,10 +78,9 @@ void CopyItems(SQLite::Database& from, pqxx::transaction_base& work) {
                                          : Number(runs.getColumn(c)));
         work.exec("INSERT INTO runs(started, finished, exit_status, watch, passes, failed_requests, reasons, alerts, "
                   "alert_text, notification_id) SELECT " +
-                  row +
-                  " WHERE NOT EXISTS(SELECT 1 FROM runs WHERE started = " + Literal(runs.getColumn(0), work) +
-                  " AND finished = " + Literal(runs.getColumn(1), work) + " AND watch = " +
-                  Literal(runs.getColumn(3), work) + ")");
+                  row + " WHERE NOT EXISTS(SELECT 1 FROM runs WHERE started = " + Literal(runs.getColumn(0), work) +
+                  " AND finished = " + Literal(runs.getColumn(1), work) +
+                  " AND watch = " + Literal(runs.getColumn(3), work) + ")");
     }
     // A host's later strike wins.
     SQLite::Statement hosts(from, "SELECT host, blocked_until, strikes, last_status, last_strike FROM hosts");
@@ -140,8 +139,8 @@ base::Result<MigrationCount> MigrateToDatabase(const std::string& file, const st
                 work = std::make_unique<pqxx::work>(db);
             std::string row;
             for (int c = 1; c <= 14; ++c)
-                row += (c > 1 ? "," : "") + (kPassKinds[c - 1] == 't' ? Literal(passes.getColumn(c), *work)
-                                                                       : Number(passes.getColumn(c)));
+                row += (c > 1 ? "," : "") +
+                       (kPassKinds[c - 1] == 't' ? Literal(passes.getColumn(c), *work) : Number(passes.getColumn(c)));
             const std::int64_t id =
                 work->exec("INSERT INTO passes(shop, category, sub_category, sort, page_limit, started, finished, "
                            "pages_walked, requests, failed_requests, stopped, items, found, walk_id) VALUES(" +
@@ -171,8 +170,8 @@ base::Result<MigrationCount> MigrateToDatabase(const std::string& file, const st
         }
         work->commit();
     } catch (const SQLite::Exception& e) {
-        return base::Fail(sqlite::Describe("read the history", file, e.getErrorCode(), e.getErrorStr(),
-                                           kDefaultBusyTimeout));
+        return base::Fail(
+            sqlite::Describe("read the history", file, e.getErrorCode(), e.getErrorStr(), kDefaultBusyTimeout));
     } catch (const pqxx::broken_connection& e) {
         return base::Fail(pg::DescribeLostConnection("copy the history", session.target, e.what()));
     } catch (const pqxx::sql_error& e) {

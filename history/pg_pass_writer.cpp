@@ -130,12 +130,12 @@ base::Result<std::int64_t> PgStore::RecordPass(const base::PassOutcome& pass) {
             sightings.push_back(quotedShop + "," + work.quote(itemId) + "," + work.quote(item->title.ToUtf8()) + "," +
                                 quotedStarted + "," + quotedStarted);
             const auto standing = held.find(itemId);
-            standings.push_back(StandingRow(work, shop, itemId, sort,
-                                            AdvanceStanding(standing == held.end() ? nullptr : &standing->second,
-                                                            observed)));
+            standings.push_back(
+                StandingRow(work, shop, itemId, sort,
+                            AdvanceStanding(standing == held.end() ? nullptr : &standing->second, observed)));
         }
-        InsertRows(work, "INSERT INTO results(pass_id, item_id, state, page, slice, hits, checked_at) VALUES ",
-                   results, "");
+        InsertRows(work, "INSERT INTO results(pass_id, item_id, state, page, slice, hits, checked_at) VALUES ", results,
+                   "");
         InsertRows(work, "INSERT INTO items(shop, item_id, title, first_seen, last_seen) VALUES ", sightings,
                    kUpsertItems);
         WriteStandings(work, standings);
@@ -147,12 +147,12 @@ base::Result<std::int64_t> PgStore::RecordPass(const base::PassOutcome& pass) {
 base::Result<std::optional<Baseline>> PgStore::BaselineFor(const base::PassOutcome& pass) {
     return Guard<std::optional<Baseline>>("read the previous pass", [&](pqxx::connection& db) {
         pqxx::read_transaction work(db);
-        const pqxx::result latest = work.exec_params(
-            "SELECT id, page_limit FROM passes WHERE shop = $1 AND sort = $2 AND category = $3 AND "
-            "sub_category = $4 AND started < $5 AND stopped = 0 AND failed_requests = 0 "
-            "ORDER BY started DESC, id DESC LIMIT 1",
-            pass.request.shop.ToUtf8(), pass.request.sort, pass.request.category, pass.request.subCategory.ToUtf8(),
-            IsoTime(pass.started));
+        const pqxx::result latest =
+            work.exec_params("SELECT id, page_limit FROM passes WHERE shop = $1 AND sort = $2 AND category = $3 AND "
+                             "sub_category = $4 AND started < $5 AND stopped = 0 AND failed_requests = 0 "
+                             "ORDER BY started DESC, id DESC LIMIT 1",
+                             pass.request.shop.ToUtf8(), pass.request.sort, pass.request.category,
+                             pass.request.subCategory.ToUtf8(), IsoTime(pass.started));
         if (latest.empty())
             return std::optional<Baseline>();
         Baseline baseline;

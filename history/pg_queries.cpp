@@ -8,7 +8,8 @@ namespace {
 
 #define RANKMOTH_PG_PASS_COLUMNS(p)                                                                                    \
     p ".id, " p ".shop, " p ".category, " p ".sub_category, " p ".sort, " p ".page_limit, " p ".started, " p           \
-      ".finished, " p ".pages_walked, " p ".requests, " p ".failed_requests, " p ".stopped, " p ".items, " p ".found, " p ".walk_id"
+      ".finished, " p ".pages_walked, " p ".requests, " p ".failed_requests, " p ".stopped, " p ".items, " p           \
+      ".found, " p ".walk_id"
 
 // An export row's own columns, as ReadResult reads them; a result without its check time was checked when its
 // pass finished.
@@ -103,11 +104,11 @@ base::Result<ItemTimeline> PgStore::Timeline(const std::string& shop, const std:
     return Guard<ItemTimeline>("read the item's timeline", [&](pqxx::connection& db) {
         pqxx::read_transaction work(db);
         ItemTimeline timeline;
-        for (const pqxx::row& row : work.exec_params(
-                 "SELECT p.sort, p.id, p.started, r.state, r.page, r.slice, p.stopped, p.failed_requests "
-                 "FROM results r JOIN passes p ON p.id = r.pass_id WHERE r.item_id = $1 AND p.shop = $2 "
-                 "ORDER BY p.started, p.id",
-                 itemId, shop)) {
+        for (const pqxx::row& row :
+             work.exec_params("SELECT p.sort, p.id, p.started, r.state, r.page, r.slice, p.stopped, p.failed_requests "
+                              "FROM results r JOIN passes p ON p.id = r.pass_id WHERE r.item_id = $1 AND p.shop = $2 "
+                              "ORDER BY p.started, p.id",
+                              itemId, shop)) {
             const int sort = SortIndex(row[0].c_str());
             if (sort < 0)
                 continue;

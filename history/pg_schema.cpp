@@ -169,8 +169,8 @@ std::string DescribeLostConnection(const std::string& action, const Target& targ
     if (fatal != std::string::npos) {
         std::string why = FirstLine(detail.substr(fatal + 6));
         why.erase(0, std::min(why.find_first_not_of(' '), why.size()));
-        return "Cannot " + action + ": the history database server at host " + target.host + " refused: " +
-               Scrubbed(why, target.password) + ".";
+        return "Cannot " + action + ": the history database server at host " + target.host +
+               " refused: " + Scrubbed(why, target.password) + ".";
     }
     return "Cannot " + action + ": cannot reach the history database at host " + target.host + ": " +
            Scrubbed(FirstLine(detail), target.password) + ".";

@@ -21,11 +21,11 @@ namespace rankmoth::history::pg {
 // without translation and "schema 4" means one thing whichever engine keeps it.
 inline constexpr int kSchemaVersion = 3;
 
-// The parts of a database URL the messages name; never the password.
+// The parts of a database URL that messages name, and the password they must never show.
 struct Target {
-    std::string url;    // as given, for libpq
-    std::string masked; // the password replaced by ***
-    std::string host;   // the host or socket folder libpq will try
+    std::string url;      // as given, for libpq
+    std::string masked;   // the password replaced by ***
+    std::string host;     // the host or socket folder libpq will try
     std::string password; // to scrub from libpq's words, which may quote the URL
 };
 

@@ -75,8 +75,7 @@ base::Result<std::optional<double>> PgStore::SecondsPerRequest(int passes) {
                                                      "requests > 0 ORDER BY started DESC LIMIT $1",
                                                      passes)) {
             base::Clock::time_point started, finished;
-            if (!ParseIsoTime(row[0].c_str(), started) || !ParseIsoTime(row[1].c_str(), finished) ||
-                finished < started)
+            if (!ParseIsoTime(row[0].c_str(), started) || !ParseIsoTime(row[1].c_str(), finished) || finished < started)
                 continue;
             seconds += std::chrono::duration<double>(finished - started).count();
             requests += row[2].as<int>();

@@ -71,8 +71,7 @@ TEST(HistoryLocation, PasswordsNeverShow) {
     // A server that cannot be reached (a socket folder that does not exist) names its host, not the password.
     const auto store = OpenStore("postgresql://ann:s3cret@/h?host=/nonexistent/rankmoth", Access::ReadOnly);
     ASSERT_FALSE(store);
-    EXPECT_NE(store.error().find("cannot reach the history database at host /nonexistent/rankmoth"),
-              std::string::npos)
+    EXPECT_NE(store.error().find("cannot reach the history database at host /nonexistent/rankmoth"), std::string::npos)
         << store.error();
     EXPECT_EQ(store.error().find("s3cret"), std::string::npos) << store.error();
 }

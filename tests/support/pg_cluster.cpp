@@ -70,8 +70,8 @@ PgCluster::PgCluster() : bin_(ServerBinaries()) {
                   " --clear-groups -- ";
     }
     const std::string data = folder_->file("data");
-    if (std::string failed = Run(Quoted(bin_ + "/initdb") + " -A trust -U rankmoth -E UTF8 --locale=C --no-sync -D " +
-                                 Quoted(data));
+    if (std::string failed =
+            Run(Quoted(bin_ + "/initdb") + " -A trust -U rankmoth -E UTF8 --locale=C --no-sync -D " + Quoted(data));
         !failed.empty()) {
         whyNot_ = "initdb failed: " + failed;
         return;

@@ -53,10 +53,10 @@ bool PostgresRequired();
 // required) with the reason.
 #define RANKMOTH_FRESH_DATABASE_OR_SKIP(url)                                                                           \
     do {                                                                                                               \
-        url = ::rankmoth::testing::SharedPgCluster().NewDatabase();                                                   \
+        url = ::rankmoth::testing::SharedPgCluster().NewDatabase();                                                    \
         if (url.empty()) {                                                                                             \
             if (::rankmoth::testing::PostgresRequired())                                                               \
-                FAIL() << "PostgreSQL is required: " << ::rankmoth::testing::SharedPgCluster().whyNot();              \
-            GTEST_SKIP() << "no PostgreSQL server to test with: " << ::rankmoth::testing::SharedPgCluster().whyNot(); \
+                FAIL() << "PostgreSQL is required: " << ::rankmoth::testing::SharedPgCluster().whyNot();               \
+            GTEST_SKIP() << "no PostgreSQL server to test with: " << ::rankmoth::testing::SharedPgCluster().whyNot();  \
         }                                                                                                              \
     } while (false)
