@@ -36,6 +36,9 @@ struct CliContext {
     std::function<bool(const base::PassOutcome&)> passSink;
     // What passSink records through, for the commands that keep more than passes; null with --no-history.
     std::shared_ptr<history::PassRecorder> recorder;
+    // --history and --no-history as given, for a command that learns of a watch file's history later.
+    std::string historyFlag;
+    bool noHistory = false;
 
     // The hosts to talk to: built-in defaults, then [hosts] of the settings file, then the environment, then
     // the flags above. A value in the file or the environment that is not of its form is an error: it is
@@ -59,6 +62,11 @@ SubcommandRunner AddReportCommand(CLI::App& program, CliContext& context);
 SubcommandRunner AddScheduleCommand(CLI::App& program, CliContext& context);
 // --history FILE and --no-history on the query command: every finished pass goes to the history store.
 void AddRecordingOptions(CLI::App& query, CliContext& context);
+// Where a command finds its history (history::ChooseHistory), a password others can read warned of once.
+std::string HistoryLocation(const std::string& flag, const std::string& watchUrl = {});
+// Records the passes to `location` from here on (the watch file's history, once it is read); nothing with
+// --no-history.
+void RecordTo(CliContext& context, const std::string& location);
 
 // "rankmoth-cli: <reason>" on stderr, one line.
 void ReportError(const std::string& reason);

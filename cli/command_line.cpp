@@ -161,8 +161,18 @@ std::vector<OptionWord> OptionWordsOf(const CLI::App& app) {
 
 std::vector<CommandWords> CommandWordsOf(const CLI::App& program) {
     std::vector<CommandWords> commands;
-    for (const CLI::App* command : program.get_subcommands([](const CLI::App*) { return true; }))
-        commands.push_back({command->get_name(), OptionWordsOf(*command)});
+    // A command's own commands (history migrate) lend it their options: their names are words after it.
+    for (const CLI::App* command : program.get_subcommands([](const CLI::App*) { return true; })) {
+        CommandWords words{command->get_name(), OptionWordsOf(*command)};
+        for (const CLI::App* inner : command->get_subcommands([](const CLI::App*) { return true; })) {
+            for (OptionWord& option : OptionWordsOf(*inner)) {
+                if (std::none_of(words.options.begin(), words.options.end(),
+                                 [&](const OptionWord& held) { return held.name == option.name; }))
+                    words.options.push_back(std::move(option));
+            }
+        }
+        commands.push_back(std::move(words));
+    }
     return commands;
 }
 

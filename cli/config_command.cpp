@@ -43,18 +43,11 @@ std::vector<Row> FileRows() {
         configFrom = "HOME, ~/.config (an installed copy)";
     else
         configFrom = "beside the executable (an installed copy without HOME: it cannot be written)";
-    std::string historyFile = history::DefaultHistoryPath();
-    std::string historyFrom;
-    if (SetVariable("RANKMOTH_HISTORY"))
-        historyFrom = "environment RANKMOTH_HISTORY";
-    else if (AbsoluteVariable("XDG_DATA_HOME"))
-        historyFrom = "XDG_DATA_HOME";
-    else if (SetVariable("HOME"))
-        historyFrom = "HOME, ~/.local/share";
-    else {
-        historyFile = "(none)";
-        historyFrom = "RANKMOTH_HISTORY, XDG_DATA_HOME and HOME are unset";
-    }
+    // The history as every command finds it, without a flag or a watch file; a password never printed.
+    const history::HistoryChoice history = history::ChooseHistory({}, {}, config);
+    const std::string historyFile = history.location.empty() ? "(none)" : history::MaskedLocation(history.location);
+    const std::string historyFrom =
+        history.location.empty() ? "RANKMOTH_HISTORY, config.ini, XDG_DATA_HOME and HOME name none" : history.from;
     return {
         Row{"copy", where.installed ? "installed" : "portable",
             where.installed ? exeDir + " is read-only or has " + exeDir + "/../share/rankmoth beside it"

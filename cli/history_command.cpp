@@ -3,6 +3,7 @@
 #include "cli/pass_printer.h"
 
 #include "history/history_report.h"
+#include "history/migrate.h"
 #include "history/pass_recorder.h"
 
 #include <CLI/CLI.hpp>
@@ -38,12 +39,36 @@ struct HistoryWords {
     bool results = false;
 };
 
+struct MigrateWords {
+    std::string from;
+    std::string to;
+};
+
+int Migrate(const MigrateWords& words, CliContext& context) {
+    if (history::HoldsPassword(words.to))
+        ReportError("warning: the database password on the command line can be read by others on this machine; "
+                    "keep it in PGPASSFILE or ~/.pgpass instead");
+    const base::Result<history::MigrationCount> count = history::MigrateToDatabase(words.from, words.to);
+    if (!count) {
+        ReportError("history: " + count.error());
+        return static_cast<int>(kExitNoShop);
+    }
+    const std::string line = "history: migrated " + std::to_string(count.value().copied) + " passes (" +
+                             std::to_string(count.value().alreadyThere) + " were already there) to " +
+                             history::MaskedLocation(words.to) + "\n";
+    if (!context.out.Write(line)) {
+        ReportError(context.out.failure());
+        return static_cast<int>(kExitNotKept);
+    }
+    return static_cast<int>(kExitClean);
+}
+
 } // namespace
 
 SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
     auto words = std::make_shared<HistoryWords>();
     CLI::App* command = program.add_subcommand("history", "Print the passes kept in the history of a shop.");
-    command->add_option("--shop", words->query.shop, "the shop ID")->required()->type_name("ID");
+    command->add_option("--shop", words->query.shop, "the shop ID (required)")->type_name("ID");
     command->add_option("--item", words->query.itemId, "one item: its place in each pass")->type_name("ID");
     command->add_flag("--results", words->results,
                       "every item result of every pass, streamed, as csv, json or jsonl (not table)");
@@ -54,10 +79,23 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
         ->type_name("FORMAT");
     command
         ->add_option("--history", words->file,
-                     "the history database (default: RANKMOTH_HISTORY or the user's "
-                     "data folder); read, never created")
-        ->type_name("FILE");
-    return [words, &context] {
+                     "the history file or postgresql:// database (default: RANKMOTH_HISTORY, config.ini's "
+                     "[history] url or the user's data folder); read, never created")
+        ->type_name("FILE|URL");
+    auto move = std::make_shared<MigrateWords>();
+    CLI::App* migrate = command->add_subcommand(
+        "migrate", "Copy a history file into a shared PostgreSQL database; passes already there are skipped.");
+    migrate->add_option("--from", move->from, "the history file to copy")->required()->type_name("FILE");
+    migrate->add_option("--to", move->to, "the database, postgresql://[user@]host[:port]/name")
+        ->required()
+        ->type_name("URL");
+    return [words, move, migrate, &context] {
+        if (migrate->parsed())
+            return Migrate(*move, context);
+        if (words->query.shop.empty()) {
+            ReportError("--shop is required (see --help)");
+            return static_cast<int>(kExitUsage);
+        }
         const auto format = FormatOrSay(words->format);
         if (!format)
             return static_cast<int>(kExitUsage);
@@ -72,7 +110,7 @@ SubcommandRunner AddHistoryCommand(CLI::App& program, CliContext& context) {
         }
         // Reading must not make what it reads: a mistyped path is said to be missing, not created empty.
         base::Result<std::unique_ptr<history::Store>> store =
-            history::OpenStore(history::RecordingPath(words->file, false), history::Access::ReadOnly);
+            history::OpenStore(HistoryLocation(words->file), history::Access::ReadOnly);
         if (!store) {
             ReportError("history: " + store.error());
             return static_cast<int>(kExitNoShop);
@@ -112,24 +150,42 @@ void AddRecordingOptions(CLI::App& query, CliContext& context) {
     auto off = std::make_shared<bool>(false);
     query
         .add_option("--history", *file,
-                    "keep the passes in FILE (default: RANKMOTH_HISTORY or the user's data "
-                    "folder)")
-        ->type_name("FILE");
+                    "keep the passes in FILE or the postgresql:// database URL (default: RANKMOTH_HISTORY, the "
+                    "watch file's or config.ini's [history] url, or the user's data folder)")
+        ->type_name("FILE|URL");
     query.add_flag("--no-history", *off, "keep no history of this run");
     // The recorder is made once the command line is parsed, when both options are known. A pass that cannot be
     // kept is said once on stderr, naming the file and the reason, and ends the run with exit status 5.
     query.final_callback([file, off, &context] {
-        auto recorder = std::make_shared<history::PassRecorder>(history::RecordingPath(*file, *off));
-        if (!recorder->enabled())
-            return;
-        context.recorder = recorder;
-        context.passSink = [recorder](const base::PassOutcome& pass) {
-            const history::PassRecorder::Outcome recorded = recorder->Record(pass);
-            if (!recorded.warning.empty())
-                ReportError(recorded.warning);
-            return recorded.recorded;
-        };
+        context.historyFlag = *file;
+        context.noHistory = *off;
+        RecordTo(context, *off ? std::string() : HistoryLocation(*file));
     });
+}
+
+std::string HistoryLocation(const std::string& flag, const std::string& watchUrl) {
+    static bool warned = false;
+    const history::HistoryChoice choice = history::ChooseHistory(flag, watchUrl);
+    if (!choice.warning.empty() && !warned) {
+        warned = true;
+        ReportError("warning: " + choice.warning);
+    }
+    return choice.location;
+}
+
+void RecordTo(CliContext& context, const std::string& location) {
+    context.recorder.reset();
+    context.passSink = nullptr;
+    if (context.noHistory || location.empty())
+        return;
+    auto recorder = std::make_shared<history::PassRecorder>(location);
+    context.recorder = recorder;
+    context.passSink = [recorder](const base::PassOutcome& pass) {
+        const history::PassRecorder::Outcome recorded = recorder->Record(pass);
+        if (!recorded.warning.empty())
+            ReportError(recorded.warning);
+        return recorded.recorded;
+    };
 }
 
 } // namespace rankmoth::cli

@@ -34,8 +34,10 @@ constexpr const char* kFooter =
     R"(Hosts: the built-in marketplace, overridden by [hosts] market and shop_base in config.ini, overridden by
 RANKMOTH_MARKET_HOST and RANKMOTH_SHOP_BASE, overridden by --market-host and --shop-base; a value that is not
 of its form is an error. `rankmoth-cli config` shows each setting, its value and where it came from.
-History: every query pass is kept in $XDG_DATA_HOME/rankmoth/history.sqlite (or RANKMOTH_HISTORY, or
---history FILE); --no-history keeps none, and the history command prints it.
+History: every query pass is kept in $XDG_DATA_HOME/rankmoth/history.sqlite (or --history FILE|URL,
+RANKMOTH_HISTORY, the watch file's or config.ini's [history] url, in that order; a postgresql:// URL names a
+shared database, which `history migrate` fills from a file); --no-history keeps none, and the history command
+prints it.
 Times: ISO 8601 with the offset; local time for query (2026-12-08T14:03:05+08:00), UTC for history
 (2026-12-08T06:03:05Z).
 Exit status: 0 clean, 2 usage error or a bad setting, 3 results printed but some requests failed, 4 the shop
@@ -55,7 +57,7 @@ int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     IgnoreBrokenPipe();
     OutputStream out(STDOUT_FILENO);
-    CliContext context{{}, {}, out, {}, {}};
+    CliContext context{{}, {}, out, {}, {}, {}, false};
 
     CLI::App program("rankmoth-cli: where a shop's items stand in the marketplace's category listing.", "rankmoth-cli");
     program.set_version_flag("--version", "rankmoth-cli " + std::string(rankmoth::base::kVersion));

@@ -73,7 +73,7 @@ int RunItems(const Text& shop, OutputFormat format, int retries, CliContext& con
         return kExitUsage;
     InstallInterruptHandler();
     // Only read: the items command keeps no history, but must not knock on a host that asked for rest.
-    HostGate gate(history::DefaultHistoryPath(), nullptr);
+    HostGate gate(HistoryLocation({}), nullptr);
     if (!gate.Clear({BackoffKey(endpoints.shopBase)}, std::chrono::seconds(0)))
         return kExitFailedRequests;
     HeadlessWeb web;

@@ -65,8 +65,9 @@ SubcommandRunner AddStatusCommand(CLI::App& program, CliContext& context) {
         ->type_name("FILE");
     command
         ->add_option("--history", words->history,
-                     "the history database (default: RANKMOTH_HISTORY or the user's data folder); read, never created")
-        ->type_name("FILE");
+                     "the history file or postgresql:// database (default: RANKMOTH_HISTORY, the watch file's or "
+                     "config.ini's [history] url, or the user's data folder); read, never created")
+        ->type_name("FILE|URL");
     command->add_option("--format", words->format, "table or json (default table)")->type_name("FORMAT");
     return [words, &context] {
         std::string error;
@@ -77,7 +78,11 @@ SubcommandRunner AddStatusCommand(CLI::App& program, CliContext& context) {
         }
         const std::string watchFile =
             words->watch.empty() ? DefaultWatchFile(base::ProcessFileLocations()) : words->watch;
-        auto store = history::OpenStore(history::RecordingPath(words->history, false), history::Access::ReadOnly);
+        // The watch's own history, when its file names one; a file that cannot be read names none.
+        std::string unread;
+        const auto watch = ReadWatch(watchFile, unread);
+        auto store = history::OpenStore(HistoryLocation(words->history, watch ? watch->historyUrl : std::string()),
+                                        history::Access::ReadOnly);
         if (!store) {
             ReportError("status: " + store.error());
             return static_cast<int>(kExitNoShop);

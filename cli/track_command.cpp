@@ -46,6 +46,9 @@ SubcommandRunner AddTrackCommand(CLI::App& program, CliContext& context) {
             ReportError(error);
             return static_cast<int>(kExitUsage);
         }
+        // The watch's shared history, when its file names one, unless --history or RANKMOTH_HISTORY say otherwise.
+        if (!watch->historyUrl.empty() && !context.noHistory)
+            RecordTo(context, HistoryLocation(context.historyFlag, watch->historyUrl));
         if (words->dryRun) {
             const TrackEstimates estimates =
                 context.recorder ? EstimatesFrom(context.recorder->path(), *watch) : TrackEstimates{};

@@ -1,5 +1,7 @@
 #include "cli/watch_file.h"
 
+#include "history/history_store.h"
+
 #include <toml++/toml.h>
 
 #include <algorithm>
@@ -212,7 +214,7 @@ std::optional<Watch> ParseWatch(std::string_view text, const std::string& file, 
     try {
         const toml::table root = toml::parse(text, file);
         const TableReader top(root, "");
-        top.AllowOnly({"shop", "walk", "run", "alerts"});
+        top.AllowOnly({"shop", "walk", "run", "alerts", "history"});
         Watch watch;
         watch.file = file;
         std::set<std::string> shopIds, listings;
@@ -231,6 +233,18 @@ std::optional<Watch> ParseWatch(std::string_view text, const std::string& file, 
         }
         if (const toml::node* node = root.get("alerts"))
             watch.alerts = ReadAlerts(*node);
+        if (const toml::node* node = root.get("history")) {
+            if (!node->is_table())
+                Refuse(*node, "history", "must be a [history] table");
+            const TableReader history(*node->as_table(), "history.");
+            history.AllowOnly({"url"});
+            if (const auto url = history.String("url", false)) {
+                if (!history::IsDatabaseUrl(*url))
+                    Refuse(*history.Find("url"), history.Key("url"),
+                           "\"" + history::MaskedLocation(*url) + "\" is not a postgresql:// or postgres:// address");
+                watch.historyUrl = *url;
+            }
+        }
         return watch;
     } catch (const toml::parse_error& e) {
         error = file + ":" + std::to_string(e.source().begin.line) + ": " + std::string(e.description());

@@ -54,6 +54,7 @@ struct Watch {
     int retries = 2;
     int maxMinutes = 0; // 0: no limit
     WatchAlerts alerts;
+    std::string historyUrl; // [history] url: the shared database the runs keep to; empty when none is named
 };
 
 // Reads and checks a watch file. On a refusal, returns nothing and sets `error` to one line that names the

@@ -1,5 +1,7 @@
 #include "history/history_store.h"
 
+#include "base/settings.h"
+#include "history/pg_store.h"
 #include "history/sqlite_store.h"
 
 #include <algorithm>
@@ -41,8 +43,97 @@ base::Result<void> Store::ForEachTimeline(const std::string& shop, const Timelin
     return {};
 }
 
+HistoryChoice ChooseHistory(const HistorySources& sources) {
+    const struct {
+        const std::string& location;
+        std::string from;
+        bool readable; // by other users of the machine
+    } ranked[] = {
+        {sources.flag, "--history", true},
+        {sources.environment, "environment RANKMOTH_HISTORY", true},
+        {sources.watchFile, "the watch file's [history] url", false},
+        {sources.configFile, "config.ini's [history] url", false},
+        {sources.defaultFile, sources.defaultFrom, false},
+    };
+    for (const auto& source : ranked) {
+        if (source.location.empty())
+            continue;
+        HistoryChoice choice{source.location, source.from, {}};
+        if (source.readable && HoldsPassword(source.location))
+            choice.warning = "the history's password in " + source.from +
+                             " can be read by others on this machine from the command line or the environment; "
+                             "keep it in PGPASSFILE or ~/.pgpass instead";
+        return choice;
+    }
+    return {};
+}
+
+HistoryChoice ChooseHistory(const std::string& flag, const std::string& watchUrl, const std::string& configIni) {
+    const char* environment = std::getenv("RANKMOTH_HISTORY");
+    const char* xdgDataHome = std::getenv("XDG_DATA_HOME");
+    HistorySources sources{flag, environment ? environment : "", watchUrl, {},
+                           DefaultHistoryPath(nullptr, xdgDataHome, std::getenv("HOME")),
+                           xdgDataHome && xdgDataHome[0] == '/' ? "XDG_DATA_HOME" : "HOME, ~/.local/share"};
+    if (!configIni.empty())
+        sources.configFile = base::ReadSetting(configIni, Text("history"), Text("url")).ToUtf8();
+    return ChooseHistory(sources);
+}
+
+HistoryChoice ChooseHistory(const std::string& flag, const std::string& watchUrl) {
+    return ChooseHistory(flag, watchUrl, base::ConfigFile());
+}
+
+bool IsDatabaseUrl(std::string_view location) {
+    return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
+}
+
+namespace {
+
+// Where a URL's password sits: [begin, end) of its text, or begin == npos for none. The user part's (between
+// the scheme and the last '@' before the path), else a `password=` query parameter's.
+std::pair<std::size_t, std::size_t> PasswordSpan(const std::string& url) {
+    const std::size_t authority = url.find("://") + 3;
+    const std::size_t pathAt = url.find_first_of("/?", authority);
+    const std::size_t at = url.rfind('@', pathAt == std::string::npos ? std::string::npos : pathAt);
+    if (at != std::string::npos && at >= authority) {
+        const std::size_t colon = url.find(':', authority);
+        if (colon != std::string::npos && colon < at)
+            return {colon + 1, at};
+    }
+    for (std::size_t key = url.find('?'); key != std::string::npos; key = url.find('&', key + 1))
+        if (url.compare(key + 1, 9, "password=") == 0) {
+            const std::size_t begin = key + 10;
+            return {begin, std::min(url.find('&', begin), url.size())};
+        }
+    return {std::string::npos, std::string::npos};
+}
+
+} // namespace
+
+std::string MaskedLocation(const std::string& location) {
+    if (!IsDatabaseUrl(location))
+        return location;
+    const auto [begin, end] = PasswordSpan(location);
+    if (begin == std::string::npos)
+        return location;
+    return location.substr(0, begin) + "***" + location.substr(end);
+}
+
+bool HoldsPassword(const std::string& location) {
+    if (!IsDatabaseUrl(location))
+        return false;
+    const auto [begin, end] = PasswordSpan(location);
+    return begin != std::string::npos && end > begin;
+}
+
 base::Result<std::unique_ptr<Store>> OpenStore(const std::string& location, Access access,
                                                std::chrono::milliseconds busyTimeout) {
+    if (IsDatabaseUrl(location)) {
+        auto session = pg::Connect(location, access, busyTimeout);
+        if (!session)
+            return base::Fail(session.error());
+        return std::unique_ptr<Store>(std::make_unique<pg::PgStore>(std::move(session).value()));
+    }
     auto connection = access == Access::ReadWrite ? sqlite::OpenForWriting(location, busyTimeout)
                                                   : sqlite::OpenForReading(location, busyTimeout);
     if (!connection)

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rankmoth::history {
@@ -23,6 +24,36 @@ namespace rankmoth::history {
 std::string DefaultHistoryPath(const char* rankmothHistory, const char* xdgDataHome, const char* home);
 // The same from RANKMOTH_HISTORY, XDG_DATA_HOME and HOME.
 std::string DefaultHistoryPath();
+
+// Every place that may name the history, strongest first; empty where one says nothing.
+struct HistorySources {
+    std::string flag;        // --history
+    std::string environment; // RANKMOTH_HISTORY
+    std::string watchFile;   // the watch file's [history] url, for track
+    std::string configFile;  // [history] url of config.ini
+    std::string defaultFile; // DefaultHistoryPath without RANKMOTH_HISTORY
+    std::string defaultFrom = "the user's data folder"; // which variable made it
+};
+struct HistoryChoice {
+    std::string location; // empty when nothing names one
+    std::string from;     // where it came from, as `config show` says it
+    // Set when a password sits where others on the machine can read it (a command line, the environment).
+    std::string warning;
+};
+// The one rule every front end finds its history by: flags win, then the environment, then the watch file,
+// then config.ini, then the default file.
+HistoryChoice ChooseHistory(const HistorySources& sources);
+// The same from the process's environment and the config.ini at `configIni` (empty: none).
+HistoryChoice ChooseHistory(const std::string& flag, const std::string& watchUrl, const std::string& configIni);
+// The same with the settings file the program reads (base::ConfigFile).
+HistoryChoice ChooseHistory(const std::string& flag = {}, const std::string& watchUrl = {});
+
+// A location that names a shared PostgreSQL database (postgresql:// or postgres://) rather than a file.
+bool IsDatabaseUrl(std::string_view location);
+// The location as messages and listings show it: a URL's password, in its user part or its query, as ***.
+std::string MaskedLocation(const std::string& location);
+// A URL that carries its password, which anyone on the machine may read from a command line or an environment.
+bool HoldsPassword(const std::string& location);
 
 // One stored pass. Text is UTF-8; times are ISO 8601 UTC (IsoTime).
 struct PassRow {
@@ -158,8 +189,8 @@ struct RunRow {
 };
 
 enum class Access {
-    ReadWrite, // creates the file and its folders when absent, and brings an older schema up to date
-    ReadOnly,  // creates nothing and writes no byte, so a read-only file can be read
+    ReadWrite, // creates the file and its folders, or a database's tables, when absent; brings older schemas forward
+    ReadOnly,  // creates nothing and writes no byte, so a read-only file or database user can read
 };
 
 // The history database, whichever engine keeps it. Every operation catches its own failures and returns them
@@ -168,7 +199,7 @@ class Store {
 public:
     virtual ~Store() = default;
 
-    // Where the history lives, as the user named it.
+    // Where the history lives, as the user named it; a database URL with its password masked.
     virtual const std::string& location() const = 0;
 
     // Writes the pass, its results, the items' titles and standings in one transaction; the pass id. Nothing of
@@ -224,9 +255,10 @@ public:
 
 inline constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
 
-// Opens the history at `location` (today a file path: the SQLite store). ReadWrite refuses, without writing a
-// byte, a file that is not a history database or was made by a newer version. ReadOnly refuses a missing file
-// with "no such history file", and so a file of an older schema, which only a writer may bring forward.
+// Opens the history at `location`: a PostgreSQL store for a database URL, else the SQLite store of that file.
+// ReadWrite refuses, without writing a byte, a file or database that is not a history or was made by a newer
+// version. ReadOnly creates nothing: it refuses a missing file with "no such history file", a database without a
+// history with "no such history in the database", and an older schema, which only a writer may bring forward.
 base::Result<std::unique_ptr<Store>> OpenStore(const std::string& location, Access access,
                                                std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
 

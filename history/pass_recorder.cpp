@@ -5,7 +5,7 @@ namespace rankmoth::history {
 std::string RecordingPath(const std::string& historyFlag, bool noHistory) {
     if (noHistory)
         return {};
-    return historyFlag.empty() ? DefaultHistoryPath() : historyFlag;
+    return ChooseHistory(historyFlag).location;
 }
 
 PassRecorder::PassRecorder(std::string path, int alertPages) : path_(std::move(path)), alertPages_(alertPages) {}

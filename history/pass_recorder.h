@@ -10,8 +10,8 @@
 
 namespace rankmoth::history {
 
-// Where a front end records: `--no-history` turns recording off (empty path), `--history FILE` names the file,
-// otherwise DefaultHistoryPath().
+// Where a front end records: `--no-history` turns recording off (empty path), otherwise ChooseHistory's choice
+// with `historyFlag` as --history.
 std::string RecordingPath(const std::string& historyFlag, bool noHistory);
 
 // Records every pass a front end runs, without ever letting the history get in the query's way: the file is

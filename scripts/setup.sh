@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libcurl4-openssl-dev libopencc-dev libminizip-dev zlib1g-dev libcpp-httplib-dev
     qt6-base-dev qt6-multimedia-dev qt6-charts-dev libgl-dev
-    libsqlite3-dev libsqlitecpp-dev sqlite3 libcli11-dev nlohmann-json3-dev libvectorscan-dev libtomlplusplus-dev
+    libsqlite3-dev libsqlitecpp-dev sqlite3 libpqxx-dev postgresql-15 libcli11-dev nlohmann-json3-dev libvectorscan-dev libtomlplusplus-dev
     libsystemd-dev dbus-daemon
     desktop-file-utils appstream librsvg2-bin dpkg-dev file lintian man-db x11-utils systemd
     xvfb xauth imagemagick fonts-wqy-microhei curl zip unzip

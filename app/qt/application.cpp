@@ -78,8 +78,9 @@ Application::Application(Options options)
     historyServices.showStatus = [this](const QString& text) {
         controls_->SetStatusText(base::kMainWindow, mw::kStatusBar, 1, Text::FromUtf8(text.toStdString()));
     };
-    history_ = std::make_unique<HistoryController>(options_.historyFile.value_or(history::DefaultHistoryPath()),
-                                                   std::move(historyServices));
+    history_ = std::make_unique<HistoryController>(
+        options_.historyFile.value_or(history::ChooseHistory({}, {}, options_.configFile).location),
+        std::move(historyServices));
 
     if (options_.bindCore) {
         std::vector<std::string> warnings;

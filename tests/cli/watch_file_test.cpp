@@ -39,6 +39,9 @@ competitors = true
 desktop = true
 webhook = "http://127.0.0.1:8080/rank"
 quiet_hours = "22:00-07:30"
+
+[history]
+url = "postgresql:///rankmoth?host=/run/postgresql"
 )",
                                   "watch.toml", error);
     ASSERT_TRUE(watch) << error;
@@ -60,6 +63,7 @@ quiet_hours = "22:00-07:30"
     EXPECT_EQ(watch->alerts.pageMoves, 2);
     EXPECT_TRUE(watch->alerts.competitors && watch->alerts.desktop);
     EXPECT_EQ(watch->alerts.webhook, "http://127.0.0.1:8080/rank");
+    EXPECT_EQ(watch->historyUrl, "postgresql:///rankmoth?host=/run/postgresql");
     // Quiet across midnight: from 22:00 up to, not including, 07:30.
     EXPECT_TRUE(watch->alerts.Quiet(22 * 60) && watch->alerts.Quiet(3 * 60) && watch->alerts.Quiet(7 * 60 + 29));
     EXPECT_FALSE(watch->alerts.Quiet(7 * 60 + 30) || watch->alerts.Quiet(12 * 60));
@@ -105,6 +109,10 @@ TEST(WatchFile, EachBadFileIsRefusedNamingFileLineAndKey) {
         {shop + walk + "[alerts]\nwebhook = \"ftp://x\"\n", "w.toml:6: alerts.webhook: \"ftp://x\" is not an http"},
         {shop + walk + "[alerts]\nquiet_hours = \"22-7\"\n", "w.toml:6: alerts.quiet_hours: \"22-7\" is not HH:MM"},
         {shop + walk + "[alerts]\nsound = true\n", "w.toml:6: alerts.sound: is not a key of the watch file here"},
+        {shop + walk + "[history]\nurl = \"postgresql://a:pw@h/x\"\nfile = \"h.sqlite\"\n",
+         "w.toml:7: history.file: is not a key of the watch file here"},
+        {shop + walk + "[history]\nurl = \"/home/a/h.sqlite\"\n",
+         "w.toml:6: history.url: \"/home/a/h.sqlite\" is not a postgresql:// or postgres:// address"},
         {shop + "id = \"x\"\n" + walk, "w.toml:3: "},
     };
     for (const auto& c : cases) {

@@ -1,4 +1,4 @@
-// Two processes at one history file: writers that meet, and a writer killed in the middle of a pass.
+// Two processes at one history: writers that meet, and a writer killed in the middle of a pass.
 #include "history/history_store.h"
 
 #include "history_fixture.h"
@@ -27,13 +27,12 @@ template <typename Body> pid_t Child(Body body) {
     return pid;
 }
 
-TEST(HistoryStore, TwoProcessesWriteAtOnce) {
-    testing::TempFolder dir;
-    const std::string path = HistoryFile(dir);
+TEST_P(HistoryStore, ProcessesWriteAtOnce) {
+    const std::string& path = location();
     constexpr int kPasses = 25;
     constexpr int kItems = 300;
-    const auto writer = [&](const char* sort) {
-        return [&path, sort] {
+    const auto writer = [&](const char* sort, int shift) {
+        return [&path, sort, shift] {
             auto store = OpenStore(path, Access::ReadWrite);
             if (!store) {
                 std::fprintf(stderr, "%s\n", store.error().c_str());
@@ -42,7 +41,7 @@ TEST(HistoryStore, TwoProcessesWriteAtOnce) {
             for (int p = 0; p < kPasses; ++p) {
                 std::vector<base::ItemResult> items;
                 for (int i = 0; i < kItems; ++i)
-                    items.push_back(Found(std::to_string(1000 + i).c_str(), 1 + (i + p) % 10, 1 + i % 10, "标题"));
+                    items.push_back(Found(std::to_string(1000 + i).c_str(), 1 + (i + p + shift) % 10, 1 + i % 10, "标题"));
                 if (const auto id = store.value()->RecordPass(Pass(sort, p, std::move(items))); !id) {
                     std::fprintf(stderr, "%s\n", id.error().c_str());
                     return false;
@@ -51,20 +50,25 @@ TEST(HistoryStore, TwoProcessesWriteAtOnce) {
             return true;
         };
     };
-    // Both open a file that does not exist yet, so they also race to create the schema.
-    const pid_t a = Child(writer("pop"));
-    const pid_t b = Child(writer("new"));
-    for (const pid_t pid : {a, b}) {
+    // All open a history that does not exist yet, so they also race to create the schema; two move the same
+    // standings on, and must not lose each other's moves.
+    const pid_t a = Child(writer("pop", 0));
+    const pid_t b = Child(writer("new", 0));
+    const pid_t c = Child(writer("pop", 3));
+    for (const pid_t pid : {a, b, c}) {
         int status = -1;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     }
-    EXPECT_EQ(Count(path, "SELECT count(*) FROM passes"), 2 * kPasses);
-    EXPECT_EQ(Count(path, "SELECT count(*) FROM results"), 2 * kPasses * kItems);
-    EXPECT_EQ(Count(path, "SELECT count(*) FROM standings"), 2 * kItems);
+    EXPECT_EQ(place_->Count("SELECT count(*) FROM passes"), 3 * kPasses);
+    EXPECT_EQ(place_->Count("SELECT count(*) FROM results"), 3 * kPasses * kItems);
+    EXPECT_EQ(place_->Count("SELECT count(*) FROM standings"), 2 * kItems);
+    const std::string recorded = place_->Dump("SELECT * FROM standings ORDER BY shop, item_id, sort");
+    ASSERT_TRUE(Opened(path)->RebuildStandings().ok());
+    EXPECT_EQ(place_->Dump("SELECT * FROM standings ORDER BY shop, item_id, sort"), recorded);
 }
 
-TEST(HistoryStore, KilledWriterLeavesNoPartialPass) {
+TEST(SqliteHistory, KilledWriterLeavesNoPartialPass) {
     testing::TempFolder dir;
     const std::string path = HistoryFile(dir);
     ASSERT_TRUE(Opened(path));

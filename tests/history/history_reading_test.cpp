@@ -106,9 +106,8 @@ TEST(HistoryReading, AWritersFilesStayAndItsPassesAreSeen) {
     EXPECT_EQ(reader->Passes({"8001", "", "", ""}).value_or({}).size(), 2u);
 }
 
-TEST(HistoryReport, CommandLineWordsAndFormats) {
-    TempFolder dir;
-    auto store = Opened(HistoryFile(dir));
+TEST_P(HistoryReport, CommandLineWordsAndFormats) {
+    auto store = Opened(location());
     ASSERT_TRUE(store);
     const base::PassOutcome pop = Pass("pop", 0, {Found("=1+1", 1, 2, "\x1B]0;x\x07衬衫"), Missing("200")});
     base::PassOutcome fresh = Pass("new", 10, {Found("=1+1", 3, 8), Missing("200", ItemState::Incomplete)});
@@ -144,6 +143,44 @@ TEST(HistoryReport, CommandLineWordsAndFormats) {
     EXPECT_FALSE(has(print({"8001", "=1+1", "", ""}, OutputFormat::Table), "\x1B")) << "ESC in the table";
     EXPECT_FALSE(has(print({"8001", "=1+1", "", ""}, OutputFormat::Table), "第")) << "Chinese place cells";
 }
+
+// What the SQLite store refuses of a file, the PostgreSQL store refuses of a database: a reader creates nothing,
+// and a newer schema or another program's tables are left as they are.
+class PostgresHistory : public BackendCase {};
+
+TEST_P(PostgresHistory, ReadsWithoutCreatingAndRefusesWhatItCannotOwn) {
+    const std::string tables = "SELECT count(*) FROM information_schema.tables WHERE table_schema = 'public'";
+    const auto refusal = [](const std::string& url, Access access) {
+        auto store = OpenStore(url, access);
+        return store ? std::string("opened") : store.error();
+    };
+    EXPECT_NE(refusal(location(), Access::ReadOnly).find("no such history in the database"), std::string::npos);
+    EXPECT_EQ(place_->Count(tables), 0);
+    if (auto store = Opened(location())) {
+        EXPECT_EQ(store->location(), location());
+        Record(*store, Pass("pop", 0, {Found("100", 1, 2)}));
+    }
+    ASSERT_EQ(place_->Count("SELECT version FROM rankmoth_schema"), 3);
+    if (auto reader = Opened(location(), Access::ReadOnly)) {
+        EXPECT_FALSE(reader->RecordPass(Pass("new", 5, {Found("100", 1, 1)})).ok());
+        EXPECT_EQ(reader->Passes({"8001", "", "", ""}).value_or({}).size(), 1u);
+    }
+    place_->Exec("UPDATE rankmoth_schema SET version = 4");
+    for (const Access access : {Access::ReadWrite, Access::ReadOnly})
+        EXPECT_NE(refusal(location(), access).find("was made by a newer version of Rankmoth (schema 4"),
+                  std::string::npos);
+
+    const std::string other = testing::SharedPgCluster().NewDatabase();
+    ASSERT_FALSE(other.empty());
+    pqxx::connection db(other);
+    pqxx::nontransaction(db).exec("CREATE TABLE passes(x INTEGER)");
+    EXPECT_NE(refusal(other, Access::ReadWrite).find("holds tables of another program"), std::string::npos);
+    EXPECT_EQ(pqxx::nontransaction(db).exec("SELECT count(*) FROM information_schema.tables WHERE "
+                                            "table_schema = 'public'")[0][0].as<int>(),
+              1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, PostgresHistory, ::testing::Values(Backend::Postgres), testing::BackendName);
 
 } // namespace
 } // namespace rankmoth::history

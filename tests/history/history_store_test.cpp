@@ -22,26 +22,6 @@ namespace {
 using base::ItemState;
 using namespace testing::history_cases;
 
-// Every row of `sql`, a line each, columns apart by '|'.
-std::string Dump(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* statement = nullptr;
-    std::string rows;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
-                const unsigned char* text = sqlite3_column_text(statement, c);
-                rows += (c ? "|" : "") + (text ? std::string(reinterpret_cast<const char*>(text)) : "NULL");
-            }
-            rows += '\n';
-        }
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return rows;
-}
-
 std::vector<ExportRow> Export(Store& store, const std::string& shop, const std::string& itemId = {}) {
     std::vector<ExportRow> rows;
     const auto read = store.ForEachExportRow(shop, itemId, [&rows](const ExportRow& row) {
@@ -52,21 +32,16 @@ std::vector<ExportRow> Export(Store& store, const std::string& shop, const std::
     return rows;
 }
 
-void Exec(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    char* message = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
-    sqlite3_free(message);
-    sqlite3_close(db);
-}
-
 // One shop's history as the tests below read it: an item moving under pop, found once under new, beside an
 // item that is missed and then read incompletely.
-class RecordedShop : public ::testing::Test {
+class RecordedShop : public BackendCase {
 protected:
+    std::string PlaceFileName() const override { return "sub/folder/history.sqlite"; }
     void SetUp() override {
-        store_ = Opened(path_);
+        BackendCase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        store_ = Opened(location());
         ASSERT_TRUE(store_);
         ASSERT_GT(Record(*store_, Pass("pop", 0, {Found("100", 3, 5, "旧标题"), Missing("200")})), 0);
         base::PassOutcome stopped =
@@ -84,13 +59,11 @@ protected:
         return {};
     }
 
-    testing::TempFolder dir_;
-    const std::string path_ = dir_ / "sub/folder/history.sqlite";
     std::unique_ptr<Store> store_;
     std::int64_t stoppedId_ = 0;
 };
 
-TEST_F(RecordedShop, ExportRowsCarryTheResultAndItsPass) {
+TEST_P(RecordedShop, ExportRowsCarryTheResultAndItsPass) {
     const auto rows = Export(*store_, "8001");
     ASSERT_EQ(rows.size(), 5u);
     const ExportRow& hit = rows[2];
@@ -109,7 +82,7 @@ TEST_F(RecordedShop, ExportRowsCarryTheResultAndItsPass) {
     // A result without a check time of its own was checked when its pass finished.
     EXPECT_EQ(rows[3].state, ItemState::Incomplete);
     EXPECT_EQ(rows[3].checkedAt, "2025-12-01T01:02:00Z");
-    EXPECT_EQ(Count(path_, "SELECT count(*) FROM items"), 2);
+    EXPECT_EQ(place_->Count("SELECT count(*) FROM items"), 2);
     // The one-item export and the single result read the same row.
     const auto one = Export(*store_, "8001", "100");
     ASSERT_EQ(one.size(), 3u);
@@ -122,7 +95,7 @@ TEST_F(RecordedShop, ExportRowsCarryTheResultAndItsPass) {
     EXPECT_FALSE(store_->ResultOf(stoppedId_, "999").value_or(std::nullopt));
 }
 
-TEST_F(RecordedShop, StandingsCompareWithTheLastResultThatWasNotIncomplete) {
+TEST_P(RecordedShop, StandingsCompareWithTheLastResultThatWasNotIncomplete) {
     // A later clean pass compares with the last result that was not incomplete, so a failed pass never shows
     // as a drop.
     ASSERT_GT(Record(*store_, Pass("pop", 180, {Found("200", 2, 1)})), 0);
@@ -163,25 +136,23 @@ TEST_F(RecordedShop, StandingsCompareWithTheLastResultThatWasNotIncomplete) {
     EXPECT_EQ(timeline.sorts[2].size(), 1u);
 }
 
-TEST_F(RecordedShop, DeletingAnItemKeepsItsPassesAndDeletingTheShopLeavesNothing) {
+TEST_P(RecordedShop, DeletingAnItemKeepsItsPassesAndDeletingTheShopLeavesNothing) {
     ASSERT_TRUE(store_->DeleteItem("8001", "100").ok());
     EXPECT_EQ(store_->ItemSummaries("8001").value_or({}).size(), 1u);
     EXPECT_TRUE(store_->Timeline("8001", "100").value_or({}).sorts[0].empty());
     EXPECT_EQ(store_->Passes({"8001", "", "pop", ""}).value_or({}).back().items, 1);
     ASSERT_TRUE(store_->DeleteShop("8001").ok());
     EXPECT_TRUE(store_->Shops().value_or({"?"}).empty());
-    EXPECT_EQ(Count(path_, "SELECT count(*) FROM results"), 0);
+    EXPECT_EQ(place_->Count("SELECT count(*) FROM results"), 0);
 }
 
 // Every standing the pass writer moves on must be the one a rebuild from the results computes: the two run the
 // same rule, and the rebuild repairs files in the field.
-TEST(HistoryStore, RecordedStandingsEqualRebuiltOnes) {
+TEST_P(HistoryStore, RecordedStandingsEqualRebuiltOnes) {
     const unsigned seed = 20261209;
     std::mt19937 random(seed);
     const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-    testing::TempFolder dir;
-    const std::string path = HistoryFile(dir);
-    auto store = Opened(path);
+    auto store = Opened(location());
     ASSERT_TRUE(store);
     const char* const sorts[] = {"pop", "hot30day", "new"};
     const char* const shops[] = {"8001", "9009"};
@@ -200,17 +171,17 @@ TEST(HistoryStore, RecordedStandingsEqualRebuiltOnes) {
         }
         ASSERT_GT(Record(*store, Pass(sorts[pick(3)], minute, std::move(items), shops[pick(2)])), 0) << "seed " << seed;
     }
-    const std::string recorded = Dump(path, "SELECT * FROM standings ORDER BY shop, item_id, sort");
+    const std::string recorded = place_->Dump("SELECT * FROM standings ORDER BY shop, item_id, sort");
     ASSERT_TRUE(store->RebuildStandings().ok());
-    EXPECT_EQ(Dump(path, "SELECT * FROM standings ORDER BY shop, item_id, sort"), recorded) << "seed " << seed;
-    EXPECT_GT(Count(path, "SELECT count(*) FROM standings"), 20) << "seed " << seed;
+    EXPECT_EQ(place_->Dump("SELECT * FROM standings ORDER BY shop, item_id, sort"), recorded) << "seed " << seed;
+    EXPECT_GT(place_->Count("SELECT count(*) FROM standings"), 20) << "seed " << seed;
 }
 
-TEST(HistoryStore, MigratesVersion1) {
-    testing::TempFolder dir;
-    const std::string path = HistoryFile(dir);
+TEST(SqliteHistory, MigratesVersion1) {
+    const testing::HistoryPlace place(Backend::Sqlite);
+    const std::string& path = place.location();
     // Version 1 as it shipped: no standings, no check times, no item counts.
-    Exec(path, R"sql(
+    place.Exec(R"sql(
         CREATE TABLE passes(id INTEGER PRIMARY KEY, shop TEXT NOT NULL, category TEXT NOT NULL,
             sub_category TEXT NOT NULL DEFAULT '', sort TEXT NOT NULL, page_limit INTEGER NOT NULL,
             started TEXT NOT NULL, finished TEXT NOT NULL, pages_walked INTEGER NOT NULL, requests INTEGER NOT NULL,
@@ -259,12 +230,13 @@ TEST(HistoryStore, MigratesVersion1) {
     EXPECT_EQ(store->ItemSummaries("8001").value_or({})[1].sorts[0].change, 2);
 }
 
-TEST(HistoryStore, RefusesWhatItCannotOwnAndLeavesTheFileAlone) {
+TEST(SqliteHistory, RefusesWhatItCannotOwnAndLeavesTheFileAlone) {
     testing::TempFolder dir;
-    const std::string newer = dir.file("newer.sqlite");
-    Exec(newer, "CREATE TABLE passes(id INTEGER PRIMARY KEY, future TEXT); PRAGMA user_version = 4;");
-    const std::string foreign = dir.file("foreign.sqlite");
-    Exec(foreign, "CREATE TABLE contacts(name TEXT); INSERT INTO contacts VALUES('x');");
+    const testing::HistoryPlace newerPlace(Backend::Sqlite), foreignPlace(Backend::Sqlite);
+    const std::string& newer = newerPlace.location();
+    newerPlace.Exec("CREATE TABLE passes(id INTEGER PRIMARY KEY, future TEXT); PRAGMA user_version = 4;");
+    const std::string& foreign = foreignPlace.location();
+    foreignPlace.Exec("CREATE TABLE contacts(name TEXT); INSERT INTO contacts VALUES('x');");
     const std::string text = dir.file("notes.txt");
     {
         std::ofstream out(text, std::ios::binary);
@@ -307,9 +279,8 @@ TEST(HistoryStore, RefusesWhatItCannotOwnAndLeavesTheFileAlone) {
     }
 }
 
-TEST(HistoryStore, BaselineIsTheLatestCleanPassOfTheSameListing) {
-    testing::TempFolder dir;
-    auto store = Opened(HistoryFile(dir));
+TEST_P(HistoryStore, BaselineIsTheLatestCleanPassOfTheSameListing) {
+    auto store = Opened(location());
     ASSERT_TRUE(store);
     const std::int64_t clean = Record(*store, Pass("pop", 0, {Found("100", 1, 1)}));
     base::PassOutcome failed = Pass("pop", 10, {Missing("100", ItemState::Incomplete)});
@@ -331,9 +302,8 @@ TEST(HistoryStore, BaselineIsTheLatestCleanPassOfTheSameListing) {
 }
 
 // Feed loads tell new items from those gone; an item gone keeps its passes, and a watch's walk stays with them.
-TEST(HistoryStore, FeedLoadsCountNewAndRetiredItemsAndPassesKeepTheirWalk) {
-    testing::TempFolder dir;
-    auto store = Opened(HistoryFile(dir));
+TEST_P(HistoryStore, FeedLoadsCountNewAndRetiredItemsAndPassesKeepTheirWalk) {
+    auto store = Opened(location());
     ASSERT_TRUE(store);
     const auto load = [&](int minute, std::vector<std::pair<std::string, std::string>> items) {
         return store->RecordFeed({"8001", testing::At(minute), std::move(items), 3}).value_or({-1, -1});
@@ -365,9 +335,8 @@ TEST(HistoryStore, FeedLoadsCountNewAndRetiredItemsAndPassesKeepTheirWalk) {
     EXPECT_FALSE(store->LatestFeed("9009").value_or(FeedRow{}).has_value());
 }
 
-TEST(HistoryReport, PrintsPassesAndOneItemsPlaces) {
-    testing::TempFolder dir;
-    auto store = Opened(HistoryFile(dir));
+TEST_P(HistoryReport, PrintsPassesAndOneItemsPlaces) {
+    auto store = Opened(location());
     ASSERT_TRUE(store);
     ASSERT_GT(Record(*store, Pass("pop", 0, {Found("100", 2, 4, "=HYPERLINK(\"x\"),衬衫")})), 0);
     base::PassOutcome failed = Pass("new", 1440, {Missing("100", ItemState::Incomplete)});
@@ -439,14 +408,9 @@ TEST(PassRecorder, AlertsAfterWritingAndWarnsOnceWhenItCannot) {
     EXPECT_FALSE(PassRecorder(RecordingPath("x.sqlite", true)).Record(Pass("pop", 0, {})).recorded);
 }
 
-TEST(HistoryStore, DefaultPath) {
-    EXPECT_EQ(DefaultHistoryPath("/x/h.db", "/data", "/home/u"), "/x/h.db");
-    EXPECT_EQ(DefaultHistoryPath("", "/data", "/home/u"), "/data/rankmoth/history.sqlite");
-    EXPECT_EQ(DefaultHistoryPath(nullptr, "", "/home/u"), "/home/u/.local/share/rankmoth/history.sqlite");
-    EXPECT_EQ(DefaultHistoryPath(nullptr, nullptr, nullptr), "");
-    // A relative XDG folder is not one: the history must not follow the current directory.
-    EXPECT_EQ(DefaultHistoryPath(nullptr, "data", "/home/u"), "/home/u/.local/share/rankmoth/history.sqlite");
-}
+RANKMOTH_ON_EACH_BACKEND(RecordedShop);
+RANKMOTH_ON_EACH_BACKEND(HistoryStore);
+RANKMOTH_ON_EACH_BACKEND(HistoryReport);
 
 } // namespace
 } // namespace rankmoth::history
