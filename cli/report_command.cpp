@@ -1,7 +1,6 @@
 // rankmoth-cli report: one shop's history as a self-contained HTML page to share.
 #include "cli/cli_context.h"
 
-#include "history/pass_recorder.h"
 #include "history/shared_report.h"
 
 #include <CLI/CLI.hpp>
@@ -47,15 +46,16 @@ SubcommandRunner AddReportCommand(CLI::App& program, CliContext& context) {
         ->type_name("FILE");
     command
         ->add_option("--history", words->history,
-                     "the history database (default: RANKMOTH_HISTORY or the user's data folder); read, never created")
-        ->type_name("FILE");
+                     "the history file or postgresql:// database (default: RANKMOTH_HISTORY, config.ini's "
+                     "[history] url or the user's data folder); read, never created")
+        ->type_name("FILE|URL");
     return [words, &context] {
         const auto period = history::CheckPeriod(words->since, words->until);
         if (!period) {
             ReportError("report: " + period.error());
             return static_cast<int>(kExitUsage);
         }
-        auto store = history::OpenStore(history::RecordingPath(words->history, false), history::Access::ReadOnly);
+        auto store = history::OpenStore(HistoryLocation(words->history), history::Access::ReadOnly);
         if (!store) {
             ReportError("report: " + store.error());
             return static_cast<int>(kExitNoShop);
