@@ -171,6 +171,19 @@ std::string ItemsClosing() {
     return "</section>\n";
 }
 
+std::string UnseenSection(const std::vector<UnseenItem>& items) {
+    if (items.empty())
+        return {};
+    std::string out = "<section><h2>未找到的商品（" + std::to_string(items.size()) +
+                      " 件）</h2><p class=\"note\">这些商品在本时段的每次查询中都未找到（或未查完）。</p><table>"
+                      "<colgroup><col style=\"width:60%\"><col><col style=\"width:16%\"></colgroup><thead><tr>"
+                      "<th>商品</th><th>编号</th><th>查询</th></tr></thead><tbody>";
+    for (const UnseenItem& item : items)
+        out += "<tr><td>" + Markup(item.title) + "</td><td>" + Markup(item.itemId) + "</td><td>" +
+               std::to_string(item.passes) + " 次</td></tr>";
+    return out + "</tbody></table></section>\n";
+}
+
 std::string CrossSection(const std::vector<CrossRow>& rows) {
     std::string out = "<section><h2>各排序对照</h2><table><colgroup><col style=\"width:34%\"><col><col><col>"
                       "<col style=\"width:16%\"></colgroup><thead><tr><th>商品</th>";

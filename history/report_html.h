@@ -37,6 +37,13 @@ std::string ItemSection(const ItemFacts& item, const std::string& strip, std::si
                         const std::string& sparkline);
 std::string ItemsClosing();
 
+// An item that no pass of the period found, and how many of the period's passes looked for it.
+struct UnseenItem {
+    std::string itemId, title;
+    std::size_t passes = 0;
+};
+std::string UnseenSection(const std::vector<UnseenItem>& items);
+
 struct CrossRow {
     std::string itemId, title;
     std::array<SortStanding, kSortCount> sorts;

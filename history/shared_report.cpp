@@ -5,6 +5,7 @@
 #include "history/report_svg.h"
 
 #include <algorithm>
+#include <limits>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -73,6 +74,29 @@ struct Scratch {
     }
 };
 
+// The best latest position over the sorts, 0 when none found the item.
+int BestOf(const std::array<SortStanding, kSortCount>& latest) {
+    int best = 0;
+    for (const SortStanding& standing : latest)
+        if (standing.checked && standing.state == base::ItemState::Found)
+            best = best == 0 ? standing.position() : std::min(best, standing.position());
+    return best;
+}
+
+// The sections in the order a reader looks for them: the best placed first, ties in the page's order.
+std::vector<std::optional<Scratch::Span>> BestFirst(const std::vector<std::optional<Scratch::Span>>& spans,
+                                                    const std::vector<int>& best) {
+    std::vector<std::size_t> order(spans.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    const auto rank = [&](std::size_t k) { return best[k] > 0 ? best[k] : std::numeric_limits<int>::max(); };
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return rank(a) < rank(b); });
+    std::vector<std::optional<Scratch::Span>> sorted;
+    for (const std::size_t k : order)
+        sorted.push_back(spans[k]);
+    return sorted;
+}
+
 template <typename T> std::vector<T> Present(std::vector<std::optional<T>>& maybe) {
     std::vector<T> present;
     for (auto& value : maybe)
@@ -127,6 +151,8 @@ base::Result<ReportFigures> WriteReport(Store& store, const ReportOptions& optio
         order.emplace(summaries.value()[k].itemId, k);
     std::vector<std::optional<Scratch::Span>> spans(summaries.value().size());
     std::vector<std::optional<html::CrossRow>> cross(summaries.value().size());
+    std::vector<int> best(summaries.value().size(), 0);
+    std::vector<html::UnseenItem> unseen;
     bool written = true;
     auto read = store.ForEachTimeline(options.shop, [&](const std::string& itemId, const ItemTimeline& timeline) {
         const auto known = order.find(itemId);
@@ -163,13 +189,21 @@ base::Result<ReportFigures> WriteReport(Store& store, const ReportOptions& optio
             plans.push_back(PlanPositionChart(points));
             worst = std::max(worst, plans.back().worst);
         }
+        cross[known->second] = html::CrossRow{summary.itemId, summary.title, item.latest};
+        // An item no pass of the period found has nothing to draw but grey: it is listed apart, in a line.
+        if (worst == 0) {
+            std::size_t looked = 0;
+            for (const auto& points : shown.sorts)
+                looked += points.size();
+            unseen.push_back({summary.itemId, summary.title, looked});
+            return true;
+        }
         std::size_t perColumn = 1;
         const std::string strip = ZoneStripSvg(BuildTimeline(shown), options.stripColumns, perColumn);
-        spans[known->second] = scratch.Put(html::ItemSection(item, strip, perColumn,
-                                                             // Misses alone draw no line: the strip says it all.
-                                                             worst > 0 ? SparklineSvg(plans, first, last) : ""));
+        spans[known->second] = scratch.Put(
+            html::ItemSection(item, strip, perColumn, SparklineSvg(plans, first, last)));
         written = spans[known->second].has_value();
-        cross[known->second] = html::CrossRow{summary.itemId, summary.title, item.latest};
+        best[known->second] = BestOf(item.latest);
         return written;
     });
     if (!read)
@@ -185,8 +219,8 @@ base::Result<ReportFigures> WriteReport(Store& store, const ReportOptions& optio
 
     const bool complete = write(html::Head(options.shop)) && write(html::Header(facts)) &&
                           write(html::MoversSection(sincePrevious.movers(), overWeek.movers())) &&
-                          write(html::ItemsOpening()) && scratch.CopyTo(spans, write) &&
-                          write(html::ItemsClosing()) && write(html::CrossSection(Present(cross))) &&
+                          write(html::ItemsOpening()) && scratch.CopyTo(BestFirst(spans, best), write) &&
+                          write(html::ItemsClosing()) && write(html::UnseenSection(unseen)) && write(html::CrossSection(Present(cross))) &&
                           write(html::ShareSection(compared.value())) && write(html::Tail());
     if (!complete)
         return base::Fail("the report could not be written out whole");
