@@ -159,7 +159,10 @@ base::Result<ReportFigures> WriteReport(Store& store, const ReportOptions& optio
         if (known == order.end())
             return true; // a result of an item deleted while the report is read
         const ItemSummary& summary = summaries.value()[known->second];
-        const ItemTimeline shown = Within(timeline, options.period);
+        // An open period keeps every point: no copy of a timeline thousands of passes long.
+        const bool open = options.period.since.empty() && options.period.until.empty();
+        const ItemTimeline within = open ? ItemTimeline{} : Within(timeline, options.period);
+        const ItemTimeline& shown = open ? timeline : within;
         html::ItemFacts item{summary.itemId, summary.title, LatestOf(shown), {}, {}};
         bool any = false;
         for (const auto& points : shown.sorts)

@@ -1,6 +1,7 @@
 #include "history/sqlite_store.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 namespace rankmoth::history::sqlite {
@@ -58,22 +59,30 @@ base::Result<void> SqliteStore::ForEachTimeline(const std::string& shop, const T
                                       "WHERE p.shop = ?1");
         for (std::size_t from = 0; from < items.size(); from += span) {
             const std::size_t to = std::min(items.size(), from + span);
-            std::unordered_map<std::string, std::size_t> slot;
-            for (std::size_t k = from; k < to; ++k)
-                slot.emplace(items[k], k - from);
             std::vector<std::vector<Cell>> cells(to - from);
             results.reset();
             results.bind(1, shop);
             results.bind(2, items[from]);
             results.bind(3, items[to - 1]);
+            // A pass's results come in item order, as the span's items do: one cursor a pass finds each row's
+            // item, without a look-up.
+            std::int64_t passId = 0;
+            std::unordered_map<std::int64_t, std::uint32_t>::const_iterator place = placeOf.end();
+            std::size_t cursor = from;
             while (results.executeStep()) {
-                const auto place = placeOf.find(results.getColumn(0).getInt64());
-                const auto item = slot.find(results.getColumn(1).getString());
-                if (place == placeOf.end() || item == slot.end())
+                if (const std::int64_t id = results.getColumn(0).getInt64(); place == placeOf.end() || id != passId) {
+                    passId = id;
+                    place = placeOf.find(id);
+                    cursor = from;
+                }
+                const char* item = results.getColumn(1).getText();
+                while (cursor < to && std::strcmp(items[cursor].c_str(), item) < 0)
+                    ++cursor;
+                if (place == placeOf.end() || cursor == to || items[cursor] != item)
                     continue;
-                cells[item->second].push_back({place->second, static_cast<std::uint8_t>(StateOf(results.getColumn(2))),
-                                               static_cast<std::uint8_t>(results.getColumn(4).getInt()),
-                                               static_cast<std::uint16_t>(results.getColumn(3).getInt())});
+                cells[cursor - from].push_back({place->second, static_cast<std::uint8_t>(StateOf(results.getColumn(2))),
+                                                static_cast<std::uint8_t>(results.getColumn(4).getInt()),
+                                                static_cast<std::uint16_t>(results.getColumn(3).getInt())});
             }
             for (std::size_t k = 0; k < cells.size(); ++k) {
                 if (cells[k].empty())
