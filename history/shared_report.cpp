@@ -5,11 +5,13 @@
 #include "history/report_svg.h"
 
 #include <algorithm>
-#include <limits>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
+
+#include <sys/types.h>
 
 namespace rankmoth::history {
 
@@ -45,17 +47,17 @@ std::array<SortStanding, kSortCount> LatestOf(const ItemTimeline& timeline) {
 // whatever ends the report.
 struct Scratch {
     struct Span {
-        long at = 0;
+        off_t at = 0;
         std::size_t size = 0;
     };
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{std::tmpfile(), &std::fclose};
-    long end = 0;
+    off_t end = 0;
 
     std::optional<Span> Put(const std::string& text) {
         if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size())
             return std::nullopt;
         const Span span{end, text.size()};
-        end += static_cast<long>(text.size());
+        end += static_cast<off_t>(text.size());
         return span;
     }
     bool CopyTo(const std::vector<std::optional<Span>>& spans, const TextSink& write) {
@@ -66,7 +68,7 @@ struct Scratch {
             if (!span)
                 continue;
             buffer.resize(span->size);
-            if (std::fseek(file.get(), span->at, SEEK_SET) != 0 ||
+            if (fseeko(file.get(), span->at, SEEK_SET) != 0 ||
                 std::fread(buffer.data(), 1, buffer.size(), file.get()) != buffer.size() || !write(buffer))
                 return false;
         }
