@@ -77,8 +77,9 @@ base::Result<std::vector<ListingVisibility>> CompareShops(Store& store, const st
     }
 
     std::map<std::int64_t, std::vector<base::ItemResult>> resultsOfPass;
-    for (const auto& [other, ids] : passesOfShop) {
-        auto read = store.ForEachExportRow(other, "", [&](const ExportRow& row) {
+    for (const auto& shopPasses : passesOfShop) {
+        const std::set<std::int64_t>& ids = shopPasses.second; // named, not bound: a lambda takes it
+        auto read = store.ForEachExportRow(shopPasses.first, "", [&](const ExportRow& row) {
             if (ids.count(row.pass.id)) {
                 base::ItemResult result;
                 result.state = row.state;
