@@ -25,6 +25,25 @@ std::string DefaultHistoryPath() {
     return DefaultHistoryPath(std::getenv("RANKMOTH_HISTORY"), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 }
 
+void FoldStanding(ItemSummary& summary, int sort, const Standing& held) {
+    SortStanding& standing = summary.sorts[static_cast<std::size_t>(sort)];
+    standing.checked = true;
+    standing.state = held.latest.state;
+    standing.page = held.latest.page;
+    standing.slice = held.latest.slice;
+    standing.checkedAt = held.checkedAt;
+    standing.bestPosition = held.bestPosition;
+    if (held.previous) {
+        const int before = PositionOf(held.previous->state, held.previous->page, held.previous->slice);
+        const int now = standing.position();
+        standing.hasChange = before > 0 && now > 0;
+        standing.change = standing.hasChange ? before - now : 0;
+    }
+    if (standing.bestPosition > 0 && (summary.bestPosition == 0 || standing.bestPosition < summary.bestPosition))
+        summary.bestPosition = standing.bestPosition;
+    summary.lastChecked = std::max(summary.lastChecked, standing.checkedAt);
+}
+
 base::Result<void> Store::ForEachTimeline(const std::string& shop, const TimelineSink& sink, std::size_t) {
     auto summaries = ItemSummaries(shop);
     if (!summaries)

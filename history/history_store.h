@@ -4,6 +4,7 @@
 #include "base/result.h"
 #include "history/change_alerts.h"
 #include "history/place_label.h"
+#include "history/standing.h"
 #include "web/host_backoff.h"
 
 #include <array>
@@ -115,6 +116,10 @@ struct TimelinePoint {
 struct ItemTimeline {
     std::array<std::vector<TimelinePoint>, kSortCount> sorts; // each in time order
 };
+
+// Folds an item's kept standing under one sort (a base::kSortTable index) into its row of the item table:
+// how every store's ItemSummaries builds its rows.
+void FoldStanding(ItemSummary& summary, int sort, const Standing& held);
 
 // One row of the cross-sort view.
 struct CrossSortRow {

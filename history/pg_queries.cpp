@@ -77,24 +77,7 @@ base::Result<std::vector<ItemSummary>> PgStore::ItemSummaries(const std::string&
             const int sort = row[2].is_null() ? -1 : SortIndex(row[2].c_str());
             if (sort < 0)
                 continue;
-            const Standing held = ReadStanding(row, 3);
-            SortStanding& standing = summary.sorts[static_cast<std::size_t>(sort)];
-            standing.checked = true;
-            standing.state = held.latest.state;
-            standing.page = held.latest.page;
-            standing.slice = held.latest.slice;
-            standing.checkedAt = held.checkedAt;
-            standing.bestPosition = held.bestPosition;
-            if (held.previous) {
-                const int before = PositionOf(held.previous->state, held.previous->page, held.previous->slice);
-                const int now = standing.position();
-                standing.hasChange = before > 0 && now > 0;
-                standing.change = standing.hasChange ? before - now : 0;
-            }
-            if (standing.bestPosition > 0 &&
-                (summary.bestPosition == 0 || standing.bestPosition < summary.bestPosition))
-                summary.bestPosition = standing.bestPosition;
-            summary.lastChecked = std::max(summary.lastChecked, standing.checkedAt);
+            FoldStanding(summary, sort, ReadStanding(row, 3));
         }
         return summaries;
     });
