@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 
 namespace rankmoth::history {
 
@@ -23,6 +24,18 @@ std::string DefaultHistoryPath(const char* rankmothHistory, const char* xdgDataH
 
 std::string DefaultHistoryPath() {
     return DefaultHistoryPath(std::getenv("RANKMOTH_HISTORY"), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+}
+
+KeptResults ResultsToKeep(const base::PassOutcome& pass) {
+    KeptResults kept;
+    std::set<std::string> seen;
+    for (const base::ItemResult& item : pass.items) {
+        if (item.itemId.empty() || !seen.insert(item.itemId.ToUtf8()).second)
+            continue;
+        kept.items.push_back(&item);
+        kept.found += item.state == base::ItemState::Found;
+    }
+    return kept;
 }
 
 void FoldStanding(ItemSummary& summary, int sort, const Standing& held) {

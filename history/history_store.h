@@ -117,6 +117,14 @@ struct ItemTimeline {
     std::array<std::vector<TimelinePoint>, kSortCount> sorts; // each in time order
 };
 
+// The results of a pass that a store keeps, and how many of them found their item. A feed that lists an item
+// twice must not cost the pass: the first result of an item stands; a result without an ID is dropped.
+struct KeptResults {
+    std::vector<const base::ItemResult*> items;
+    int found = 0;
+};
+KeptResults ResultsToKeep(const base::PassOutcome& pass);
+
 // Folds an item's kept standing under one sort (a base::kSortTable index) into its row of the item table:
 // how every store's ItemSummaries builds its rows.
 void FoldStanding(ItemSummary& summary, int sort, const Standing& held);

@@ -81,16 +81,7 @@ base::Result<std::int64_t> PgStore::RecordPass(const base::PassOutcome& pass) {
         const std::string started = IsoTime(pass.started);
         const std::string finished = IsoTime(pass.finished);
 
-        // A feed that lists an item twice must not cost the pass: the first result of an item stands.
-        std::vector<const base::ItemResult*> items;
-        std::set<std::string> seen;
-        int found = 0;
-        for (const base::ItemResult& item : pass.items) {
-            if (item.itemId.empty() || !seen.insert(item.itemId.ToUtf8()).second)
-                continue;
-            items.push_back(&item);
-            found += item.state == base::ItemState::Found;
-        }
+        const auto [items, found] = ResultsToKeep(pass);
 
         pqxx::work work(db);
         LockShop(work, shop);
