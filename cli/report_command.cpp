@@ -87,6 +87,13 @@ SubcommandRunner AddReportCommand(CLI::App& program, CliContext& context) {
             return static_cast<bool>(file);
         };
         const auto written = history::WriteReport(*store.value(), options, write);
+        // A reader that went away (`| head`) ends the page quietly, as every command's output does; any
+        // other failure to write is said, with where and why.
+        if (toStdout && context.out.closed()) {
+            if (!context.out.failure().empty())
+                ReportError(context.out.failure());
+            return context.out.failure().empty() ? static_cast<int>(kExitClean) : static_cast<int>(kExitNotKept);
+        }
         if (!toStdout)
             file.close();
         std::error_code ignored;
@@ -107,7 +114,7 @@ SubcommandRunner AddReportCommand(CLI::App& program, CliContext& context) {
             return static_cast<int>(kExitNotKept);
         }
         if (toStdout)
-            return context.out.failure().empty() ? static_cast<int>(kExitClean) : static_cast<int>(kExitNotKept);
+            return static_cast<int>(kExitClean);
         std::error_code renamed;
         std::filesystem::rename(part, target, renamed);
         if (renamed) {
