@@ -129,6 +129,11 @@ TEST(TrackRound, AWalkOfAKilledWorkerIsWalkedByAnotherOnceItsLeaseRunsOut) {
     ASSERT_EQ(other->Wait(std::chrono::seconds(60)), 0) << other->Err();
     EXPECT_NE(other->Err().find("taken over from a worker whose lease ran out"), std::string::npos) << other->Err();
     EXPECT_EQ(PassesByShop(url), "own1 2 2\nrival 2 2\nthird 2 2\n");
+    ChildProcess status(ChildProcess::Built("cli/rankmoth-cli"), {"status", "--watch", files.watch},
+                        [] { ::unsetenv("RANKMOTH_HISTORY"); });
+    ASSERT_EQ(status.Wait(), 0) << status.Err();
+    EXPECT_NE(status.Out().find(": 5 of 5 pieces done, 0 left\n"), std::string::npos) << status.Out();
+    EXPECT_NE(status.Out().find("(taken over)"), std::string::npos) << status.Out();
 }
 
 } // namespace
