@@ -367,12 +367,13 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
         for (std::size_t n = 0; n < loaded.size(); ++n)
             passesOfShop[shopOfLoaded[n]].push_back(rank::PassOfShop(outcome, loaded[n], walkId));
         // A shared walk is kept before it is marked done, so that a machine that dies in between leaves it to
-        // be walked again rather than lost.
+        // be walked again rather than lost; one cut short is left to run out its lease and be walked whole.
         if (round) {
             for (const std::size_t k : ReportOrder(watch.shops))
                 if (!passesOfShop[k].empty() && passesOfShop[k].back().walkId == walkId)
                     record(k, passesOfShop[k].back());
-            round->Finish(next_->piece);
+            if (!outcome.stopped)
+                round->Finish(next_->piece);
         }
         walks.push_back(std::move(outcome));
     }

@@ -11,7 +11,7 @@ namespace rankmoth::cli {
 // The span of time whose work every machine running the same watch shares: one shop feed load and one walk of
 // each listing, whoever does them.
 struct Round {
-    std::string id;        // "<watch digest>-<span number>", the same on every machine for the same watch and span
+    std::string id; // "<watch digest>-<span number>", the same on every machine for the same watch and span
     std::time_t starts = 0;
     std::time_t ends = 0;
 };

@@ -55,8 +55,8 @@ base::Result<std::optional<WorkRow>> PgStore::ClaimWork(const std::string& round
     return Guard<std::optional<WorkRow>>("claim the round's work", [&](pqxx::connection& db) {
         pqxx::work transaction(db);
         const pqxx::result claimed = transaction.exec_params(
-            std::string("UPDATE round_work SET worker = $3, claimed_at = ") + kNow + ", lease_until = " +
-                LeaseEnd(lease) +
+            std::string("UPDATE round_work SET worker = $3, claimed_at = ") + kNow +
+                ", lease_until = " + LeaseEnd(lease) +
                 ", claims = claims + 1 WHERE id = (SELECT id FROM round_work WHERE round = $1 AND kind = $2 AND "
                 "finished_at = '' AND (worker = '' OR lease_until < " +
                 kNow + ") ORDER BY position FOR UPDATE SKIP LOCKED LIMIT 1) RETURNING " + Columns(),
@@ -79,8 +79,7 @@ base::Result<bool> PgStore::RenewLease(const std::string& round, const std::stri
     });
 }
 
-base::Result<bool> PgStore::FinishWork(const std::string& round, const std::string& piece,
-                                       const std::string& worker) {
+base::Result<bool> PgStore::FinishWork(const std::string& round, const std::string& piece, const std::string& worker) {
     return Guard<bool>("finish the round's work", [&](pqxx::connection& db) {
         pqxx::work transaction(db);
         const pqxx::result finished =
