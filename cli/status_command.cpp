@@ -2,6 +2,7 @@
 #include "cli/cli_context.h"
 #include "cli/pass_printer.h"
 #include "cli/watch_file.h"
+#include "cli/watch_round.h"
 #include "history/history_store.h"
 #include "history/pass_recorder.h"
 #include "history/result_row.h"
@@ -55,6 +56,44 @@ std::string StatusTable(const std::string& watchFile, const history::RunRow& run
     return text;
 }
 
+std::string StateOf(const history::WorkRow& row) {
+    if (row.finished())
+        return "done";
+    if (row.worker.empty())
+        return "open";
+    return row.leaseExpired ? "lease ran out" : "in hand";
+}
+
+// The round machines sharing the history split: each piece, who took it, and what is left.
+std::string RoundTable(const std::vector<history::WorkRow>& rows) {
+    int left = 0;
+    for (const history::WorkRow& row : rows)
+        left += !row.finished();
+    std::string text = "round          " + rows.front().round + ": " + std::to_string(rows.size() - left) + " of " +
+                       std::to_string(rows.size()) + " pieces done, " + std::to_string(left) + " left\n";
+    for (const history::WorkRow& row : rows) {
+        text += "               " + row.kind + " " + row.piece + ": " + StateOf(row);
+        if (!row.worker.empty())
+            text += ", " + row.worker + (row.finished() ? " at " + history::IsoLocalTime(row.finishedAt)
+                                                         : " until " + history::IsoLocalTime(row.leaseUntil));
+        text += row.claims > 1 ? " (taken over)\n" : "\n";
+    }
+    return text;
+}
+
+json RoundJson(const std::vector<history::WorkRow>& rows) {
+    json pieces = json::array();
+    for (const history::WorkRow& row : rows)
+        pieces.push_back({{"kind", row.kind},
+                          {"piece", row.piece},
+                          {"state", StateOf(row)},
+                          {"worker", row.worker},
+                          {"claims", row.claims},
+                          {"lease_until", row.leaseUntil},
+                          {"finished", row.finishedAt}});
+    return {{"id", rows.front().round}, {"pieces", pieces}};
+}
+
 } // namespace
 
 SubcommandRunner AddStatusCommand(CLI::App& program, CliContext& context) {
@@ -98,6 +137,12 @@ SubcommandRunner AddStatusCommand(CLI::App& program, CliContext& context) {
                         " yet; rankmoth-cli track makes one");
             return static_cast<int>(kExitNoShop);
         }
+        // The watch's round now, else the latest any machine opened; none where no machines share the history.
+        std::vector<history::WorkRow> round;
+        if (watch)
+            round = store.value()->RoundWork(RoundOf(*watch, std::time(nullptr)).id).value_or({});
+        if (round.empty())
+            round = store.value()->RoundWork("").value_or({});
         const history::RunRow last = run.value().value_or(history::RunRow{});
         const json alerts = json::parse(last.alerts, nullptr, false);
         const json shown = alerts.is_array() ? alerts : json::array();
@@ -120,8 +165,9 @@ SubcommandRunner AddStatusCommand(CLI::App& program, CliContext& context) {
                            {"passes", last.passes},
                            {"failed_requests", last.failedRequests},
                            {"reasons", last.reasons}};
-            const json object = {
-                {"watch_file", watchFile}, {"last_run", lastRun}, {"alerts", shown}, {"backoff", hosts}};
+            json object = {{"watch_file", watchFile}, {"last_run", lastRun}, {"alerts", shown}, {"backoff", hosts}};
+            if (!round.empty())
+                object["round"] = RoundJson(round);
             text = history::Dumped(object) + "\n";
         } else {
             text = run.value() ? StatusTable(watchFile, last, shown)
@@ -134,6 +180,8 @@ SubcommandRunner AddStatusCommand(CLI::App& program, CliContext& context) {
                         history::IsoLocalTime(history::IsoTime(b.blockedUntil)) + " (HTTP " +
                         std::to_string(b.lastStatus) + ", " + std::to_string(b.strikes) +
                         (b.strikes == 1 ? " strike)\n" : " strikes)\n");
+            if (!round.empty())
+                text += RoundTable(round);
         }
         if (!context.out.Write(text)) {
             ReportError(context.out.failure());

@@ -4,6 +4,7 @@
 #include "cli/output_format.h"
 #include "cli/run_support.h"
 #include "cli/track_alerts.h"
+#include "cli/track_round.h"
 #include "history/place_label.h"
 #include "rank/watch_walk.h"
 
@@ -226,17 +227,30 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
         return Interrupted() || context.out.closed() || outOfTime;
     };
 
+    // Machines sharing a database split the round's work between them; a file is one machine's, which does it all.
+    std::unique_ptr<RoundWorker> round;
+    history::Store* shared = context.recorder && history::IsDatabaseUrl(context.recorder->path())
+                                 ? context.recorder->store()
+                                 : nullptr;
+    if (shared) {
+        round = std::make_unique<RoundWorker>(*shared, watch, runStarted);
+        if (const auto opened = round->Open(); !opened) {
+            ReportError("the round could not be shared, so this machine does the whole watch: " + opened.error());
+            round.reset();
+        }
+    }
+
     std::vector<rank::ShopItems> loaded;
     std::vector<std::size_t> shopOfLoaded;
     std::vector<std::optional<history::FeedChange>> changes(watch.shops.size());
     bool feedShort = false;
     bool feedNotKept = false;
-    for (std::size_t k = 0; k < watch.shops.size() && !stop(); ++k) {
+    const auto loadFeed = [&](std::size_t k) {
         sources::FeedOutcome feed;
         int exitCode = kExitClean;
         if (!LoadShop(watch.shops[k].id, endpoints, policies->feed, web, bar, feed, exitCode)) {
             feedShort = true;
-            continue;
+            return;
         }
         WarnShortFeed(feed);
         feedShort = feedShort || FeedShort(feed);
@@ -249,9 +263,40 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
         }
         loaded.push_back({watch.shops[k].id, std::move(feed.items)});
         shopOfLoaded.push_back(k);
+    };
+    const auto loadClaimedFeed = [&](std::size_t k) {
+        loadFeed(k);
+        round->Finish(watch.shops[k].id.ToUtf8());
+    };
+    if (round) {
+        while (!stop()) {
+            const auto k = round->ClaimFeed();
+            if (!k)
+                break;
+            loadClaimedFeed(*k);
+        }
+    } else {
+        for (std::size_t k = 0; k < watch.shops.size() && !stop(); ++k)
+            loadFeed(k);
     }
     if (Interrupted())
         return kExitInterrupted;
+    // The first walk this machine is to do, if any; the walk looks for every shop's items, whoever loaded them.
+    std::optional<WalkOfWatch> claimed;
+    if (round) {
+        claimed = stop() ? std::nullopt : round->ClaimWalk();
+        if (!claimed && !round->claimedAny()) {
+            bar.Clear();
+            context.out.Write(round->CompleteLine());
+            return kExitClean;
+        }
+        if (claimed && round->WaitForFeeds(claimed->piece, stop, loadClaimedFeed)) {
+            shopOfLoaded.clear();
+            loaded = round->ItemsOfShops(shopOfLoaded);
+        }
+        if (Interrupted())
+            return kExitInterrupted;
+    }
     if (loaded.empty()) {
         ReportError("no shop of the watch gave items");
         return kExitNoShop;
@@ -268,48 +313,77 @@ int RunTrack(const TrackPlan& plan, CliContext& context) {
     std::vector<std::vector<base::PassOutcome>> passesOfShop(watch.shops.size());
     std::vector<base::PassOutcome> walks;
     std::vector<std::string> notWalked;
-    int walkNumber = 0;
-    for (const WatchWalk& walk : watch.walks) {
-        for (const SortPass& sort : walk.sorts) {
-            ++walkNumber;
-            if (stop()) {
-                notWalked.push_back(walk.category.slug + "/" + sort.key.bytes());
-                continue;
-            }
-            progress.phase = "walk " + std::to_string(walkNumber) + "/" + std::to_string(walkCount) + " " +
-                             walk.category.slug + " " + sort.key.bytes();
-            const base::PassRequest request{Text(), walk.category.slug, {}, sort.key.bytes(), walk.pageLimit};
-            base::PassOutcome outcome =
-                HeadlessWalk(endpoints.marketHost, policies->walk, stop, web).Run(request, allItems, &observer);
-            LeaveOutUnwalked(progress, walk.pageLimit, outcome);
-            const std::string walkId = WalkId(runStarted, walkNumber);
-            for (std::size_t n = 0; n < loaded.size(); ++n)
-                passesOfShop[shopOfLoaded[n]].push_back(rank::PassOfShop(outcome, loaded[n], walkId));
-            walks.push_back(std::move(outcome));
-        }
-    }
-    bar.Clear();
-
-    PrintResults(plan, passesOfShop, changes, context.out);
     RunEnd end;
     end.notKept = feedNotKept;
     // Own shops' changes always; the competitors' when the watch asks, so a rival's every move is not news.
     std::vector<RunAlert> alerts;
-    if (context.recorder) {
+    if (context.recorder)
         context.recorder->setAlertPages(watch.alerts.pageMoves);
-        for (const std::size_t k : ReportOrder(watch.shops)) {
-            for (const base::PassOutcome& pass : passesOfShop[k]) {
-                const history::PassRecorder::Outcome recorded = context.recorder->Record(pass);
-                if (!recorded.warning.empty())
-                    ReportError(recorded.warning);
-                end.notKept = end.notKept || !recorded.recorded;
-                if (watch.shops[k].role == ShopRole::Own || watch.alerts.competitors)
-                    for (const history::ChangeAlert& alert : recorded.alerts)
-                        alerts.push_back({watch.shops[k].id.ToUtf8(), watch.shops[k].role, pass.request.category,
-                                          pass.request.sort, alert});
-            }
+    const auto record = [&](std::size_t k, const base::PassOutcome& pass) {
+        const history::PassRecorder::Outcome recorded = context.recorder->Record(pass);
+        if (!recorded.warning.empty())
+            ReportError(recorded.warning);
+        end.notKept = end.notKept || !recorded.recorded;
+        if (watch.shops[k].role == ShopRole::Own || watch.alerts.competitors)
+            for (const history::ChangeAlert& alert : recorded.alerts)
+                alerts.push_back({watch.shops[k].id.ToUtf8(), watch.shops[k].role, pass.request.category,
+                                  pass.request.sort, alert});
+    };
+    const std::vector<WalkOfWatch> allWalks = WalksOf(watch);
+    std::size_t nextWalk = 0;
+    const auto next = [&]() -> std::optional<WalkOfWatch> {
+        if (!round)
+            return nextWalk < allWalks.size() ? std::optional<WalkOfWatch>(allWalks[nextWalk++]) : std::nullopt;
+        if (claimed)
+            return std::exchange(claimed, std::nullopt);
+        return stop() ? std::nullopt : round->ClaimWalk();
+    };
+    while (const std::optional<WalkOfWatch> next_ = next()) {
+        const WatchWalk& walk = *next_->walk;
+        const SortPass& sort = *next_->sort;
+        if (stop()) {
+            notWalked.push_back(walk.category.slug + "/" + sort.key.bytes());
+            continue;
         }
+        progress.phase = "walk " + std::to_string(next_->number) + "/" + std::to_string(walkCount) + " " +
+                         walk.category.slug + " " + sort.key.bytes();
+        const base::PassRequest request{Text(), walk.category.slug, {}, sort.key.bytes(), walk.pageLimit};
+        bool lost = false;
+        std::optional<RenewingObserver> renewing;
+        if (round)
+            renewing.emplace(observer, *round, next_->piece, lost);
+        const auto walkStop = [&] { return stop() || lost; };
+        base::PassOutcome outcome = HeadlessWalk(endpoints.marketHost, policies->walk, walkStop, web)
+                                        .Run(request, allItems,
+                                             renewing ? static_cast<rank::ListingWalkObserver*>(&*renewing) : &observer);
+        LeaveOutUnwalked(progress, walk.pageLimit, outcome);
+        if (lost) {
+            ReportError("walk " + next_->piece + " was taken over by another worker, which walks it anew");
+            continue;
+        }
+        // Every machine names a round's walk alike, so its passes tie together whoever walked them.
+        const std::string walkId =
+            round ? round->round().id + "-" + std::to_string(next_->number) : WalkId(runStarted, next_->number);
+        for (std::size_t n = 0; n < loaded.size(); ++n)
+            passesOfShop[shopOfLoaded[n]].push_back(rank::PassOfShop(outcome, loaded[n], walkId));
+        // A shared walk is kept before it is marked done, so that a machine that dies in between leaves it to
+        // be walked again rather than lost; one cut short is left to run out its lease and be walked whole.
+        if (round) {
+            for (const std::size_t k : ReportOrder(watch.shops))
+                if (!passesOfShop[k].empty() && passesOfShop[k].back().walkId == walkId)
+                    record(k, passesOfShop[k].back());
+            if (!outcome.stopped)
+                round->Finish(next_->piece);
+        }
+        walks.push_back(std::move(outcome));
     }
+    bar.Clear();
+
+    PrintResults(plan, passesOfShop, changes, context.out);
+    if (context.recorder && !round)
+        for (const std::size_t k : ReportOrder(watch.shops))
+            for (const base::PassOutcome& pass : passesOfShop[k])
+                record(k, pass);
     if (!ReportRunEnd(walks, notWalked, context.out))
         end.notKept = true;
     if (outOfTime)

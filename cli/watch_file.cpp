@@ -1,5 +1,6 @@
 #include "cli/watch_file.h"
 
+#include "cli/schedule_plan.h"
 #include "history/history_store.h"
 
 #include <toml++/toml.h>
@@ -226,10 +227,17 @@ std::optional<Watch> ParseWatch(std::string_view text, const std::string& file, 
             if (!node->is_table())
                 Refuse(*node, "run", "must be a [run] table");
             const TableReader run(*node->as_table(), "run.");
-            run.AllowOnly({"delay_ms", "retries", "max_minutes"});
+            run.AllowOnly({"delay_ms", "retries", "max_minutes", "every"});
             watch.delay = std::chrono::milliseconds(run.Integer("delay_ms", 0, 600000).value_or(200));
             watch.retries = run.Integer("retries", 0, 10).value_or(2);
             watch.maxMinutes = run.Integer("max_minutes", 1, 24 * 60).value_or(0);
+            if (const auto every = run.String("every", false)) {
+                std::string why;
+                const auto span = ParseEvery(*every, why);
+                if (!span)
+                    Refuse(*run.Find("every"), run.Key("every"), why.substr(why.rfind("--every ", 0) == 0 ? 8 : 0));
+                watch.every = *span;
+            }
         }
         if (const toml::node* node = root.get("alerts"))
             watch.alerts = ReadAlerts(*node);

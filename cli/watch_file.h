@@ -53,6 +53,8 @@ struct Watch {
     std::chrono::milliseconds delay{200};
     int retries = 2;
     int maxMinutes = 0; // 0: no limit
+    // How often the watch runs: machines sharing a history split each such span's work between them.
+    std::chrono::minutes every{60};
     WatchAlerts alerts;
     std::string historyUrl; // [history] url: the shared database the runs keep to; empty when none is named
 };

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace rankmoth::history {
@@ -201,6 +202,28 @@ struct RunRow {
     std::uint32_t notificationId = 0; // the desktop notification the next run replaces
 };
 
+// One piece of a round's work, as the machines sharing a history split it: a shop's feed load or a walk.
+// Times are IsoTime by the database's clock, empty where nothing has happened yet.
+struct WorkRow {
+    std::string round;
+    std::string kind;  // "feed" or "walk"; feeds are claimed first
+    std::string piece; // unique within the round: what to do, such as "demo" or "2 shoes/pop"
+    int position = 0;  // claim order within its kind
+    std::string openedAt;
+    std::string worker; // who holds or last held it; empty until claimed
+    std::string claimedAt;
+    std::string leaseUntil;
+    std::string finishedAt;
+    int claims = 0; // more than one when a worker took it over from one whose lease ran out
+    bool leaseExpired = false;
+
+    bool finished() const { return !finishedAt.empty(); }
+};
+struct WorkPiece {
+    std::string kind;
+    std::string piece;
+};
+
 enum class Access {
     ReadWrite, // creates the file and its folders, or a database's tables, when absent; brings older schemas forward
     ReadOnly,  // creates nothing and writes no byte, so a read-only file or database user can read
@@ -264,6 +287,22 @@ public:
     // Every host's backoff, and a host's new one.
     virtual base::Result<std::vector<web::HostBackoff>> Backoffs() = 0;
     virtual base::Result<void> SaveBackoff(const web::HostBackoff& backoff) = 0;
+
+    // A round's work, so that machines running the same watch do each piece once between them. Opening inserts
+    // each piece once however many machines open the round; a claim takes the first piece of `kind` no one holds
+    // or whose holder's lease ran out, for `lease` from now, and no two claims get the same piece; a renewal or
+    // a finish is refused (false) to a worker that no longer holds the piece.
+    virtual base::Result<void> OpenRound(const std::string& round, const std::vector<WorkPiece>& work) = 0;
+    virtual base::Result<std::optional<WorkRow>> ClaimWork(const std::string& round, const std::string& kind,
+                                                           const std::string& worker, std::chrono::seconds lease) = 0;
+    virtual base::Result<bool> RenewLease(const std::string& round, const std::string& piece,
+                                          const std::string& worker, std::chrono::seconds lease) = 0;
+    virtual base::Result<bool> FinishWork(const std::string& round, const std::string& piece,
+                                          const std::string& worker) = 0;
+    // The round's pieces, feeds first, in claim order; an empty `round` reads the latest opened.
+    virtual base::Result<std::vector<WorkRow>> RoundWork(const std::string& round) = 0;
+    // The items the shop's latest feed load listed, with their newest titles, by item ID.
+    virtual base::Result<std::vector<std::pair<std::string, std::string>>> ListedItems(const std::string& shop) = 0;
 };
 
 inline constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};

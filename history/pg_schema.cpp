@@ -90,6 +90,24 @@ CREATE TABLE hosts(
     last_strike TEXT COLLATE "C" NOT NULL);
 )sql";
 
+// Version 4: each round's work, as the SQLite file's version 4 keeps it.
+constexpr const char* kMigrateTo4 = R"sql(
+CREATE TABLE round_work(
+    id BIGSERIAL PRIMARY KEY,
+    round TEXT COLLATE "C" NOT NULL,
+    kind TEXT COLLATE "C" NOT NULL,
+    piece TEXT COLLATE "C" NOT NULL,
+    position INTEGER NOT NULL,
+    opened_at TEXT COLLATE "C" NOT NULL,
+    worker TEXT COLLATE "C" NOT NULL DEFAULT '',
+    claimed_at TEXT COLLATE "C" NOT NULL DEFAULT '',
+    lease_until TEXT COLLATE "C" NOT NULL DEFAULT '',
+    finished_at TEXT COLLATE "C" NOT NULL DEFAULT '',
+    claims INTEGER NOT NULL DEFAULT 0,
+    UNIQUE(round, piece));
+CREATE INDEX round_work_by_opening ON round_work(opened_at);
+)sql";
+
 // The lock every process creating or migrating the schema takes first, so two first runs at once do not both
 // create the tables.
 constexpr long long kSchemaLock = 0x52616e6b6d6f7401; // "Rankmot" and 1
@@ -157,7 +175,7 @@ int VersionOf(pqxx::transaction_base& work) {
 // Tables of ours in a database that does not say it is a history: another program's, best left alone.
 bool HoldsForeignTables(pqxx::transaction_base& work) {
     return work.exec("SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema() AND "
-                     "table_name IN ('passes', 'results', 'items', 'standings', 'feeds', 'runs', 'hosts')")[0][0]
+                     "table_name IN ('passes', 'results', 'items', 'standings', 'feeds', 'runs', 'hosts', 'round_work')")[0][0]
                .as<int>() > 0;
 }
 
@@ -233,6 +251,10 @@ base::Result<std::unique_ptr<Session>> Connect(const std::string& url, Access ac
                 return base::Fail(std::string(access == Access::ReadWrite ? "Cannot open" : "Cannot read") +
                                   " the history: the database " + where +
                                   " holds tables of another program. It was left as it is.");
+            if (access == Access::ReadOnly && version > 0 && version < kSchemaVersion)
+                return base::Fail("Cannot read the history: the database " + where +
+                                  " was written by an older version of Rankmoth; one query with it brings it up to "
+                                  "date.");
             if (access == Access::ReadOnly) {
                 if (version == 0)
                     return base::Fail("no such history in the database " + where +
@@ -243,7 +265,11 @@ base::Result<std::unique_ptr<Session>> Connect(const std::string& url, Access ac
             if (version == 0) {
                 work.exec(kSchema3);
                 work.exec("CREATE TABLE rankmoth_schema(version INTEGER NOT NULL)");
-                work.exec("INSERT INTO rankmoth_schema VALUES(" + std::to_string(kSchemaVersion) + ")");
+                work.exec("INSERT INTO rankmoth_schema VALUES(3)");
+            }
+            if (version < 4) {
+                work.exec(kMigrateTo4);
+                work.exec("UPDATE rankmoth_schema SET version = 4");
             }
             work.commit();
             return std::move(session);

@@ -19,7 +19,7 @@ namespace rankmoth::history::pg {
 
 // The same tables and columns as the SQLite file's schema of the same number, so a history moves between the two
 // without translation and "schema 4" means one thing whichever engine keeps it.
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 
 // The parts of a database URL that messages name, and the password they must never show.
 struct Target {
@@ -107,6 +107,15 @@ public:
     base::Result<std::optional<RunRow>> LatestRun() override;
     base::Result<std::vector<web::HostBackoff>> Backoffs() override;
     base::Result<void> SaveBackoff(const web::HostBackoff& backoff) override;
+    base::Result<void> OpenRound(const std::string& round, const std::vector<WorkPiece>& work) override;
+    base::Result<std::optional<WorkRow>> ClaimWork(const std::string& round, const std::string& kind,
+                                                   const std::string& worker, std::chrono::seconds lease) override;
+    base::Result<bool> RenewLease(const std::string& round, const std::string& piece, const std::string& worker,
+                                  std::chrono::seconds lease) override;
+    base::Result<bool> FinishWork(const std::string& round, const std::string& piece,
+                                  const std::string& worker) override;
+    base::Result<std::vector<WorkRow>> RoundWork(const std::string& round) override;
+    base::Result<std::vector<std::pair<std::string, std::string>>> ListedItems(const std::string& shop) override;
 
 private:
     template <typename T, typename Body> base::Result<T> Guard(const char* action, Body&& body) {

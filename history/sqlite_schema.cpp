@@ -123,6 +123,25 @@ CREATE TABLE hosts(
     last_strike TEXT NOT NULL) WITHOUT ROWID;
 )sql";
 
+// Version 4 keeps each round's work, one row per shop feed and per walk, with the worker holding it and until
+// when, so that processes running the same watch share the work instead of each doing all of it.
+constexpr const char* kMigrateTo4 = R"sql(
+CREATE TABLE round_work(
+    id INTEGER PRIMARY KEY,
+    round TEXT NOT NULL,
+    kind TEXT NOT NULL,
+    piece TEXT NOT NULL,
+    position INTEGER NOT NULL,
+    opened_at TEXT NOT NULL,
+    worker TEXT NOT NULL DEFAULT '',
+    claimed_at TEXT NOT NULL DEFAULT '',
+    lease_until TEXT NOT NULL DEFAULT '',
+    finished_at TEXT NOT NULL DEFAULT '',
+    claims INTEGER NOT NULL DEFAULT 0,
+    UNIQUE(round, piece));
+CREATE INDEX round_work_by_opening ON round_work(opened_at);
+)sql";
+
 // A file name as an SQLite URI, for the parameters only a URI can carry.
 std::string FileUri(const std::string& path, const char* parameters) {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -231,6 +250,10 @@ base::Result<std::unique_ptr<Connection>> OpenForWriting(const std::string& path
                 if (now == 2) {
                     db.exec(kMigrateTo3);
                     now = 3;
+                }
+                if (now == 3) {
+                    db.exec(kMigrateTo4);
+                    now = 4;
                 }
                 db.exec("PRAGMA user_version = " + std::to_string(now));
                 migration.commit();

@@ -16,8 +16,9 @@
 namespace rankmoth::history::sqlite {
 
 // The schema this build writes. Version 1 lacked the per-sort standings, results' check times and the passes'
-// item counts; version 2 the passes' walk and the record of feed loads.
-inline constexpr int kSchemaVersion = 3;
+// item counts; version 2 the passes' walk and the record of feed loads;
+// version 3 the work of the rounds that machines sharing a history split.
+inline constexpr int kSchemaVersion = 4;
 
 // Keeps an item's first and last sighting and its newest title: ?1 shop, ?2 item, ?3 title, ?4 when seen.
 // The newest title wins, whichever order sightings arrive in; an empty title never replaces one.
@@ -114,6 +115,15 @@ public:
     base::Result<std::optional<RunRow>> LatestRun() override;
     base::Result<std::vector<web::HostBackoff>> Backoffs() override;
     base::Result<void> SaveBackoff(const web::HostBackoff& backoff) override;
+    base::Result<void> OpenRound(const std::string& round, const std::vector<WorkPiece>& work) override;
+    base::Result<std::optional<WorkRow>> ClaimWork(const std::string& round, const std::string& kind,
+                                                   const std::string& worker, std::chrono::seconds lease) override;
+    base::Result<bool> RenewLease(const std::string& round, const std::string& piece, const std::string& worker,
+                                  std::chrono::seconds lease) override;
+    base::Result<bool> FinishWork(const std::string& round, const std::string& piece,
+                                  const std::string& worker) override;
+    base::Result<std::vector<WorkRow>> RoundWork(const std::string& round) override;
+    base::Result<std::vector<std::pair<std::string, std::string>>> ListedItems(const std::string& shop) override;
 
 private:
     template <typename T, typename Body> base::Result<T> Guard(const char* action, Body&& body) {

@@ -1,5 +1,6 @@
 // The watch file: what a good one gives, and that each bad one is refused with its line and key.
 #include "cli/watch_file.h"
+#include "cli/watch_round.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,7 @@ sorts = "all"
 delay_ms = 0
 retries = 1
 max_minutes = 50
+every = "30min"
 
 [alerts]
 page_moves = 2
@@ -60,6 +62,7 @@ url = "postgresql:///rankmoth?host=/run/postgresql"
     EXPECT_EQ(watch->delay.count(), 0);
     EXPECT_EQ(watch->retries, 1);
     EXPECT_EQ(watch->maxMinutes, 50);
+    EXPECT_EQ(watch->every.count(), 30);
     EXPECT_EQ(watch->alerts.pageMoves, 2);
     EXPECT_TRUE(watch->alerts.competitors && watch->alerts.desktop);
     EXPECT_EQ(watch->alerts.webhook, "http://127.0.0.1:8080/rank");
@@ -74,6 +77,7 @@ url = "postgresql:///rankmoth?host=/run/postgresql"
     EXPECT_EQ(plain->delay.count(), 200);
     EXPECT_EQ(plain->retries, 2);
     EXPECT_EQ(plain->maxMinutes, 0);
+    EXPECT_EQ(plain->every.count(), 60);
     EXPECT_FALSE(plain->alerts.desktop || plain->alerts.Quiet(0));
 }
 
@@ -103,6 +107,8 @@ TEST(WatchFile, EachBadFileIsRefusedNamingFileLineAndKey) {
         {shop + walk + "[run]\nretries = 11\n", "w.toml:6: run.retries: 11 is not a whole number from 0 to 10"},
         {shop + walk + "[run]\nmax_minutes = 0\n", "w.toml:6: run.max_minutes: 0 is not a whole number from 1 to 1440"},
         {shop + walk + "[run]\ndelay = 5\n", "w.toml:6: run.delay: is not a key of the watch file here"},
+        {shop + walk + "[run]\nevery = \"hourly\"\n", "w.toml:6: run.every: \"hourly\" is not an interval such as 30min"},
+        {shop + walk + "[run]\nevery = \"5min\"\n", "w.toml:6: run.every: 5min is too often"},
         {"run = 5\n" + shop + walk, "w.toml:1: run: must be a [run] table"},
         {"[shop]\nid = \"demo\"\n" + walk, "w.toml:1: shop: must be written as [[shop]] tables"},
         {shop + walk + "[alerts]\ndesktop = \"yes\"\n", "w.toml:6: alerts.desktop: is a string, not true or false"},
@@ -124,6 +130,32 @@ TEST(WatchFile, EachBadFileIsRefusedNamingFileLineAndKey) {
     std::string error;
     EXPECT_FALSE(ReadWatch("/nonexistent/watch.toml", error));
     EXPECT_EQ(error.rfind("/nonexistent/watch.toml: cannot be read", 0), 0u) << error;
+}
+
+// Machines agree on a round from the work the watch asks for, whatever else their copies of the file differ in.
+TEST(WatchRound, SameWorkSameRoundOtherWorkOrSpanAnother) {
+    const auto parse = [](const std::string& text) {
+        std::string error;
+        auto watch = ParseWatch(text, "w.toml", error);
+        EXPECT_TRUE(watch) << error;
+        return *watch;
+    };
+    const std::string rival = "[[shop]]\nid = \"rival\"\nrole = \"competitor\"\n";
+    const std::string shoes = "[[walk]]\ncategory = \"shoes\"\nsorts = [\"new\", \"pop\"]\n";
+    const Watch watch = parse(std::string(kShop) + rival + kWalk + shoes);
+    const std::string digest = WatchDigest(watch);
+    EXPECT_EQ(WatchDigest(parse("# a comment\n" + rival + "name = \"R\"\n" + kShop +
+                                "[[walk]]\ncategory = \"shoes\"\nsorts = [\"pop\", \"new\"]\n" + kWalk +
+                                "[run]\ndelay_ms = 0\nevery = \"2h\"\n")),
+              digest);
+    EXPECT_NE(WatchDigest(parse(std::string(kShop) + kWalk + shoes)), digest);
+    EXPECT_NE(WatchDigest(parse(std::string(kShop) + rival + kWalk + "pages = 11\n" + shoes)), digest);
+
+    const Round first = RoundOf(watch, 7199), next = RoundOf(watch, 7200);
+    EXPECT_EQ(first.id, digest + "-1");
+    EXPECT_EQ(first.starts, 3600);
+    EXPECT_EQ(first.ends, 7200);
+    EXPECT_EQ(next.id, digest + "-2");
 }
 
 } // namespace

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <fstream>
+#include <map>
 #include <thread>
 
 #include <sys/wait.h>
@@ -120,6 +123,75 @@ TEST(SqliteHistory, KilledWriterLeavesNoPartialPass) {
     for (const PassRow& pass : passes)
         EXPECT_EQ(pass.items, kItems);
     EXPECT_EQ(Count(path, "SELECT count(*) FROM standings WHERE pass_id NOT IN (SELECT id FROM passes)"), 0);
+}
+
+// Two workers at one round, each with its own connection, claiming as fast as they can: every piece goes to
+// exactly one of them, and opening the round twice makes no second copy of its work.
+TEST_P(HistoryStore, WorkersClaimARoundsPiecesOnceBetweenThem) {
+    const std::string& at = location();
+    testing::TempFolder dir;
+    std::vector<WorkPiece> work = {{"feed", "demo"}, {"feed", "rival"}};
+    for (int k = 0; k < 40; ++k)
+        work.push_back({"walk", std::to_string(k)});
+    const auto worker = [&](const std::string& name) {
+        return [&at, &work, name, file = dir.path() + "/" + name] {
+            auto store = OpenStore(at, Access::ReadWrite);
+            std::ofstream out(file);
+            if (!store || !store.value()->OpenRound("r1", work).ok())
+                return false;
+            for (const char* kind : {"feed", "walk"}) {
+                for (;;) {
+                    const auto claim = store.value()->ClaimWork("r1", kind, name, std::chrono::seconds(60));
+                    if (!claim)
+                        return false;
+                    if (!claim.value())
+                        break;
+                    out << claim.value()->piece << "\n" << std::flush;
+                    if (!store.value()->FinishWork("r1", claim.value()->piece, name).value_or(false))
+                        return false;
+                }
+            }
+            return true;
+        };
+    };
+    const pid_t a = Child(worker("a"));
+    const pid_t b = Child(worker("b"));
+    for (const pid_t pid : {a, b}) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    }
+    std::map<std::string, int> claimed;
+    for (const char* name : {"/a", "/b"}) {
+        std::ifstream in(dir.path() + name);
+        for (std::string piece; std::getline(in, piece);)
+            ++claimed[piece];
+    }
+    EXPECT_EQ(claimed.size(), work.size());
+    for (const auto& [piece, times] : claimed)
+        EXPECT_EQ(times, 1) << piece;
+    auto store = Opened(at);
+    ASSERT_TRUE(store);
+    const auto rows = store->RoundWork("").value_or({});
+    ASSERT_EQ(rows.size(), work.size());
+    EXPECT_EQ(rows[0].piece, "demo");
+    EXPECT_TRUE(std::all_of(rows.begin(), rows.end(), [](const WorkRow& r) { return r.finished() && r.claims == 1; }));
+    EXPECT_FALSE(store->ClaimWork("r1", "walk", "c", std::chrono::seconds(60)).value_or(std::nullopt));
+
+    // A holder that stops renewing loses the piece to the next claim, and with it the right to renew or finish.
+    ASSERT_TRUE(store->OpenRound("r2", {{"walk", "shoes/pop"}}).ok());
+    ASSERT_TRUE(store->ClaimWork("r2", "walk", "a", std::chrono::seconds(1)).value_or(std::nullopt));
+    EXPECT_FALSE(store->ClaimWork("r2", "walk", "b", std::chrono::seconds(60)).value_or(std::nullopt));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    const auto taken = store->ClaimWork("r2", "walk", "b", std::chrono::seconds(60)).value_or(std::nullopt);
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->claims, 2);
+    EXPECT_FALSE(store->RenewLease("r2", "shoes/pop", "a", std::chrono::seconds(60)).value_or(true));
+    EXPECT_FALSE(store->FinishWork("r2", "shoes/pop", "a").value_or(true));
+    EXPECT_TRUE(store->FinishWork("r2", "shoes/pop", "b").value_or(false));
+    const auto latest = store->RoundWork("").value_or({});
+    ASSERT_EQ(latest.size(), 1u);
+    EXPECT_EQ(latest[0].worker, "b");
 }
 
 } // namespace

@@ -160,14 +160,14 @@ TEST_P(PostgresHistory, ReadsWithoutCreatingAndRefusesWhatItCannotOwn) {
         EXPECT_EQ(store->location(), location());
         Record(*store, Pass("pop", 0, {Found("100", 1, 2)}));
     }
-    ASSERT_EQ(place_->Count("SELECT version FROM rankmoth_schema"), 3);
+    ASSERT_EQ(place_->Count("SELECT version FROM rankmoth_schema"), 4);
     if (auto reader = Opened(location(), Access::ReadOnly)) {
         EXPECT_FALSE(reader->RecordPass(Pass("new", 5, {Found("100", 1, 1)})).ok());
         EXPECT_EQ(reader->Passes({"8001", "", "", ""}).value_or({}).size(), 1u);
     }
-    place_->Exec("UPDATE rankmoth_schema SET version = 4");
+    place_->Exec("UPDATE rankmoth_schema SET version = 5");
     for (const Access access : {Access::ReadWrite, Access::ReadOnly})
-        EXPECT_NE(refusal(location(), access).find("was made by a newer version of Rankmoth (schema 4"),
+        EXPECT_NE(refusal(location(), access).find("was made by a newer version of Rankmoth (schema 5"),
                   std::string::npos);
 
     const std::string other = testing::SharedPgCluster().NewDatabase();

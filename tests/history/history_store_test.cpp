@@ -208,7 +208,7 @@ TEST(SqliteHistory, MigratesVersion1) {
 
     auto store = Opened(path);
     ASSERT_TRUE(store);
-    EXPECT_EQ(Count(path, "PRAGMA user_version"), 3);
+    EXPECT_EQ(Count(path, "PRAGMA user_version"), 4);
     const auto summaries = store->ItemSummaries("8001").value_or({});
     ASSERT_EQ(summaries.size(), 2u);
     EXPECT_EQ(summaries[0].title, "衬衫");
@@ -234,7 +234,7 @@ TEST(SqliteHistory, RefusesWhatItCannotOwnAndLeavesTheFileAlone) {
     testing::TempFolder dir;
     const testing::HistoryPlace newerPlace(Backend::Sqlite), foreignPlace(Backend::Sqlite);
     const std::string& newer = newerPlace.location();
-    newerPlace.Exec("CREATE TABLE passes(id INTEGER PRIMARY KEY, future TEXT); PRAGMA user_version = 4;");
+    newerPlace.Exec("CREATE TABLE passes(id INTEGER PRIMARY KEY, future TEXT); PRAGMA user_version = 5;");
     const std::string& foreign = foreignPlace.location();
     foreignPlace.Exec("CREATE TABLE contacts(name TEXT); INSERT INTO contacts VALUES('x');");
     const std::string text = dir.file("notes.txt");
@@ -259,7 +259,7 @@ TEST(SqliteHistory, RefusesWhatItCannotOwnAndLeavesTheFileAlone) {
         std::string says;
     };
     const Case cases[] = {
-        {newer, "was made by a newer version of Rankmoth (schema 4"},
+        {newer, "was made by a newer version of Rankmoth (schema 5"},
         {foreign, "is an SQLite database of another program"},
         {text, "is not a Rankmoth history database"},
         {damaged, "is damaged"},
