@@ -1,5 +1,7 @@
 #include "base/safe_text.h"
 
+#include <cstdint>
+
 namespace rankmoth::base {
 
 namespace {
@@ -65,6 +67,44 @@ std::string TerminalSafe(std::string_view utf8) {
             out += kReplacement;
         else
             out.append(utf8.substr(0, length));
+        utf8.remove_prefix(length == 0 ? 1 : length);
+    }
+    return out;
+}
+
+std::string MarkupText(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    while (!utf8.empty()) {
+        const std::size_t length = SequenceLength(utf8);
+        std::uint32_t code = length == 0 ? 0 : static_cast<unsigned char>(utf8[0]) & (0x7F >> (length == 1 ? 0 : length));
+        for (std::size_t i = 1; i < length; ++i)
+            code = (code << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
+        const bool control = code < 0x20 ? code != '\t' && code != '\n' && code != '\r' : code >= 0x7F && code <= 0x9F;
+        const bool noncharacter = (code >= 0xFDD0 && code <= 0xFDEF) || (code & 0xFFFE) == 0xFFFE;
+        if (length == 0 || control || noncharacter) {
+            out += kReplacement;
+        } else {
+            switch (utf8.front()) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out.append(utf8.substr(0, length));
+            }
+        }
         utf8.remove_prefix(length == 0 ? 1 : length);
     }
     return out;

@@ -18,6 +18,11 @@ std::string CsvField(std::string_view field);
 // no text can move the cursor, retitle the window or ring the bell.
 std::string TerminalSafe(std::string_view utf8);
 
+// UTF-8 made safe as HTML or SVG character data and attribute values: the five markup characters become
+// references, and what no parser takes (bytes that are not UTF-8, controls other than tab and line ends,
+// noncharacters) becomes U+FFFD.
+std::string MarkupText(std::string_view utf8);
+
 // Whether `bytes` is well-formed UTF-8 (no overlong forms, surrogates or code points above U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
 

@@ -1,7 +1,7 @@
 // Feed text as the shared report writes it: whatever the bytes, what comes out is well-formed UTF-8 with no
 // markup character and no control a parser refuses, and text that needed nothing comes out as it went in.
 #include "fuzz/fuzz_check.h"
-#include "history/markup.h"
+#include "base/safe_text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,7 +12,7 @@ using namespace rankmoth;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const std::string out = history::Markup(text);
+    const std::string out = base::MarkupText(text);
     for (const char c : out) {
         FUZZ_CHECK(c != '<' && c != '>' && c != '"' && c != '\'');
         const auto u = static_cast<unsigned char>(c);
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    rest.rfind("&quot;", 0) == 0 || rest.rfind("&#39;", 0) == 0);
     }
     // Marked up twice changes only the ampersands: the first pass left nothing else to change.
-    FUZZ_CHECK(history::Markup(out).size() == out.size() + 4 * static_cast<std::size_t>(std::count(
+    FUZZ_CHECK(base::MarkupText(out).size() == out.size() + 4 * static_cast<std::size_t>(std::count(
                                                                out.begin(), out.end(), '&')));
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "history/report_html.h"
 
-#include "history/markup.h"
+#include "base/safe_text.h"
 #include "history/place_label.h"
 #include "history/report_svg.h"
 #include "history/result_row.h"
@@ -88,7 +88,7 @@ std::string MoversTable(const char* caption, const std::vector<Mover>& movers, b
                              : m.to == 0   ? std::string("落榜")
                              : gains       ? "+" + std::to_string(m.change)
                                            : "−" + std::to_string(-m.change);
-        out += "<tr><td>" + Markup(m.title) + "<br><span class=\"id\">" + Markup(m.itemId) + "</span></td><td>" +
+        out += "<tr><td>" + base::MarkupText(m.title) + "<br><span class=\"id\">" + base::MarkupText(m.itemId) + "</span></td><td>" +
                Label(static_cast<std::size_t>(m.sort)) + "</td><td>" + PlaceOfPosition(m.from) + "</td><td>" +
                PlaceOfPosition(m.to) + "</td><td class=\"" + (gains ? "up" : "down") + "\">" + change + "</td></tr>";
     }
@@ -108,7 +108,7 @@ std::string Head(const std::string& shop) {
     return "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"><title>店铺 " +
-           Markup(shop) + " 排名报告</title><style>" + Style() + "</style></head><body>\n" + HatchDefinition() + "\n";
+           base::MarkupText(shop) + " 排名报告</title><style>" + Style() + "</style></head><body>\n" + HatchDefinition() + "\n";
 }
 
 std::string Tail() {
@@ -118,7 +118,7 @@ std::string Tail() {
 std::string Header(const HeaderFacts& f) {
     const std::string local = IsoLocalTime(std::string_view(f.lastPass));
     const std::string offset = local.size() > 19 ? local.substr(19) : std::string();
-    std::string out = "<header><h1>店铺 " + Markup(f.shop) + " 排名报告</h1><dl><dt>时段</dt><dd>" +
+    std::string out = "<header><h1>店铺 " + base::MarkupText(f.shop) + " 排名报告</h1><dl><dt>时段</dt><dd>" +
                       LocalShort(f.firstPass) + " – " + LocalShort(f.lastPass) +
                       (offset.empty() ? std::string() : "（UTC" + offset + "）") + "</dd><dt>查询</dt><dd>" +
                       std::to_string(f.passes) + " 次，其中完整 " + std::to_string(f.cleanPasses) + " 次；商品 " +
@@ -163,7 +163,7 @@ std::string ItemSection(const ItemFacts& item, const std::string& strip, std::si
                            : "首次找到 " + LocalShort(item.firstFound) + " · 最近找到 " + LocalShort(item.lastFound);
     if (perColumn > 1)
         seen += " · 每格为连续 " + std::to_string(perColumn) + " 次查询中最近的一次";
-    return "<article><h3>" + Markup(item.title) + "<span class=\"id\">" + Markup(item.itemId) +
+    return "<article><h3>" + base::MarkupText(item.title) + "<span class=\"id\">" + base::MarkupText(item.itemId) +
            "</span></h3><p class=\"note\">" + places + "<br>" + seen + "</p>" + strip + sparkline + "</article>\n";
 }
 
@@ -179,7 +179,7 @@ std::string UnseenSection(const std::vector<UnseenItem>& items) {
                       "<colgroup><col style=\"width:60%\"><col><col style=\"width:16%\"></colgroup><thead><tr>"
                       "<th>商品</th><th>编号</th><th>查询</th></tr></thead><tbody>";
     for (const UnseenItem& item : items)
-        out += "<tr><td>" + Markup(item.title) + "</td><td>" + Markup(item.itemId) + "</td><td>" +
+        out += "<tr><td>" + base::MarkupText(item.title) + "</td><td>" + base::MarkupText(item.itemId) + "</td><td>" +
                std::to_string(item.passes) + " 次</td></tr>";
     return out + "</tbody></table></section>\n";
 }
@@ -192,12 +192,12 @@ std::string CrossSection(const std::vector<CrossRow>& rows) {
     out += "<th>分歧</th></tr></thead><tbody>";
     for (const CrossRow& row : rows) {
         const Disagreement disagreement = DisagreementOf(row.sorts);
-        out += "<tr><td>" + Markup(row.title) + "<br><span class=\"id\">" + Markup(row.itemId) + "</span></td>";
+        out += "<tr><td>" + base::MarkupText(row.title) + "<br><span class=\"id\">" + base::MarkupText(row.itemId) + "</span></td>";
         for (const SortStanding& standing : row.sorts)
             out += "<td>" + Standing(standing) + "</td>";
         out += disagreement.cell.empty() ? "<td></td>"
-                                         : "<td class=\"warn\" title=\"" + Markup(disagreement.tip) + "\">" +
-                                               Markup(disagreement.cell) + "</td>";
+                                         : "<td class=\"warn\" title=\"" + base::MarkupText(disagreement.tip) + "\">" +
+                                               base::MarkupText(disagreement.cell) + "</td>";
         out += "</tr>\n";
     }
     return out + "</tbody></table></section>\n";
@@ -212,18 +212,18 @@ std::string ShareSection(const std::vector<ListingVisibility>& listings) {
         const std::vector<std::uint32_t> colours = ShopColours(listing.shops.size());
         const std::vector<double> latest =
             listing.points.empty() ? std::vector<double>{} : SharesOf(listing.points.back().scores);
-        std::string caption = Markup(listing.category);
+        std::string caption = base::MarkupText(listing.category);
         if (!listing.subCategory.empty())
-            caption += " / " + Markup(listing.subCategory);
+            caption += " / " + base::MarkupText(listing.subCategory);
         const auto sort = base::SortOfKey(listing.sort);
-        caption += " · " + (sort ? std::string(base::EntryOf(*sort).label) : Markup(listing.sort));
+        caption += " · " + (sort ? std::string(base::EntryOf(*sort).label) : base::MarkupText(listing.sort));
         out += "<figure><figcaption>" + caption + "（" + std::to_string(listing.points.size()) + " 次监视）</figcaption>" +
                ShareChartSvg(listing, colours) + "<ul class=\"keys\">";
         for (std::size_t k = 0; k < listing.shops.size(); ++k) {
             char percent[16];
             std::snprintf(percent, sizeof percent, "%.0f%%", k < latest.size() ? latest[k] * 100 : 0.0);
             out += "<li><i class=\"sw\" style=\"background:" + CssColour(colours[k]) + "\"></i>" +
-                   Markup(listing.shops[k]) + (k == 0 ? "（本店）" : "") + " " + percent + "</li>";
+                   base::MarkupText(listing.shops[k]) + (k == 0 ? "（本店）" : "") + " " + percent + "</li>";
         }
         out += "</ul></figure>\n";
     }

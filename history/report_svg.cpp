@@ -1,6 +1,6 @@
 #include "history/report_svg.h"
 
-#include "history/markup.h"
+#include "base/safe_text.h"
 #include "history/place_label.h"
 #include "history/result_row.h"
 
@@ -126,7 +126,7 @@ std::string ZoneStripSvg(const std::vector<TimelineRow>& rows, std::size_t maxCo
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const double top = 1 + static_cast<double>(r) * (kRow + kGap);
         const double middle = top + kRow / 2;
-        svg += "<text class=\"lb\" x=\"0\" y=\"" + Num(middle) + "\">" + Markup(SortLabel(rows[r].sort)) + "</text>";
+        svg += "<text class=\"lb\" x=\"0\" y=\"" + Num(middle) + "\">" + base::MarkupText(SortLabel(rows[r].sort)) + "</text>";
         if (strips[r].cells.empty()) {
             svg += "<text class=\"ax\" x=\"" + Num(kLabel) + "\" y=\"" + Num(middle) + "\">—</text>";
             continue;

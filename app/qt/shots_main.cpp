@@ -27,6 +27,14 @@
 namespace {
 using namespace rankmoth;
 
+// Found at `position` (1 is page 1, slice 1), as the seeded passes place their items.
+void PlaceAt(base::ItemResult& item, int position) {
+    item.state = base::ItemState::Found;
+    item.page = (position - 1) / 10 + 1;
+    item.slice = (position - 1) % 10 + 1;
+    item.hits = 1;
+}
+
 // A few rounds of the three sorts for a dozen items of the demo shop, with a failed pop pass and a night
 // without passes, so the history page has every kind of cell to show.
 bool SeedDemoHistory(const std::string& path) {
@@ -62,10 +70,7 @@ bool SeedDemoHistory(const std::string& path) {
                 } else if (missed || position > 110) {
                     item.state = base::ItemState::NotFound;
                 } else {
-                    item.state = base::ItemState::Found;
-                    item.page = (position - 1) / 10 + 1;
-                    item.slice = (position - 1) % 10 + 1;
-                    item.hits = 1;
+                    PlaceAt(item, position);
                 }
                 item.checkedAt = pass.finished;
                 pass.items.push_back(item);
@@ -104,10 +109,7 @@ bool SeedDemoWatch(const std::string& path) {
                     if (position > 150) {
                         item.state = base::ItemState::NotFound;
                     } else {
-                        item.state = base::ItemState::Found;
-                        item.page = (position - 1) / 10 + 1;
-                        item.slice = (position - 1) % 10 + 1;
-                        item.hits = 1;
+                        PlaceAt(item, position);
                     }
                     item.checkedAt = pass.finished;
                     pass.items.push_back(item);

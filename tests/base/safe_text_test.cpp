@@ -65,5 +65,24 @@ TEST(SafeTextTest, Utf8Validity) {
         EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes;
 }
 
+
+TEST(Markup, EscapesMarkupAndReplacesWhatNoParserTakes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"<script>&\"'", "&lt;script&gt;&amp;&quot;&#39;"},
+        {"连衣裙 A-1", "连衣裙 A-1"},
+        {"tab\tline\r\n", "tab\tline\r\n"},
+        {"bell\x07", "bell\xEF\xBF\xBD"},
+        {"c1\xC2\x85", "c1\xEF\xBF\xBD"},               // NEL, a C1 control
+        {"\xFF<", "\xEF\xBF\xBD&lt;"},                    // a byte that is never UTF-8
+        {"\xE8\xA3", "\xEF\xBF\xBD\xEF\xBF\xBD"},         // cut short
+        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},         // overlong '/'
+        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"}, // a surrogate
+        {"\xEF\xBF\xBE", "\xEF\xBF\xBD"},                 // a noncharacter
+        {"\xF0\x9F\x91\x97", "\xF0\x9F\x91\x97"},         // beyond the basic plane
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(MarkupText(in), out) << in;
+}
+
 } // namespace
 } // namespace rankmoth::base

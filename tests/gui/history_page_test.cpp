@@ -10,7 +10,7 @@
 #include "app/qt/zone_timeline.h"
 #include "history/report_model.h"
 #include "history/shop_comparison.h"
-#include "tests/gui/history_passes.h"
+#include "tests/support/recorded_passes.h"
 
 #include <sqlite3.h>
 #endif

@@ -4,6 +4,7 @@
 #include "history/history_report.h"
 #include "history/history_store.h"
 #include "tests/support/pg_cluster.h"
+#include "tests/support/recorded_passes.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -66,39 +67,6 @@ inline std::string FileBytes(const std::string& path) {
 // 2025-12-01T00:00:00Z plus `minutes`.
 inline base::Clock::time_point At(int minutes) {
     return base::Clock::from_time_t(1764547200) + std::chrono::minutes(minutes);
-}
-
-inline base::ItemResult Found(const char* id, int page, int slice, const char* titleUtf8 = "") {
-    base::ItemResult item;
-    item.itemId = Text(id);
-    item.title = Text::FromUtf8(titleUtf8);
-    item.state = base::ItemState::Found;
-    item.page = page;
-    item.slice = slice;
-    item.hits = 1;
-    return item;
-}
-
-inline base::ItemResult Missing(const char* id, base::ItemState state = base::ItemState::NotFound) {
-    base::ItemResult item;
-    item.itemId = Text(id);
-    item.state = state;
-    return item;
-}
-
-inline base::PassOutcome Pass(const char* sort, int startMinute, std::vector<base::ItemResult> items,
-                              const char* shop = "8001") {
-    base::PassOutcome pass;
-    pass.request.shop = Text(shop);
-    pass.request.category = "clothing";
-    pass.request.sort = sort;
-    pass.request.pageLimit = 10;
-    pass.started = At(startMinute);
-    pass.finished = At(startMinute + 2);
-    pass.pagesWalked = 10;
-    pass.requests = 40;
-    pass.items = std::move(items);
-    return pass;
 }
 
 // The file as the sqlite3 tool sees it, without the store.

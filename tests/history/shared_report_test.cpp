@@ -1,5 +1,5 @@
 // The shared report: what it says must be safe to open anywhere and equal to what the history holds.
-#include "history/markup.h"
+#include "base/safe_text.h"
 #include "history/shared_report.h"
 #include "history/shop_comparison.h"
 #include "tests/history/history_fixture.h"
@@ -14,24 +14,6 @@ namespace rankmoth::history {
 namespace {
 
 using namespace testing::history_cases;
-
-TEST(Markup, EscapesMarkupAndReplacesWhatNoParserTakes) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"<script>&\"'", "&lt;script&gt;&amp;&quot;&#39;"},
-        {"连衣裙 A-1", "连衣裙 A-1"},
-        {"tab\tline\r\n", "tab\tline\r\n"},
-        {"bell\x07", "bell\xEF\xBF\xBD"},
-        {"c1\xC2\x85", "c1\xEF\xBF\xBD"},               // NEL, a C1 control
-        {"\xFF<", "\xEF\xBF\xBD&lt;"},                    // a byte that is never UTF-8
-        {"\xE8\xA3", "\xEF\xBF\xBD\xEF\xBF\xBD"},         // cut short
-        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},         // overlong '/'
-        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"}, // a surrogate
-        {"\xEF\xBF\xBE", "\xEF\xBF\xBD"},                 // a noncharacter
-        {"\xF0\x9F\x91\x97", "\xF0\x9F\x91\x97"},         // beyond the basic plane
-    };
-    for (const auto& [in, out] : cases)
-        EXPECT_EQ(Markup(in), out) << in;
-}
 
 TEST(ReportPeriod, DaysAreWholeAndBadDatesAreSaid) {
     const Period period = CheckPeriod("2025-12-01", "2025-12-02").value();
@@ -64,11 +46,6 @@ protected:
         if (figures && written)
             *figures = written.value();
         return out;
-    }
-    base::PassOutcome Walked(const char* shop, const char* walk, int minute, std::vector<base::ItemResult> items) {
-        base::PassOutcome pass = Pass("pop", minute, std::move(items), shop);
-        pass.walkId = walk;
-        return pass;
     }
 
     testing::TempFolder dir;
@@ -132,8 +109,8 @@ TEST_F(SharedReport, FeedTextCannotBreakOutOfThePageAndNothingIsFetched) {
     // No address of anything outside the title's text: no scheme, no source, no link, and the only reference
     // is the page's own hatching.
     std::string markup = page;
-    for (std::size_t at; (at = markup.find(Markup(hostile))) != std::string::npos;)
-        markup.erase(at, Markup(hostile).size());
+    for (std::size_t at; (at = markup.find(base::MarkupText(hostile))) != std::string::npos;)
+        markup.erase(at, base::MarkupText(hostile).size());
     for (const char* fetch : {"http:", "https:", "src=", "href=", "@import", "//"})
         EXPECT_EQ(markup.find(fetch), std::string::npos) << fetch;
     std::size_t references = 0;
@@ -157,12 +134,12 @@ TEST_F(SharedReport, APeriodWithoutPassesWritesNothing) {
 TEST_F(SharedReport, AWatchsShopsAreComparedWalkByWalkWithTheReportsShopFirst) {
     ASSERT_TRUE(store);
     // Two walks of one listing for three shops; "lone" was walked alone and "aside" in a walk "8001" lacks.
-    Record(*store, Walked("8001", "w1", 0, {Found("a", 1, 1), Found("b", 2, 5)})); // 1.0 + 0.3
-    Record(*store, Walked("zeta", "w1", 0, {Found("z", 1, 8)}));                     // 0.3
-    Record(*store, Walked("alpha", "w1", 0, {Missing("q")}));                        // 0
-    Record(*store, Walked("8001", "w2", 60, {Missing("a")}));
-    Record(*store, Walked("zeta", "w2", 60, {Found("z", 1, 2)}));
-    Record(*store, Walked("aside", "w3", 90, {Found("s", 1, 1)}));
+    Record(*store, Pass("pop", 0, {Found("a", 1, 1), Found("b", 2, 5)}, "8001", "w1")); // 1.0 + 0.3
+    Record(*store, Pass("pop", 0, {Found("z", 1, 8)}, "zeta", "w1"));                     // 0.3
+    Record(*store, Pass("pop", 0, {Missing("q")}, "alpha", "w1"));                        // 0
+    Record(*store, Pass("pop", 60, {Missing("a")}, "8001", "w2"));
+    Record(*store, Pass("pop", 60, {Found("z", 1, 2)}, "zeta", "w2"));
+    Record(*store, Pass("pop", 90, {Found("s", 1, 1)}, "aside", "w3"));
     Record(*store, Pass("pop", 120, {Found("a", 1, 1)}, "8001"));
 
     const auto compared = CompareShops(*store, "8001", {});

@@ -1,6 +1,7 @@
 #pragma once
 
-// The passes the history page's tests record: in the clothing listing, of shop 8001 unless told.
+// The passes the history tests record, the store's and the page's: in the clothing listing, of shop 8001
+// unless told.
 #include "base/pass_outcome.h"
 
 #include <chrono>
