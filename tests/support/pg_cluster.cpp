@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -35,8 +34,14 @@ std::string ServerBinaries() {
     return newest;
 }
 
+// Single quotes for the shell, each quote inside closed, escaped and reopened.
 std::string Quoted(const std::string& text) {
-    return "'" + std::regex_replace(text, std::regex("'"), "'\\''") + "'";
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') quoted += "'\\''";
+        else quoted += c;
+    }
+    return quoted + "'";
 }
 
 // Stops the cluster when the tests end, whether or not one was started.
