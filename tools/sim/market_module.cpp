@@ -8,6 +8,7 @@
 #include <chrono>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -15,6 +16,14 @@
 namespace rankmoth::sim {
 
 namespace {
+
+// The server answers on several threads at once, and each << to the unbuffered std::cerr is a write of its
+// own: an entry goes out whole in one write, or two clients' requests would run together into one line.
+void Log(const std::string& entry) {
+    static std::mutex writing;
+    const std::lock_guard<std::mutex> hold(writing);
+    std::cerr << entry << std::flush;
+}
 
 class MarketModule final : public SimModule {
 public:
@@ -101,17 +110,18 @@ public:
 
 private:
     void Pause(const httplib::Request& req) const {
-        if (logRequests_)
-            std::cerr << "market: " << req.method << " " << req.target << (req.body.empty() ? "" : " ") << req.body
-                      << std::endl;
-        if (logHeaders_) {
-            // The server keeps headers sorted by name, so two clients that send the same set log the same; newer
-            // cpp-httplib versions add the peer addresses as headers, which differ from one connection to the next.
-            for (const auto& [name, value] : req.headers) {
-                if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT")
-                    std::cerr << "  " << name << ": " << value << "\n";
+        if (logRequests_) {
+            std::string entry =
+                "market: " + req.method + " " + req.target + (req.body.empty() ? "" : " ") + req.body + "\n";
+            if (logHeaders_) {
+                // The server keeps headers sorted by name, so two clients that send the same set log the same;
+                // newer cpp-httplib versions add the peer addresses as headers, which differ from one connection
+                // to the next.
+                for (const auto& [name, value] : req.headers)
+                    if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT")
+                        entry += "  " + name + ": " + value + "\n";
             }
-            std::cerr << std::flush;
+            Log(entry);
         }
         if (latencyMs_ > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(latencyMs_));
@@ -158,7 +168,7 @@ private:
         std::string error;
         res.set_content(SliceAnswer(catalogue_, slice, &error), "application/json; charset=gbk");
         if (!error.empty())
-            std::cerr << "market: refused slice \"" << req.body << "\": " << error << std::endl;
+            Log("market: refused slice \"" + req.body + "\": " + error + "\n");
     }
 
     std::string cataloguePath_;
