@@ -8,6 +8,7 @@
 #include <pqxx/pqxx>
 
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <set>
 #include <thread>
@@ -27,6 +28,15 @@ constexpr const char* kCatalogue = "pages 3\n"
                                    "place clothing pop 2 5 7002\n"
                                    "place clothing new 1 1 9001\n";
 
+// Rounds follow the clock, so a test that met the end of one would see its workers split over two. A span
+// whose end is at least ten minutes away keeps every worker of a test in the same round.
+std::string EveryWithRoom() {
+    const std::time_t now = std::time(nullptr);
+    for (long minutes = 60;; ++minutes)
+        if (now % (minutes * 60) < minutes * 60 - 600)
+            return std::to_string(minutes) + "min";
+}
+
 // Three shops and two walks of three pages: 66 listing requests a round.
 struct RoundFiles {
     TempFolder folder{"rankmoth-round"};
@@ -37,8 +47,8 @@ struct RoundFiles {
         std::ofstream(watch) << "[[shop]]\nid = \"own1\"\n[[shop]]\nid = \"rival\"\nrole = \"competitor\"\n"
                                 "[[shop]]\nid = \"third\"\nrole = \"competitor\"\n"
                                 "[[walk]]\ncategory = \"clothing\"\nsorts = [\"pop\", \"new\"]\npages = 3\n"
-                                "[run]\ndelay_ms = 0\n[history]\nurl = \""
-                             << url << "\"\n";
+                                "[run]\ndelay_ms = 0\nevery = \""
+                             << EveryWithRoom() << "\"\n[history]\nurl = \"" << url << "\"\n";
     }
 };
 
