@@ -255,8 +255,9 @@ public:
                                                 const std::function<bool(const ExportRow&)>& sink) = 0;
     // Every item's timeline of the shop, one item at a time in item ID order, read in one pass over the shop's
     // results rather than an index look-up per result, holding about `resultsAtOnce` results at a time: what a
-    // report of a large shop needs. Stops early, without failing, when `sink` returns false. By default, item by
-    // item through Timeline.
+    // report of a large shop needs. Stops early, without failing, when `sink` returns false. `sink` may not use
+    // the store meanwhile: a database history reads through one connection. By default, item by item through
+    // Timeline.
     using TimelineSink = std::function<bool(const std::string& itemId, const ItemTimeline&)>;
     static constexpr std::size_t kResultsAtOnce = 4'000'000;
     virtual base::Result<void> ForEachTimeline(const std::string& shop, const TimelineSink& sink,

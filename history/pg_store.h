@@ -92,6 +92,8 @@ public:
     base::Result<std::vector<std::string>> Shops() override;
     base::Result<std::vector<ItemSummary>> ItemSummaries(const std::string& shop) override;
     base::Result<ItemTimeline> Timeline(const std::string& shop, const std::string& itemId) override;
+    base::Result<void> ForEachTimeline(const std::string& shop, const TimelineSink& sink,
+                                       std::size_t resultsAtOnce = kResultsAtOnce) override;
     base::Result<void> ForEachExportRow(const std::string& shop, const std::string& itemId,
                                         const std::function<bool(const ExportRow&)>& sink) override;
     base::Result<void> DeleteItem(const std::string& shop, const std::string& itemId) override;

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <sstream>
@@ -144,6 +145,65 @@ TEST_P(RecordedShop, DeletingAnItemKeepsItsPassesAndDeletingTheShopLeavesNothing
     ASSERT_TRUE(store_->DeleteShop("8001").ok());
     EXPECT_TRUE(store_->Shops().value_or({"?"}).empty());
     EXPECT_EQ(place_->Count("SELECT count(*) FROM results"), 0);
+}
+
+// What a report of a large shop reads, in one pass over its results, must be what the page reads item by item.
+TEST_P(HistoryStore, TimelinesReadInOnePassEqualEachItemsOwnWhateverTheSpan) {
+    auto store = Opened(location());
+    ASSERT_TRUE(store);
+    // Seven items over five passes of two sorts, each pass missing some (seeded, so that a span's edge falls
+    // inside and outside the gaps), started out of their insertion order.
+    std::mt19937 random(20261209);
+    const char* sorts[] = {"pop", "new"};
+    for (int p = 0; p < 5; ++p) {
+        std::vector<base::ItemResult> items;
+        for (int k = 0; k < 7; ++k) {
+            const std::string id = "item" + std::to_string(k);
+            if (random() % 3 == 0)
+                continue;
+            items.push_back(random() % 2 ? Found(id.c_str(), 1 + static_cast<int>(random() % 9), 1 + p)
+                                         : Missing(id.c_str()));
+        }
+        Record(*store, Pass(sorts[p % 2], (p * 37) % 5 * 60, std::move(items)));
+    }
+    // The sink may not use the store while the read is going on (a database reads through one connection),
+    // so the timelines are compared once it is over.
+    std::vector<std::pair<std::string, ItemTimeline>> seen;
+    const auto readAll = [&](std::size_t resultsAtOnce, std::size_t stopAfter = 0) {
+        seen.clear();
+        const auto read = store->ForEachTimeline(
+            "8001",
+            [&](const std::string& id, const ItemTimeline& timeline) {
+                seen.emplace_back(id, timeline);
+                return seen.size() != stopAfter;
+            },
+            resultsAtOnce);
+        EXPECT_TRUE(read) << read.error();
+    };
+    for (const std::size_t resultsAtOnce : {std::size_t{1}, std::size_t{10}, std::size_t{16}, Store::kResultsAtOnce}) {
+        readAll(resultsAtOnce);
+        ASSERT_EQ(seen.size(), 7u) << resultsAtOnce;
+        EXPECT_TRUE(
+            std::is_sorted(seen.begin(), seen.end(), [](const auto& a, const auto& b) { return a.first < b.first; }));
+        for (const auto& [id, timeline] : seen) {
+            const ItemTimeline own = store->Timeline("8001", id).value();
+            for (std::size_t s = 0; s < own.sorts.size(); ++s) {
+                EXPECT_EQ(timeline.sorts[s].size(), own.sorts[s].size()) << id << " at " << resultsAtOnce;
+                for (std::size_t k = 0; k < std::min(timeline.sorts[s].size(), own.sorts[s].size()); ++k) {
+                    const TimelinePoint &a = timeline.sorts[s][k], &b = own.sorts[s][k];
+                    EXPECT_EQ(std::tie(a.passId, a.started, a.state, a.page, a.slice, a.passFailed),
+                              std::tie(b.passId, b.started, b.state, b.page, b.slice, b.passFailed))
+                        << id << " at " << resultsAtOnce;
+                }
+            }
+        }
+    }
+    // A reader that has seen enough stops the read, and the history goes on answering.
+    readAll(1, 2);
+    EXPECT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(store->Timeline("8001", "item0"));
+    readAll(Store::kResultsAtOnce);
+    EXPECT_EQ(seen.size(), 7u);
 }
 
 // Every standing the pass writer moves on must be the one a rebuild from the results computes: the two run the

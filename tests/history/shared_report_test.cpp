@@ -6,10 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <random>
-#include <tuple>
-
 namespace rankmoth::history {
 namespace {
 
@@ -51,45 +47,6 @@ protected:
     testing::TempFolder dir;
     std::unique_ptr<Store> store = Opened(HistoryFile(dir));
 };
-
-TEST_F(SharedReport, TimelinesReadInOnePassEqualEachItemsOwnWhateverTheSpan) {
-    ASSERT_TRUE(store);
-    // Seven items over five passes of two sorts, each pass missing some (seeded, so that a span's edge falls
-    // inside and outside the gaps), started out of their insertion order.
-    std::mt19937 random(20261209);
-    const char* sorts[] = {"pop", "new"};
-    for (int p = 0; p < 5; ++p) {
-        std::vector<base::ItemResult> items;
-        for (int k = 0; k < 7; ++k) {
-            const std::string id = "item" + std::to_string(k);
-            if (random() % 3 == 0)
-                continue;
-            items.push_back(random() % 2 ? Found(id.c_str(), 1 + static_cast<int>(random() % 9), 1 + p)
-                                         : Missing(id.c_str()));
-        }
-        Record(*store, Pass(sorts[p % 2], (p * 37) % 5 * 60, std::move(items)));
-    }
-    for (const std::size_t resultsAtOnce : {std::size_t{1}, std::size_t{10}, std::size_t{16}, Store::kResultsAtOnce}) {
-        std::vector<std::string> seen;
-        const auto read = store->ForEachTimeline("8001", [&](const std::string& id, const ItemTimeline& timeline) {
-            seen.push_back(id);
-            const ItemTimeline own = store->Timeline("8001", id).value();
-            for (std::size_t s = 0; s < own.sorts.size(); ++s) {
-                EXPECT_EQ(timeline.sorts[s].size(), own.sorts[s].size()) << id << " at " << resultsAtOnce;
-                for (std::size_t k = 0; k < std::min(timeline.sorts[s].size(), own.sorts[s].size()); ++k) {
-                    const TimelinePoint &a = timeline.sorts[s][k], &b = own.sorts[s][k];
-                    EXPECT_EQ(std::tie(a.passId, a.started, a.state, a.page, a.slice, a.passFailed),
-                              std::tie(b.passId, b.started, b.state, b.page, b.slice, b.passFailed))
-                        << id << " at " << resultsAtOnce;
-                }
-            }
-            return true;
-        }, resultsAtOnce);
-        ASSERT_TRUE(read) << read.error();
-        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
-        EXPECT_EQ(seen.size(), 7u) << resultsAtOnce;
-    }
-}
 
 TEST_F(SharedReport, FeedTextCannotBreakOutOfThePageAndNothingIsFetched) {
     ASSERT_TRUE(store);
