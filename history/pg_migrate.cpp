@@ -170,9 +170,15 @@ base::Result<MigrationCount> MigrateToDatabase(const std::string& file, const st
         }
         work->commit();
         // Tables filled in one go have no statistics until autovacuum comes round, and without them the planner
-        // reads a shop's results one index probe at a time: a report straight after a copy took four times as long.
-        if (count.copied > 0)
-            pqxx::nontransaction(db).exec("ANALYZE passes, results, items, standings, feeds");
+        // reads a shop's results one index probe at a time. The copy is committed by now, so an analysis that
+        // fails (cancelled, timed out, the connection lost) leaves the statistics to autovacuum rather than turn
+        // a kept copy into a reported failure.
+        if (count.copied > 0) {
+            try {
+                pqxx::nontransaction(db).exec("ANALYZE passes, results, items, standings, feeds");
+            } catch (const pqxx::failure&) {
+            }
+        }
     } catch (const SQLite::Exception& e) {
         return base::Fail(
             sqlite::Describe("read the history", file, e.getErrorCode(), e.getErrorStr(), kDefaultBusyTimeout));
