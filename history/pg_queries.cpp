@@ -83,27 +83,31 @@ base::Result<std::vector<ItemSummary>> PgStore::ItemSummaries(const std::string&
     });
 }
 
+void AddTimelinePoint(ItemTimeline& timeline, const pqxx::row& row, int first) {
+    const int sort = SortIndex(row[first].c_str());
+    if (sort < 0)
+        return;
+    TimelinePoint point;
+    point.passId = row[first + 1].as<std::int64_t>();
+    point.started = row[first + 2].c_str();
+    point.state = StateOf(row[first + 3]);
+    point.page = row[first + 4].as<int>();
+    point.slice = row[first + 5].as<int>();
+    point.passStopped = row[first + 6].as<int>() != 0;
+    point.passFailed = row[first + 7].as<int>() > 0;
+    timeline.sorts[static_cast<std::size_t>(sort)].push_back(std::move(point));
+}
+
 base::Result<ItemTimeline> PgStore::Timeline(const std::string& shop, const std::string& itemId) {
     return Guard<ItemTimeline>("read the item's timeline", [&](pqxx::connection& db) {
         pqxx::read_transaction work(db);
         ItemTimeline timeline;
         for (const pqxx::row& row :
-             work.exec_params("SELECT p.sort, p.id, p.started, r.state, r.page, r.slice, p.stopped, p.failed_requests "
-                              "FROM results r JOIN passes p ON p.id = r.pass_id WHERE r.item_id = $1 AND p.shop = $2 "
+             work.exec_params("SELECT " RANKMOTH_PG_TIMELINE_COLUMNS
+                              " FROM results r JOIN passes p ON p.id = r.pass_id WHERE r.item_id = $1 AND p.shop = $2 "
                               "ORDER BY p.started, p.id",
                               itemId, shop)) {
-            const int sort = SortIndex(row[0].c_str());
-            if (sort < 0)
-                continue;
-            TimelinePoint point;
-            point.passId = row[1].as<std::int64_t>();
-            point.started = row[2].c_str();
-            point.state = StateOf(row[3]);
-            point.page = row[4].as<int>();
-            point.slice = row[5].as<int>();
-            point.passStopped = row[6].as<int>() != 0;
-            point.passFailed = row[7].as<int>() > 0;
-            timeline.sorts[static_cast<std::size_t>(sort)].push_back(std::move(point));
+            AddTimelinePoint(timeline, row, 0);
         }
         return timeline;
     });

@@ -81,6 +81,11 @@ std::string StandingRow(pqxx::transaction_base& work, const std::string& shop, c
                         const std::string& sort, const Standing& standing);
 void WriteStandings(pqxx::transaction_base& work, const std::vector<std::string>& rows);
 base::ItemState StateOf(const pqxx::field& field);
+// A timeline's columns, as AddTimelinePoint reads them from a join of results `r` with passes `p`.
+#define RANKMOTH_PG_TIMELINE_COLUMNS "p.sort, p.id, p.started, r.state, r.page, r.slice, p.stopped, p.failed_requests"
+// Adds the point in `row`'s timeline columns, from `first` on, to its sort's line; a pass of a sort no longer
+// offered is left out.
+void AddTimelinePoint(ItemTimeline& timeline, const pqxx::row& row, int first);
 
 class PgStore final : public Store {
 public:

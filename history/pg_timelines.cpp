@@ -21,8 +21,8 @@ base::Result<void> PgStore::ForEachTimeline(const std::string& shop, const Timel
         // The server orders the shop's results by item and hands them over a batch at a time through a cursor,
         // so one query replaces one per item and only one item's timeline is held here. The ID columns
         // collate as "C", so items come in byte order, as the file history gives them.
-        work.exec("DECLARE shop_timelines NO SCROLL CURSOR FOR SELECT r.item_id, p.sort, p.id, p.started, r.state, "
-                  "r.page, r.slice, p.stopped, p.failed_requests FROM results r JOIN passes p ON p.id = r.pass_id "
+        work.exec("DECLARE shop_timelines NO SCROLL CURSOR FOR SELECT r.item_id, " RANKMOTH_PG_TIMELINE_COLUMNS
+                  " FROM results r JOIN passes p ON p.id = r.pass_id "
                   "JOIN items i ON i.shop = p.shop AND i.item_id = r.item_id WHERE p.shop = " +
                   work.quote(shop) + " ORDER BY r.item_id, p.started, p.id");
         const std::size_t batch = std::clamp<std::size_t>(resultsAtOnce, 1, kRowsAFetch);
@@ -40,18 +40,7 @@ base::Result<void> PgStore::ForEachTimeline(const std::string& shop, const Timel
                 }
                 item = row[0].c_str();
                 holding = true;
-                const int sort = SortIndex(row[1].c_str());
-                if (sort < 0)
-                    continue;
-                TimelinePoint point;
-                point.passId = row[2].as<std::int64_t>();
-                point.started = row[3].c_str();
-                point.state = StateOf(row[4]);
-                point.page = row[5].as<int>();
-                point.slice = row[6].as<int>();
-                point.passStopped = row[7].as<int>() != 0;
-                point.passFailed = row[8].as<int>() > 0;
-                timeline.sorts[static_cast<std::size_t>(sort)].push_back(std::move(point));
+                AddTimelinePoint(timeline, row, 1);
             }
             if (rows.size() < batch)
                 break;
