@@ -18,6 +18,12 @@ struct TitleMatcher::Scanner {
 
 namespace {
 
+// Debian 12's scanner (Vectorscan 5.4.9) can miss a literal that ends within its last vector of input
+// when the database holds short literals: 18 misses in 800,000 random scans, all ending within 14 bytes of
+// the end of the buffer. With this much of the scanned copy past the slice's end, none was missed in
+// 8 million; the padding's own matches are dropped.
+constexpr std::size_t kTailPadding = 64;
+
 struct ScanState {
     const GbkHaystack* haystack;
     const std::vector<std::size_t>* patternLength;
@@ -29,6 +35,8 @@ int OnMatch(unsigned int id, unsigned long long /*from*/, unsigned long long to,
     auto& state = *static_cast<ScanState*>(context);
     // Literal patterns end where the scanner says and start their own length before; the scanner knows
     // nothing of double-byte characters, so a match starting inside one is passed over here.
+    if (to > state.haystack->text().size())
+        return 0;
     const std::size_t start = static_cast<std::size_t>(to) - (*state.patternLength)[id];
     if (state.haystack->StartsCharacter(start))
         (*state.patternFound)[id] = 1;
@@ -97,8 +105,10 @@ void TitleMatcher::Match(const GbkHaystack& haystack, std::vector<std::uint8_t>&
     }
     std::vector<std::uint8_t> patternFound(patternLength_.size(), 0);
     ScanState state{&haystack, &patternLength_, &patternFound};
-    if (hs_scan(scanner_->database, text.data(), static_cast<unsigned>(text.size()), 0, scanner_->scratch, OnMatch,
-                &state) != HS_SUCCESS) {
+    padded_.assign(text);
+    padded_.append(kTailPadding, '\0');
+    if (hs_scan(scanner_->database, padded_.data(), static_cast<unsigned>(padded_.size()), 0, scanner_->scratch,
+                OnMatch, &state) != HS_SUCCESS) {
         // A slice the scanner refuses (over its length limit, say) is still searched: a hit must never be lost.
         SearchOneByOne(haystack, found);
         return;

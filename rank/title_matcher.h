@@ -42,6 +42,7 @@ private:
     std::vector<std::vector<std::uint32_t>> titlesOfPattern_;
     std::vector<std::uint32_t> emptyTitles_;
     std::unique_ptr<Scanner> scanner_;
+    std::string padded_; // the slice as scanned, kept to reuse its buffer
     std::string fallbackReason_;
 };
 
