@@ -1,5 +1,6 @@
 #include "history/shop_comparison.h"
 
+#include "base/sort.h"
 #include "history/place_label.h"
 #include "history/report_model.h"
 
@@ -125,6 +126,11 @@ base::Result<std::vector<ListingVisibility>> CompareShops(Store& store, const st
         if (listing.shops.size() > 1)
             compared.push_back(std::move(listing));
     }
+    // The sorts of a listing in the order the window shows them everywhere, not by their keys' spelling.
+    std::stable_sort(compared.begin(), compared.end(), [](const ListingVisibility& a, const ListingVisibility& b) {
+        const int sortA = base::SortIndex(a.sort), sortB = base::SortIndex(b.sort);
+        return std::tie(a.category, a.subCategory, sortA) < std::tie(b.category, b.subCategory, sortB);
+    });
     return compared;
 }
 

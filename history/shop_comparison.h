@@ -36,7 +36,7 @@ struct ListingVisibility {
 };
 
 // Every listing in which `shop` was walked with other shops during `period`, with each shop's visibility per
-// walk. Empty when the shop was never part of a watch.
+// walk, a category's sorts in the window's order of sorts. Empty when the shop was never part of a watch.
 base::Result<std::vector<ListingVisibility>> CompareShops(Store& store, const std::string& shop,
                                                           const Period& period);
 

@@ -4,7 +4,6 @@
 #include "app/qt/position_chart.h"
 #include "app/qt/window_design.h"
 #include "base/control_names.h"
-#include "base/sort.h"
 #include "history/report_model.h"
 
 #include <QChart>
@@ -24,7 +23,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <tuple>
 
 namespace rankmoth::shell {
 
@@ -104,11 +102,6 @@ void ShopCompareView::setListings(std::vector<history::ListingVisibility> listin
     }
     const QString kept = listingChoice_->currentText();
     listings_ = std::move(listings);
-    // The sorts of a listing in the order the rest of the window shows them, not by their keys' spelling.
-    std::sort(listings_.begin(), listings_.end(), [](const auto& a, const auto& b) {
-        const int sortA = base::SortIndex(a.sort), sortB = base::SortIndex(b.sort);
-        return std::tie(a.category, a.subCategory, sortA, a.sort) < std::tie(b.category, b.subCategory, sortB, b.sort);
-    });
     filling_ = true;
     listingChoice_->clear();
     for (const history::ListingVisibility& listing : listings_)

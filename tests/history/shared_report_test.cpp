@@ -98,10 +98,14 @@ TEST_F(SharedReport, AWatchsShopsAreComparedWalkByWalkWithTheReportsShopFirst) {
     Record(*store, Pass("pop", 60, {Found("z", 1, 2)}, "zeta", "w2"));
     Record(*store, Pass("pop", 90, {Found("s", 1, 1)}, "aside", "w3"));
     Record(*store, Pass("pop", 120, {Found("a", 1, 1)}, "8001"));
+    // Another sort of the same category, whose key spells before "pop".
+    Record(*store, Pass("hot30day", 130, {Found("a", 1, 1)}, "8001", "w4"));
+    Record(*store, Pass("hot30day", 130, {Found("z", 1, 1)}, "zeta", "w4"));
 
     const auto compared = CompareShops(*store, "8001", {});
     ASSERT_TRUE(compared) << compared.error();
-    ASSERT_EQ(compared.value().size(), 1u);
+    ASSERT_EQ(compared.value().size(), 2u);
+    EXPECT_EQ(compared.value()[1].sort, "hot30day") << "a category's sorts in the window's order";
     const ListingVisibility& listing = compared.value()[0];
     EXPECT_EQ(listing.shops, (std::vector<std::string>{"8001", "alpha", "zeta"}));
     ASSERT_EQ(listing.points.size(), 2u);
