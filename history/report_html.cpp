@@ -47,7 +47,8 @@ std::string Style() {
                       ".brk{stroke:#909090;stroke-dasharray:2 1.5;stroke-width:.8;fill:none}"
                       ".edge{stroke:" +
                       CssColour(kHatchColour) +
-                      ";stroke-width:.4}.ln{fill:none;stroke-width:1.1;stroke-linejoin:round;stroke-linecap:round}";
+                      ";stroke-width:.4}.ln{fill:none;stroke-width:1.1;stroke-linejoin:round;stroke-linecap:round}"
+                      ".dot{stroke-width:3}";
     const std::pair<const char*, base::Zone> zones[] = {
         {"zu", base::Zone::Upper}, {"zm", base::Zone::Middle}, {"zl", base::Zone::Lower}};
     for (const auto& [cls, zone] : zones)

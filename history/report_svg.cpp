@@ -182,7 +182,7 @@ std::string SparklineSvg(const std::vector<ChartPlan>& plans, base::Clock::time_
     svg += "<text class=\"ax end\" x=\"" + Num(x.x0 - 3) + "\" y=\"" + Num(y(band)) + "\">未找到</text>";
 
     std::map<long, bool> missAt, incompleteAt; // by whole unit of x: a mark each
-    std::vector<std::string> lines(plans.size());
+    std::vector<std::string> lines(plans.size()), dots(plans.size());
     for (std::size_t s = 0; s < plans.size(); ++s) {
         for (const std::vector<ChartPoint>& run : plans[s].runs) {
             // Many passes to a unit of width: the best and worst of each unit keep the line's true extent.
@@ -206,19 +206,23 @@ std::string SparklineSvg(const std::vector<ChartPlan>& plans, base::Clock::time_
                 k = end;
             }
             // One path a sort, a subpath a run: a run of one pass is a zero-length subpath, which the round caps
-            // draw as a dot.
+            // draw as a dot, on a path of its own with a wider pen, or it would be a speck the line's width.
+            std::string& path = kept.size() == 1 ? dots[s] : lines[s];
             for (std::size_t k = 0; k < kept.size(); ++k)
-                lines[s] += (k == 0 ? "M" : "L") + Num(kept[k].first) + " " + Num(y(kept[k].second)) +
-                            (kept.size() == 1 ? "h0" : "");
+                path += (k == 0 ? "M" : "L") + Num(kept[k].first) + " " + Num(y(kept[k].second)) +
+                        (kept.size() == 1 ? "h0" : "");
         }
         for (const ChartPoint& p : plans[s].notFound)
             missAt[std::lround(x(p.at))] = true;
         for (const ChartPoint& p : plans[s].incomplete)
             incompleteAt[std::lround(x(p.at))] = true;
     }
-    for (std::size_t s = 0; s < lines.size(); ++s)
+    for (std::size_t s = 0; s < lines.size(); ++s) {
         if (!lines[s].empty())
             svg += "<path class=\"ln s" + std::to_string(s) + "\" d=\"" + lines[s] + "\"/>";
+        if (!dots[s].empty())
+            svg += "<path class=\"ln dot s" + std::to_string(s) + "\" d=\"" + dots[s] + "\"/>";
+    }
     std::string misses, unknowns;
     for (const auto& [unit, _] : missAt)
         misses += Box(static_cast<double>(unit) - 1.3, y(band) - 1.3, 2.6, 2.6);
