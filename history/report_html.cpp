@@ -127,6 +127,8 @@ std::string Header(const HeaderFacts& f) {
     if (f.lastRun)
         out += LocalShort(f.lastRun->started) + "，" + std::to_string(f.lastRun->passes) + " 次查询，退出状态 " +
                std::to_string(f.lastRun->exitStatus);
+    else if (!f.lastRunWithoutShop.empty())
+        out += LocalShort(f.lastRunWithoutShop) + "，未查此店铺";
     else
         out += "无（未用 rankmoth-cli track 监视）";
     out += "</dd><dt>第1页·上</dt><dd>";

@@ -19,7 +19,8 @@ struct HeaderFacts {
     std::string shop;
     std::string firstPass, lastPass; // IsoTime
     std::size_t passes = 0, cleanPasses = 0, items = 0;
-    std::optional<RunRow> lastRun;
+    std::optional<RunRow> lastRun;  // the history's latest run, when it recorded a pass of the period's
+    std::string lastRunWithoutShop; // otherwise its start, IsoTime; empty without runs
     std::array<int, kSortCount> upperFirstPage{}; // items on page 1, upper part, per sort
     std::string generated; // IsoTime
 };

@@ -137,7 +137,17 @@ base::Result<ReportFigures> WriteReport(Store& store, const ReportOptions& optio
     auto run = store.LatestRun();
     if (!run)
         return base::Fail(run.error());
-    facts.lastRun = run.value();
+    // Runs are the history's, not a shop's: the latest may have been another watch's, or after the period.
+    if (const auto& latest = run.value()) {
+        const bool coveredShop = std::any_of(passes.value().begin(), passes.value().end(), [&](const PassRow& pass) {
+            return options.period.Holds(pass.started) && pass.started >= latest->started &&
+                   pass.started <= latest->finished;
+        });
+        if (coveredShop)
+            facts.lastRun = latest;
+        else
+            facts.lastRunWithoutShop = latest->started;
+    }
     auto summaries = store.ItemSummaries(options.shop);
     if (!summaries)
         return base::Fail(summaries.error());

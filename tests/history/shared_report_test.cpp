@@ -88,6 +88,28 @@ TEST_F(SharedReport, APeriodWithoutPassesWritesNothing) {
     EXPECT_EQ(Written({"other", {}, 10, 60, {}}, &figures), "");
 }
 
+TEST_F(SharedReport, TheLastRunShownIsOneThatLookedForTheShop) {
+    ASSERT_TRUE(store);
+    Record(*store, Pass("pop", 0, {Found("9001", 1, 2)}));
+    Record(*store, Pass("pop", 60, {Found("9001", 1, 3)}));
+    RunRow run;
+    run.started = IsoTime(testing::At(59));
+    run.finished = IsoTime(testing::At(63));
+    run.passes = 3;
+    run.exitStatus = 3;
+    ASSERT_TRUE(store->RecordRun(run));
+    EXPECT_NE(Written({"8001", {}, 10, 60, {}}).find("3 次查询，退出状态 3"), std::string::npos);
+
+    // Another watch's run, later: not this shop's.
+    run.started = IsoTime(testing::At(120));
+    run.finished = IsoTime(testing::At(125));
+    run.exitStatus = 0;
+    ASSERT_TRUE(store->RecordRun(run));
+    const std::string page = Written({"8001", {}, 10, 60, {}});
+    EXPECT_EQ(page.find("次查询，退出状态"), std::string::npos);
+    EXPECT_NE(page.find("，未查此店铺"), std::string::npos);
+}
+
 TEST_F(SharedReport, AWatchsShopsAreComparedWalkByWalkWithTheReportsShopFirst) {
     ASSERT_TRUE(store);
     // Two walks of one listing for three shops; "lone" was walked alone and "aside" in a walk "8001" lacks.
