@@ -45,6 +45,13 @@ struct MigrateWords {
 };
 
 int Migrate(const MigrateWords& words, CliContext& context) {
+    // Words the wrong way round are a usage mistake, said before any history is opened.
+    if (history::IsDatabaseUrl(words.from) || !history::IsDatabaseUrl(words.to)) {
+        ReportError(history::IsDatabaseUrl(words.from)
+                        ? "history: --from takes a history file, not " + history::MaskedLocation(words.from)
+                        : "history: --to takes a postgresql:// or postgres:// address, not " + words.to);
+        return static_cast<int>(kExitUsage);
+    }
     if (history::HoldsPassword(words.to))
         ReportError("warning: the database password on the command line can be read by others on this machine; "
                     "keep it in PGPASSFILE or ~/.pgpass instead");
