@@ -160,19 +160,22 @@ base::Result<std::optional<Baseline>> PgStore::BaselineFor(const base::PassOutco
 // query, so a shop's history is read once and in sequence.
 void RebuildShopStandingsIn(pqxx::transaction_base& work, const std::string& shop) {
     std::map<std::pair<std::string, std::string>, Standing> standings; // by item and sort
-    for (const pqxx::row& row : work.exec_params(
-             "SELECT p.id, p.sort, p.started, p.finished, r.item_id, r.state, r.page, r.slice, r.checked_at "
-             "FROM passes p JOIN results r ON r.pass_id = p.id WHERE p.shop = $1 ORDER BY p.started, p.id",
-             shop)) {
-        PassObservation seen{row[0].as<std::int64_t>(),
-                             row[2].c_str(),
-                             {StateOf(row[5]), row[6].as<int>(), row[7].as<int>()},
-                             row[8].is_null() ? "" : row[8].c_str()};
-        if (seen.checkedAt.empty())
-            seen.checkedAt = row[3].c_str();
-        const auto [held, first] = standings.try_emplace({row[4].c_str(), row[1].c_str()});
-        held->second = AdvanceStanding(first ? nullptr : &held->second, seen);
-    }
+    // A shop's every result in order, which a large history holds millions of: read through a cursor.
+    ForEachRowOf(work, "shop_standings",
+                 "SELECT p.id, p.sort, p.started, p.finished, r.item_id, r.state, r.page, r.slice, r.checked_at "
+                 "FROM passes p JOIN results r ON r.pass_id = p.id WHERE p.shop = " +
+                     work.quote(shop) + " ORDER BY p.started, p.id",
+                 kRowsAFetch, [&](const pqxx::row& row) {
+                     PassObservation seen{row[0].as<std::int64_t>(),
+                                          row[2].c_str(),
+                                          {StateOf(row[5]), row[6].as<int>(), row[7].as<int>()},
+                                          row[8].is_null() ? "" : row[8].c_str()};
+                     if (seen.checkedAt.empty())
+                         seen.checkedAt = row[3].c_str();
+                     const auto [held, first] = standings.try_emplace({row[4].c_str(), row[1].c_str()});
+                     held->second = AdvanceStanding(first ? nullptr : &held->second, seen);
+                     return true;
+                 });
     work.exec_params("DELETE FROM standings WHERE shop = $1", shop);
     std::vector<std::string> rows;
     rows.reserve(standings.size());

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -66,6 +67,16 @@ void LockShop(pqxx::transaction_base& work, const std::string& shop);
 
 base::Result<std::unique_ptr<Session>> Connect(const std::string& url, Access access,
                                                std::chrono::milliseconds busyTimeout);
+
+// Hands the rows of `query` to `row` a batch of at most `batch` at a time, through a cursor named `cursor` in
+// `work`, so that a result of any size is never held whole (libpq keeps a plain query's whole answer in
+// memory). Stops early when `row` returns false; the cursor is closed either way, so the name can be used
+// again in the same transaction.
+void ForEachRowOf(pqxx::transaction_base& work, const std::string& cursor, const std::string& query, std::size_t batch,
+                  const std::function<bool(const pqxx::row&)>& row);
+// Rows a fetch brings over: enough that round trips cost nothing beside the rows, few enough that a batch of
+// them is small beside one large item's history.
+constexpr std::size_t kRowsAFetch = 20'000;
 
 void RebuildStandingsIn(pqxx::transaction_base& work);
 void RebuildShopStandingsIn(pqxx::transaction_base& work, const std::string& shop);

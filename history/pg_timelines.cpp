@@ -4,13 +4,22 @@
 
 namespace rankmoth::history::pg {
 
-namespace {
-
-// Rows a fetch brings over: enough that round trips cost nothing beside the rows, few enough that a batch of
-// them is small beside one large item's history.
-constexpr std::size_t kRowsAFetch = 20'000;
-
-} // namespace
+void ForEachRowOf(pqxx::transaction_base& work, const std::string& cursor, const std::string& query, std::size_t batch,
+                  const std::function<bool(const pqxx::row&)>& row) {
+    batch = std::max<std::size_t>(batch, 1);
+    work.exec("DECLARE " + cursor + " NO SCROLL CURSOR FOR " + query);
+    const std::string fetch = "FETCH " + std::to_string(batch) + " FROM " + cursor;
+    for (bool more = true; more;) {
+        const pqxx::result rows = work.exec(fetch);
+        for (const pqxx::row& each : rows)
+            if (!row(each)) {
+                more = false;
+                break;
+            }
+        more = more && rows.size() == batch;
+    }
+    work.exec("CLOSE " + cursor);
+}
 
 base::Result<void> PgStore::ForEachTimeline(const std::string& shop, const TimelineSink& sink,
                                             std::size_t resultsAtOnce) {
@@ -21,31 +30,28 @@ base::Result<void> PgStore::ForEachTimeline(const std::string& shop, const Timel
         // The server orders the shop's results by item and hands them over a batch at a time through a cursor,
         // so one query replaces one per item and only one item's timeline is held here. The ID columns
         // collate as "C", so items come in byte order, as the file history gives them.
-        work.exec("DECLARE shop_timelines NO SCROLL CURSOR FOR SELECT r.item_id, " RANKMOTH_PG_TIMELINE_COLUMNS
-                  " FROM results r JOIN passes p ON p.id = r.pass_id "
-                  "JOIN items i ON i.shop = p.shop AND i.item_id = r.item_id WHERE p.shop = " +
-                  work.quote(shop) + " ORDER BY r.item_id, p.started, p.id");
-        const std::size_t batch = std::clamp<std::size_t>(resultsAtOnce, 1, kRowsAFetch);
-        const std::string fetch = "FETCH " + std::to_string(batch) + " FROM shop_timelines";
         std::string item;
         ItemTimeline timeline;
-        bool holding = false;
-        for (;;) {
-            const pqxx::result rows = work.exec(fetch);
-            for (const pqxx::row& row : rows) {
-                if (holding && item != row[0].c_str()) {
-                    if (!sink(item, timeline))
-                        return;
-                    timeline = {};
-                }
-                item = row[0].c_str();
-                holding = true;
-                AddTimelinePoint(timeline, row, 1);
-            }
-            if (rows.size() < batch)
-                break;
-        }
-        if (holding)
+        bool holding = false, stopped = false;
+        ForEachRowOf(work, "shop_timelines",
+                     "SELECT r.item_id, " RANKMOTH_PG_TIMELINE_COLUMNS
+                     " FROM results r JOIN passes p ON p.id = r.pass_id "
+                     "JOIN items i ON i.shop = p.shop AND i.item_id = r.item_id WHERE p.shop = " +
+                         work.quote(shop) + " ORDER BY r.item_id, p.started, p.id",
+                     std::min(resultsAtOnce, kRowsAFetch), [&](const pqxx::row& row) {
+                         if (holding && item != row[0].c_str()) {
+                             if (!sink(item, timeline)) {
+                                 stopped = true;
+                                 return false;
+                             }
+                             timeline = {};
+                         }
+                         item = row[0].c_str();
+                         holding = true;
+                         AddTimelinePoint(timeline, row, 1);
+                         return true;
+                     });
+        if (holding && !stopped)
             sink(item, timeline);
     });
 }
