@@ -4,6 +4,23 @@
 
 namespace rankmoth::history::pg {
 
+void ForEachRowOf(pqxx::transaction_base& work, const std::string& cursor, const std::string& query, std::size_t batch,
+                  const std::function<bool(const pqxx::row&)>& row) {
+    batch = std::max<std::size_t>(batch, 1);
+    work.exec("DECLARE " + cursor + " NO SCROLL CURSOR FOR " + query);
+    const std::string fetch = "FETCH " + std::to_string(batch) + " FROM " + cursor;
+    for (bool more = true; more;) {
+        const pqxx::result rows = work.exec(fetch);
+        for (const pqxx::row& each : rows)
+            if (!row(each)) {
+                more = false;
+                break;
+            }
+        more = more && rows.size() == batch;
+    }
+    work.exec("CLOSE " + cursor);
+}
+
 namespace {
 
 #define RANKMOTH_PG_PASS_COLUMNS(p)                                                                                    \
